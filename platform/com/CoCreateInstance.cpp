@@ -1,0 +1,27 @@
+#include "platform/com/com.h"
+
+namespace {
+
+using Factory = HRESULT (*)(REFIID riid, void** ppv);
+
+struct ClassEntry {
+  const CLSID* clsid;
+  Factory create;
+};
+
+// Each stand-in layer that offers creatable objects adds its classes here.
+constexpr ClassEntry kClasses[] = {
+    {nullptr, nullptr},
+};
+
+}  // namespace
+
+HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD, REFIID riid, LPVOID* ppv) {
+  if (!ppv) return E_POINTER;
+  *ppv = nullptr;
+  if (pUnkOuter) return static_cast<HRESULT>(0x80040110u);  // CLASS_E_NOAGGREGATION
+  for (const ClassEntry& entry : kClasses) {
+    if (entry.clsid && *entry.clsid == rclsid) return entry.create(riid, ppv);
+  }
+  return REGDB_E_CLASSNOTREG;
+}
