@@ -13,7 +13,7 @@ packages=(
   gstreamer1.0-plugins-ugly gstreamer1.0-libav
   libvorbis-dev timgm6mb-soundfont
   zenity
-  python3 python3-pil python3-fonttools
+  python3 python3-pil python3-fonttools fonts-vlgothic
   xauth x11-xserver-utils
 )
 if [[ "${1:-}" == "--test" ]]; then
