@@ -1,0 +1,131 @@
+#include "app/MyD3DApplication.h"
+
+#include "platform/d3d9/d3dx9.h"
+#include "platform/d3d9/d3dx9math.h"
+#include "platform/win32/win32.h"
+
+CMyD3DApplication::CMyD3DApplication(const PacerClock& clock) : m_pacer(clock) {
+  m_strWindowTitle = u"Orbelle-Player";
+  m_dwCreationWidth = 640;
+  m_dwCreationHeight = 480;
+  m_d3dEnumeration.AppUsesDepthBuffer = true;
+  m_bShowCursorWhenFullscreen = false;
+  m_bStartFullscreen = false;
+  timeBeginPeriod(1);
+}
+
+CMyD3DApplication::~CMyD3DApplication() { timeEndPeriod(1); }
+
+HRESULT CMyD3DApplication::InitOnce() {
+  m_bIgnoreSizeChange = true;
+  SendMessageW(m_hWnd, WM_PAINT, 0, 0);
+  m_loading = FALSE;
+  return S_OK;
+}
+
+HRESULT CMyD3DApplication::CreateDeviceResources() {
+  HDC dc = GetDC(nullptr);
+  const INT height = MulDiv(12, GetDeviceCaps(dc, LOGPIXELSY), 72);
+  ReleaseDC(nullptr, dc);
+  return D3DXCreateFontW(m_pd3dDevice, -height, 0, FW_BOLD, 0, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                         DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, u"Arial", &m_appFont);
+}
+
+HRESULT CMyD3DApplication::RestoreDeviceResources() {
+  ApplyFixedDeviceState();
+  if (m_appFont) m_appFont->OnResetDevice();
+  m_pacer.m_interval = 16.666666f;
+  return S_OK;
+}
+
+HRESULT CMyD3DApplication::Advance() {
+  D3DXMATRIX identity;
+  D3DXMatrixIdentity(&identity);
+  m_pd3dDevice->SetTransform(D3DTS_WORLD, &identity);
+  return S_OK;
+}
+
+HRESULT CMyD3DApplication::DrawFrame() {
+  m_pacer.WaitForFrameSlot();
+  m_pd3dDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00FFFFFF, 1.0f, 0);
+  m_pd3dDevice->SetRenderState(D3DRS_ZENABLE, TRUE);
+  ApplyFixedDeviceState();
+  if (FAILED(m_pd3dDevice->BeginScene())) return S_OK;
+  m_pd3dDevice->SetRenderState(D3DRS_ZENABLE, FALSE);
+  m_pd3dDevice->EndScene();
+  return S_OK;
+}
+
+HRESULT CMyD3DApplication::LoseDeviceResources() {
+  if (m_appFont) m_appFont->OnLostDevice();
+  return S_OK;
+}
+
+HRESULT CMyD3DApplication::DestroyDeviceResources() {
+  if (m_appFont) {
+    m_appFont->Release();
+    m_appFont = nullptr;
+  }
+  return S_OK;
+}
+
+LRESULT CMyD3DApplication::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_PAINT && m_loading) {
+    HDC dc = GetDC(hwnd);
+    WCHAR text[64];
+    wsprintfW(text, u"Loading... Please wait");
+    RECT rc;
+    GetClientRect(hwnd, &rc);
+    DrawTextW(dc, text, -1, &rc, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+    ReleaseDC(hwnd, dc);
+  }
+  return CD3DApplication::HandleMessage(hwnd, msg, wParam, lParam);
+}
+
+void CMyD3DApplication::ApplyFixedDeviceState() {
+  D3DMATERIAL9 material{};
+  material.Diffuse = {1.0f, 0.0f, 0.0f, 1.0f};
+  material.Ambient = {1.0f, 0.0f, 0.0f, 1.0f};
+  m_pd3dDevice->SetMaterial(&material);
+
+  m_pd3dDevice->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+  m_pd3dDevice->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+  m_pd3dDevice->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+  m_pd3dDevice->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+  m_pd3dDevice->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+  m_pd3dDevice->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+  m_pd3dDevice->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+  m_pd3dDevice->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+  m_pd3dDevice->SetRenderState(D3DRS_DITHERENABLE, FALSE);
+  m_pd3dDevice->SetRenderState(D3DRS_SPECULARENABLE, FALSE);
+  m_pd3dDevice->SetRenderState(D3DRS_ZENABLE, TRUE);
+  m_pd3dDevice->SetRenderState(D3DRS_AMBIENT, 0x000F0F0F);
+
+  D3DXMATRIX world;
+  D3DXMatrixIdentity(&world);
+  m_pd3dDevice->SetTransform(D3DTS_WORLD, &world);
+
+  D3DXVECTOR3 eye(0.0f, 0.0f, -5.0f);
+  D3DXVECTOR3 at(0.0f, 0.0f, 0.0f);
+  D3DXVECTOR3 up(0.0f, 1.0f, 0.0f);
+  D3DXMATRIX view;
+  D3DXMatrixLookAtLH(&view, &eye, &at, &up);
+  m_pd3dDevice->SetTransform(D3DTS_VIEW, &view);
+
+  D3DXMATRIX projection;
+  const float aspect =
+      static_cast<float>(m_d3dsdBackBuffer.Width) / static_cast<float>(m_d3dsdBackBuffer.Height);
+  D3DXMatrixPerspectiveFovLH(&projection, D3DX_PI / 4, aspect, 1.0f, 100.0f);
+  m_pd3dDevice->SetTransform(D3DTS_PROJECTION, &projection);
+
+  D3DLIGHT9 light{};
+  light.Type = D3DLIGHT_DIRECTIONAL;
+  light.Diffuse = {1.0f, 1.0f, 1.0f, 0.0f};
+  light.Position = {-1.0f, -1.0f, 2.0f};
+  D3DXVECTOR3 direction(-1.0f, -1.0f, 2.0f);
+  D3DXVec3Normalize(reinterpret_cast<D3DXVECTOR3*>(&light.Direction), &direction);
+  light.Range = 1000.0f;
+  m_pd3dDevice->SetLight(0, &light);
+  m_pd3dDevice->LightEnable(0, TRUE);
+  m_pd3dDevice->SetRenderState(D3DRS_LIGHTING, TRUE);
+}
