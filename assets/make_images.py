@@ -55,6 +55,8 @@ def cell_rect(cell):
 
 def find_font(explicit):
     if explicit:
+        if not os.path.isfile(explicit):
+            sys.exit(f"make_images: font file {explicit} not found")
         return explicit
     for path in FONT_PATHS:
         if os.path.isfile(path):
