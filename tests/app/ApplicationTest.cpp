@@ -1,0 +1,103 @@
+// The application object on a real window and device, in this process.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/MyD3DApplication.h"
+#include "platform/win32/win32.h"
+
+namespace {
+
+class RecordingApp : public CMyD3DApplication {
+ public:
+  HRESULT DrawFrame() override {
+    const HRESULT hr = CMyD3DApplication::DrawFrame();
+    const DWORD now = timeGetTime();
+    if (frames == 0) first = now;
+    ++frames;
+    if (closeAfterMs && now - first >= closeAfterMs && !closing) {
+      closing = true;
+      framesInWindow = frames - 1;
+      PostMessageW(MainWindow(), WM_CLOSE, 0, 0);
+    }
+    return hr;
+  }
+  HRESULT RestoreDeviceResources() override {
+    ++restores;
+    return CMyD3DApplication::RestoreDeviceResources();
+  }
+  HRESULT LoseDeviceResources() override {
+    ++losses;
+    return CMyD3DApplication::LoseDeviceResources();
+  }
+
+  DWORD closeAfterMs = 0;
+  bool closing = false;
+  int frames = 0, framesInWindow = 0, restores = 0, losses = 0;
+  DWORD first = 0;
+};
+
+struct CapturedBoxes {
+  CapturedBoxes() {
+    previous = SetMessageBoxHook([this](HWND, std::u16string_view text, std::u16string_view caption, UINT) {
+      texts.emplace_back(text);
+      captions.emplace_back(caption);
+      return IDOK;
+    });
+  }
+  ~CapturedBoxes() { SetMessageBoxHook(previous); }
+  std::vector<std::u16string> texts, captions;
+  MessageBoxHook previous;
+};
+
+}  // namespace
+
+TEST(Application, CreatesTheTitledWindowWithA640x480BackBuffer) {
+  CapturedBoxes boxes;
+  RecordingApp app;
+  ASSERT_EQ(S_OK, app.CreateApp(GetModuleHandleW(nullptr)));
+  EXPECT_TRUE(boxes.texts.empty());
+  EXPECT_FALSE(app.IsLoading());
+  EXPECT_TRUE(app.IsActive());
+  WCHAR title[64] = {};
+  GetWindowTextW(app.MainWindow(), title, 64);
+  EXPECT_EQ(u"Orbelle-Player", std::u16string(title));
+  RECT client;
+  GetClientRect(app.MainWindow(), &client);
+  EXPECT_EQ(640, client.right - client.left);
+  EXPECT_EQ(480, client.bottom - client.top);
+  EXPECT_EQ(640u, app.BackBufferDesc().Width);
+  EXPECT_EQ(480u, app.BackBufferDesc().Height);
+  EXPECT_EQ(1, app.restores);
+  SendMessageW(app.MainWindow(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(nullptr, app.MainWindow());
+  EXPECT_TRUE(boxes.texts.empty());  // every reference was released
+}
+
+TEST(Application, DrawsSixtyFramesASecondOverFiveSeconds) {
+  RecordingApp app;
+  app.closeAfterMs = 5000;
+  ASSERT_EQ(S_OK, app.CreateApp(GetModuleHandleW(nullptr)));
+  EXPECT_EQ(0, app.RunLoop());
+  ASSERT_TRUE(app.closing);
+  const double fps = app.framesInWindow / 5.0;
+  EXPECT_GE(fps, 59.0);
+  EXPECT_LE(fps, 61.0);
+}
+
+TEST(Application, ReleasingTheDeviceWithALeakedReferenceIsReported) {
+  CapturedBoxes boxes;
+  RecordingApp app;
+  ASSERT_EQ(S_OK, app.CreateApp(GetModuleHandleW(nullptr)));
+  IDirect3DDevice9* device = app.Device();
+  device->AddRef();
+  SendMessageW(app.MainWindow(), WM_CLOSE, 0, 0);
+  ASSERT_EQ(1u, boxes.texts.size());
+  EXPECT_EQ(
+      u"A D3D object has a non-zero reference\ncount (meaning things were not properly\ncleaned up).\n\nThis sample "
+      u"will now exit.",
+      boxes.texts[0]);
+  EXPECT_EQ(u"Orbelle-Player", boxes.captions[0]);
+  EXPECT_EQ(0u, device->Release());
+}

@@ -1,0 +1,103 @@
+// The real program on a private X display with a window manager, driven with xdotool.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "support/XSession.h"
+
+namespace {
+
+std::string BinDir() {
+  const char* dir = std::getenv("ORBELLE_BIN_DIR");
+  return dir ? dir : ".";
+}
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(x.ok()) << "Xvfb could not be started";
+    pid = x.Spawn({BinDir() + "/orbelle-player"}, BinDir());
+    ASSERT_GT(pid, 0);
+    window = x.FindWindow("^Orbelle-Player$", 15000);
+    ASSERT_FALSE(window.empty()) << "no window titled Orbelle-Player";
+  }
+  void TearDown() override {
+    if (pid > 0 && XSession::WaitExit(pid, 0) < 0) XSession::Kill(pid);
+  }
+  void Key(const std::string& keys) { x.Run({"xdotool", "key", "--window", window, keys}); }
+  // Waits until the window's size becomes the given one (the program switches asynchronously).
+  bool WaitForSize(int width, int height) {
+    for (int i = 0; i < 100; ++i) {
+      int w = 0, h = 0;
+      if (x.WindowSize(window, &w, &h) && w == width && h == height) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+  }
+
+  XSession x{true};
+  pid_t pid = -1;
+  std::string window;
+};
+
+}  // namespace
+
+TEST_F(ProgramTest, ShowsAWhite640x480WindowAndEscQuitsWithZero) {
+  int w = 0, h = 0;
+  ASSERT_TRUE(x.WindowSize(window, &w, &h));
+  EXPECT_EQ(640, w);
+  EXPECT_EQ(480, h);
+  // Let a few frames be presented, then look at the client area.
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const std::string shot = ::testing::TempDir() + "/orbelle_white.png";
+  ASSERT_TRUE(x.Screenshot(window, shot));
+  double minimum = 0, mean = 0;
+  ASSERT_TRUE(XSession::GreyStats(shot, &minimum, &mean));
+  EXPECT_GT(minimum, 0.99);
+
+  x.Run({"xdotool", "windowactivate", "--sync", window});
+  Key("Escape");
+  EXPECT_EQ(0, XSession::WaitExit(pid, 10000));
+}
+
+TEST_F(ProgramTest, AltXQuitsWithZeroAndASecondEscapeIsHarmless) {
+  x.Run({"xdotool", "windowactivate", "--sync", window});
+  Key("alt+x");
+  Key("Escape");
+  EXPECT_EQ(0, XSession::WaitExit(pid, 10000));
+}
+
+TEST_F(ProgramTest, F2GoesFullscreenAt640x480AndBackAltEnterToggles) {
+  x.Run({"xdotool", "windowactivate", "--sync", window});
+  Key("F2");
+  ASSERT_TRUE(WaitForSize(640, 480));
+  // In fullscreen the screen itself is switched to 640 x 480.
+  std::string screen;
+  for (int i = 0; i < 100 && screen.find("640x480") == std::string::npos; ++i) {
+    screen = x.Run({"xdotool", "getdisplaygeometry"});
+    std::replace(screen.begin(), screen.end(), ' ', 'x');
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_EQ("640x480", screen);
+
+  Key("F2");  // back to a window
+  for (int i = 0; i < 100 && screen != "1024x768"; ++i) {
+    screen = x.Run({"xdotool", "getdisplaygeometry"});
+    std::replace(screen.begin(), screen.end(), ' ', 'x');
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_EQ("1024x768", screen);
+  EXPECT_TRUE(WaitForSize(640, 480));
+
+  Key("alt+Return");  // fullscreen at the desktop's resolution
+  EXPECT_TRUE(WaitForSize(1024, 768));
+  Key("alt+Return");
+  EXPECT_TRUE(WaitForSize(640, 480));
+
+  Key("Escape");
+  EXPECT_EQ(0, XSession::WaitExit(pid, 10000));
+}
