@@ -138,7 +138,8 @@ class MoirePatterns(unittest.TestCase):
                     return sum(abs(p - q) for y in range(h) for p, q in zip(px[y * w + a], px[y * w + b])) / h
                 def row_step(a, b):
                     return sum(abs(p - q) for x in range(w) for p, q in zip(px[a * w + x], px[b * w + x])) / w
-                inner = max(max(col_step(x, x + 1) for x in range(w - 1)), max(row_step(y, y + 1) for y in range(h - 1)))
+                inner = max(max(col_step(x, x + 1) for x in range(w - 1)),
+                            max(row_step(y, y + 1) for y in range(h - 1)))
                 self.assertLessEqual(max(col_step(w - 1, 0), row_step(h - 1, 0)), inner)
 
 
