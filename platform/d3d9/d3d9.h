@@ -28,11 +28,12 @@ constexpr HRESULT D3DERR_DRIVERINTERNALERROR = MAKE_D3DHRESULT(2087);
 
 using D3DCOLOR = DWORD;
 #define D3DCOLOR_ARGB(a, r, g, b) \
-  (static_cast<D3DCOLOR>((((a) & 0xff) << 24) | (((r) & 0xff) << 16) | (((g) & 0xff) << 8) | ((b) & 0xff)))
+  (static_cast<D3DCOLOR>((((a)&0xff) << 24) | (((r)&0xff) << 16) | (((g)&0xff) << 8) | ((b)&0xff)))
 #define D3DCOLOR_XRGB(r, g, b) D3DCOLOR_ARGB(0xff, r, g, b)
 
-#define MAKEFOURCC(a, b, c, d) \
-  (static_cast<DWORD>(BYTE(a)) | (static_cast<DWORD>(BYTE(b)) << 8) | (static_cast<DWORD>(BYTE(c)) << 16) | (static_cast<DWORD>(BYTE(d)) << 24))
+#define MAKEFOURCC(a, b, c, d)                                                                              \
+  (static_cast<DWORD>(BYTE(a)) | (static_cast<DWORD>(BYTE(b)) << 8) | (static_cast<DWORD>(BYTE(c)) << 16) | \
+   (static_cast<DWORD>(BYTE(d)) << 24))
 
 enum D3DFORMAT : DWORD {
   D3DFMT_UNKNOWN = 0,
@@ -185,8 +186,19 @@ enum D3DRENDERSTATETYPE : DWORD {
   D3DRS_COLORVERTEX = 141,
   D3DRS_DIFFUSEMATERIALSOURCE = 145,
   D3DRS_AMBIENTMATERIALSOURCE = 147,
+  D3DRS_NORMALIZENORMALS = 143,
+  D3DRS_SPECULARMATERIALSOURCE = 146,
   D3DRS_EMISSIVEMATERIALSOURCE = 148,
   D3DRS_BLENDOP = 171,
+};
+enum D3DFILLMODE : DWORD { D3DFILL_POINT = 1, D3DFILL_WIREFRAME = 2, D3DFILL_SOLID = 3 };
+enum D3DSHADEMODE : DWORD { D3DSHADE_FLAT = 1, D3DSHADE_GOURAUD = 2 };
+enum D3DBLENDOP : DWORD {
+  D3DBLENDOP_ADD = 1,
+  D3DBLENDOP_SUBTRACT = 2,
+  D3DBLENDOP_REVSUBTRACT = 3,
+  D3DBLENDOP_MIN = 4,
+  D3DBLENDOP_MAX = 5
 };
 
 enum D3DZBUFFERTYPE : DWORD { D3DZB_FALSE = 0, D3DZB_TRUE = 1 };
@@ -239,6 +251,11 @@ enum D3DTEXTUREOP : DWORD {
 #define D3DTA_CURRENT 0x00000001u
 #define D3DTA_TEXTURE 0x00000002u
 #define D3DTA_TFACTOR 0x00000003u
+#define D3DTA_SPECULAR 0x00000004u
+#define D3DTA_TEMP 0x00000005u
+#define D3DTA_SELECTMASK 0x0000000fu
+#define D3DTA_COMPLEMENT 0x00000010u
+#define D3DTA_ALPHAREPLICATE 0x00000020u
 enum D3DTEXTURETRANSFORMFLAGS : DWORD {
   D3DTTFF_DISABLE = 0,
   D3DTTFF_COUNT1 = 1,
@@ -261,7 +278,8 @@ enum D3DTEXTUREADDRESS : DWORD {
   D3DTADDRESS_WRAP = 1,
   D3DTADDRESS_MIRROR = 2,
   D3DTADDRESS_CLAMP = 3,
-  D3DTADDRESS_BORDER = 4
+  D3DTADDRESS_BORDER = 4,
+  D3DTADDRESS_MIRRORONCE = 5
 };
 enum D3DTEXTUREFILTERTYPE : DWORD { D3DTEXF_NONE = 0, D3DTEXF_POINT = 1, D3DTEXF_LINEAR = 2 };
 
@@ -486,8 +504,8 @@ struct IDirect3D9 : IUnknown {
   virtual UINT GetAdapterModeCount(UINT Adapter, D3DFORMAT Format) = 0;
   virtual HRESULT EnumAdapterModes(UINT Adapter, D3DFORMAT Format, UINT Mode, D3DDISPLAYMODE* pMode) = 0;
   virtual HRESULT GetAdapterDisplayMode(UINT Adapter, D3DDISPLAYMODE* pMode) = 0;
-  virtual HRESULT CheckDeviceType(UINT Adapter, D3DDEVTYPE DevType, D3DFORMAT AdapterFormat,
-                                  D3DFORMAT BackBufferFormat, BOOL bWindowed) = 0;
+  virtual HRESULT CheckDeviceType(UINT Adapter, D3DDEVTYPE DevType, D3DFORMAT AdapterFormat, D3DFORMAT BackBufferFormat,
+                                  BOOL bWindowed) = 0;
   virtual HRESULT CheckDeviceFormat(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT AdapterFormat, DWORD Usage,
                                     D3DRESOURCETYPE RType, D3DFORMAT CheckFormat) = 0;
   virtual HRESULT CheckDeviceMultiSampleType(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT SurfaceFormat,

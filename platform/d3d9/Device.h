@@ -1,0 +1,123 @@
+// IDirect3DDevice9 on one SDL window's GL 3.3 core context. The context is made current on
+// the device thread at every call that touches GL. See d3d9.h for the contract.
+#pragma once
+
+#include <SDL.h>
+#include <epoxy/gl.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "platform/d3d9/DeviceState.h"
+#include "platform/d3d9/FixedFunctionShader.h"
+#include "platform/d3d9/RenderTarget.h"
+#include "platform/d3d9/VertexFormat.h"
+
+namespace d3d9 {
+
+class DeviceChild;
+class Texture;
+
+class Device final : public IDirect3DDevice9 {
+ public:
+  // D3DERR_INVALIDCALL for bad parameters or a window without SDL window, D3DERR_NOTAVAILABLE
+  // when no GL 3.3 core context or back buffer can be made, or the display mode cannot be set.
+  static HRESULT Create(IDirect3D9* d3d, UINT adapter, HWND window, D3DPRESENT_PARAMETERS* params,
+                        IDirect3DDevice9** out);
+
+  HRESULT QueryInterface(REFIID riid, void** ppv) override;
+  ULONG AddRef() override;
+  ULONG Release() override;
+
+  HRESULT TestCooperativeLevel() override;
+  HRESULT GetDeviceCaps(D3DCAPS9* pCaps) override;
+  HRESULT GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* pMode) override;
+  HRESULT SetCursorProperties(UINT XHotSpot, UINT YHotSpot, IDirect3DSurface9* pCursorBitmap) override;
+  void SetCursorPosition(int X, int Y, DWORD Flags) override;
+  BOOL ShowCursor(BOOL bShow) override;
+  HRESULT Reset(D3DPRESENT_PARAMETERS* pPresentationParameters) override;
+  HRESULT Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDestWindowOverride,
+                  const RGNDATA* pDirtyRegion) override;
+  HRESULT GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBACKBUFFER_TYPE Type,
+                        IDirect3DSurface9** ppBackBuffer) override;
+  HRESULT CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                        IDirect3DTexture9** ppTexture, HANDLE* pSharedHandle) override;
+  HRESULT CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool, IDirect3DVertexBuffer9** ppVertexBuffer,
+                             HANDLE* pSharedHandle) override;
+  HRESULT CreateOffscreenPlainSurface(UINT Width, UINT Height, D3DFORMAT Format, D3DPOOL Pool,
+                                      IDirect3DSurface9** ppSurface, HANDLE* pSharedHandle) override;
+  HRESULT BeginScene() override;
+  HRESULT EndScene() override;
+  HRESULT Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z, DWORD Stencil) override;
+  HRESULT SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) override;
+  HRESULT GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) override;
+  HRESULT SetMaterial(const D3DMATERIAL9* pMaterial) override;
+  HRESULT SetLight(DWORD Index, const D3DLIGHT9* pLight) override;
+  HRESULT LightEnable(DWORD Index, BOOL Enable) override;
+  HRESULT SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) override;
+  HRESULT GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) override;
+  HRESULT SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) override;
+  HRESULT SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value) override;
+  HRESULT SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) override;
+  HRESULT DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount) override;
+  HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount, const void* pVertexStreamZeroData,
+                          UINT VertexStreamZeroStride) override;
+  HRESULT SetFVF(DWORD FVF) override;
+  HRESULT SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData, UINT OffsetInBytes,
+                          UINT Stride) override;
+
+  // For the objects the device creates.
+  bool OnDeviceThread() const { return std::this_thread::get_id() == thread_; }
+  void MakeCurrent();
+  void DestroyChild(DeviceChild* child);
+  UINT maxTextureSize() const { return maxTextureSize_; }
+
+  // Test hooks (d3d9_testing.h).
+  void SimulateLost();
+  std::vector<DWORD> ReadBackBuffer(UINT* width, UINT* height);
+
+ private:
+  Device(IDirect3D9* d3d, UINT adapter, HWND window, SDL_Window* sdlWindow);
+  ~Device() override;
+
+  HRESULT Initialise(D3DPRESENT_PARAMETERS* params);
+  HRESULT ApplyPresentParameters(D3DPRESENT_PARAMETERS* params);
+  void DestroyNow(DeviceChild* child);
+  void ReapChildren();
+  void PrepareDraw(const VertexLayout& layout);
+  void ApplyRaster();
+  void ApplyBlend();
+  void ApplySampler();
+  void SetVertexAttributes(const VertexLayout& layout, UINT stride, std::uintptr_t base);
+  HRESULT CheckDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, VertexLayout* layout, UINT* vertices);
+
+  std::atomic<ULONG> refs_{1};
+  IDirect3D9* d3d_;
+  UINT adapter_;
+  HWND window_;
+  SDL_Window* sdlWindow_;
+  std::thread::id thread_;
+  SDL_GLContext context_ = nullptr;
+  D3DPRESENT_PARAMETERS params_{};
+  DeviceState state_;
+  std::unique_ptr<FixedFunctionShader> shader_;
+  std::unique_ptr<RenderTarget> target_;
+  GLuint vertexArray_ = 0, streamBuffer_ = 0, sampler_ = 0;
+  UINT maxTextureSize_ = 0;
+  bool inScene_ = false;
+  bool lost_ = false;
+  int lostReportsLeft_ = 0;  // TestCooperativeLevel answers DEVICELOST this often, then DEVICENOTRESET
+  BOOL cursorShown_ = FALSE;
+
+  friend class Texture;
+  std::set<Texture*> textures_;  // every live texture, for the re-upload after Reset
+
+  std::mutex childrenMutex_;
+  std::vector<DeviceChild*> releasedChildren_;  // released on another thread, destroyed on ours
+};
+
+}  // namespace d3d9

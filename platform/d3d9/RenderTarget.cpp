@@ -1,0 +1,63 @@
+#include "platform/d3d9/RenderTarget.h"
+
+#include <algorithm>
+
+namespace d3d9 {
+
+RenderTarget::~RenderTarget() {
+  Destroy();
+}
+
+void RenderTarget::Destroy() {
+  if (framebuffer_) glDeleteFramebuffers(1, &framebuffer_);
+  if (color_) glDeleteRenderbuffers(1, &color_);
+  if (depth_) glDeleteRenderbuffers(1, &depth_);
+  framebuffer_ = color_ = depth_ = 0;
+  width_ = height_ = 0;
+}
+
+bool RenderTarget::Create(UINT width, UINT height) {
+  Destroy();
+  glGenRenderbuffers(1, &color_);
+  glBindRenderbuffer(GL_RENDERBUFFER, color_);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
+  glGenRenderbuffers(1, &depth_);
+  glBindRenderbuffer(GL_RENDERBUFFER, depth_);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
+  glGenFramebuffers(1, &framebuffer_);
+  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, color_);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depth_);
+  if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE || glGetError() != GL_NO_ERROR) {
+    Destroy();
+    return false;
+  }
+  width_ = width;
+  height_ = height;
+  glViewport(0, 0, width, height);
+  return true;
+}
+
+void RenderTarget::BlitToWindow(int drawableWidth, int drawableHeight) const {
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  glDisable(GL_SCISSOR_TEST);
+  const bool sameSize = drawableWidth == int(width_) && drawableHeight == int(height_);
+  glBlitFramebuffer(0, 0, width_, height_, 0, 0, drawableWidth, drawableHeight, GL_COLOR_BUFFER_BIT,
+                    sameSize ? GL_NEAREST : GL_LINEAR);
+}
+
+std::vector<DWORD> RenderTarget::Read(bool opaque) const {
+  std::vector<DWORD> pixels(std::size_t(width_) * height_);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glReadPixels(0, 0, width_, height_, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels.data());
+  for (UINT y = 0; y < height_ / 2; ++y)
+    std::swap_ranges(pixels.begin() + std::size_t(y) * width_, pixels.begin() + std::size_t(y + 1) * width_,
+                     pixels.begin() + std::size_t(height_ - 1 - y) * width_);
+  if (opaque)
+    for (DWORD& p : pixels) p |= 0xff000000u;
+  return pixels;
+}
+
+}  // namespace d3d9

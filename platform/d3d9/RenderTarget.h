@@ -1,0 +1,39 @@
+// The back buffer: an offscreen GL framebuffer with an RGBA8 colour and a depth-stencil
+// renderbuffer. GL stores rows bottom first; the device draws with GL's orientation so that
+// presenting needs no flip, and read-back turns rows top first. Device thread only.
+#pragma once
+
+#include <epoxy/gl.h>
+
+#include <vector>
+
+#include "platform/d3d9/d3d9.h"
+
+namespace d3d9 {
+
+class RenderTarget {
+ public:
+  RenderTarget() = default;
+  RenderTarget(const RenderTarget&) = delete;
+  RenderTarget& operator=(const RenderTarget&) = delete;
+  ~RenderTarget();
+
+  // False (with nothing allocated) when GL cannot make a complete framebuffer of that size.
+  bool Create(UINT width, UINT height);
+  void Bind() const { glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_); }
+  // Copies the target to the default framebuffer, stretched to the drawable size.
+  void BlitToWindow(int drawableWidth, int drawableHeight) const;
+  // ARGB pixels, top row first; alpha forced to 0xff when opaque.
+  std::vector<DWORD> Read(bool opaque) const;
+
+  UINT width() const { return width_; }
+  UINT height() const { return height_; }
+
+ private:
+  void Destroy();
+
+  GLuint framebuffer_ = 0, color_ = 0, depth_ = 0;
+  UINT width_ = 0, height_ = 0;
+};
+
+}  // namespace d3d9

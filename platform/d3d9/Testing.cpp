@@ -1,0 +1,10 @@
+#include "platform/d3d9/Device.h"
+#include "platform/d3d9/d3d9_testing.h"
+
+void D3D9TestSetDeviceLost(IDirect3DDevice9* device) {
+  static_cast<d3d9::Device*>(device)->SimulateLost();
+}
+
+std::vector<DWORD> D3D9TestReadBackBuffer(IDirect3DDevice9* device, UINT* width, UINT* height) {
+  return static_cast<d3d9::Device*>(device)->ReadBackBuffer(width, height);
+}

@@ -1,0 +1,127 @@
+#include "platform/d3d9/Texture.h"
+
+#include <algorithm>
+#include <new>
+
+#include "platform/d3d9/Device.h"
+#include "platform/d3d9/Surface.h"
+
+namespace d3d9 {
+
+HRESULT Texture::Create(Device* device, UINT width, UINT height, UINT levels, DWORD usage, const TextureFormat& format,
+                        D3DPOOL pool, IDirect3DTexture9** out) {
+  const UINT max = device->maxTextureSize();
+  if (width == 0 || height == 0 || width > max || height > max) return D3DERR_INVALIDCALL;
+  UINT fullChain = 1;
+  for (UINT w = width, h = height; w > 1 || h > 1; w = std::max(1u, w / 2), h = std::max(1u, h / 2)) ++fullChain;
+  levels = levels == 0 ? 1 : std::min(levels, fullChain);
+  Texture* texture = new (std::nothrow) Texture(device, format, usage, pool);
+  if (!texture) return E_OUTOFMEMORY;
+  try {
+    texture->levels_.reserve(levels);
+    for (UINT i = 0, w = width, h = height; i < levels; ++i, w = std::max(1u, w / 2), h = std::max(1u, h / 2)) {
+      const UINT pitch = RowPitch(format, w);
+      texture->levels_.push_back(Level{w, h, pitch, std::vector<BYTE>(std::size_t(pitch) * h)});
+    }
+  } catch (const std::bad_alloc&) {
+    texture->Release();
+    return E_OUTOFMEMORY;
+  }
+  *out = texture;
+  return D3D_OK;
+}
+
+Texture::Texture(Device* device, const TextureFormat& format, DWORD usage, D3DPOOL pool)
+    : DeviceChild(device), format_(format), usage_(usage), pool_(pool) {
+  device->textures_.insert(this);
+}
+
+Texture::~Texture() {
+  device()->textures_.erase(this);
+}
+
+HRESULT Texture::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) {
+  if (!desc || level >= levels_.size()) return D3DERR_INVALIDCALL;
+  *desc = {format_.format,       D3DRTYPE_SURFACE,     usage_, pool_, D3DMULTISAMPLE_NONE, 0,
+           levels_[level].width, levels_[level].height};
+  return D3D_OK;
+}
+
+HRESULT Texture::GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) {
+  if (!surface || level >= levels_.size()) return D3DERR_INVALIDCALL;
+  *surface = Surface::ForTextureLevel(device(), this, level);
+  return *surface ? D3D_OK : E_OUTOFMEMORY;
+}
+
+HRESULT Texture::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) {
+  if (!locked || level >= levels_.size()) return D3DERR_INVALIDCALL;
+  Level& l = levels_[level];
+  RECT r = rect ? *rect : RECT{0, 0, LONG(l.width), LONG(l.height)};
+  if (r.left < 0 || r.top < 0 || r.left >= r.right || r.top >= r.bottom || r.right > LONG(l.width) ||
+      r.bottom > LONG(l.height))
+    return D3DERR_INVALIDCALL;
+  std::lock_guard lock(mutex_);
+  if (l.locked) return D3DERR_INVALIDCALL;
+  l.locked = true;
+  ++lockedLevels_;
+  if (!(flags & D3DLOCK_READONLY)) dirty_ = true;
+  locked->Pitch = static_cast<INT>(l.pitch);
+  locked->pBits = l.bytes.data() + std::size_t(r.top) * l.pitch + std::size_t(r.left) * format_.bytesPerPixel;
+  return D3D_OK;
+}
+
+HRESULT Texture::UnlockRect(UINT level) {
+  if (level >= levels_.size()) return D3DERR_INVALIDCALL;
+  std::lock_guard lock(mutex_);
+  if (!levels_[level].locked) return D3DERR_INVALIDCALL;
+  levels_[level].locked = false;
+  --lockedLevels_;
+  return D3D_OK;
+}
+
+void Texture::ReleaseGl() {
+  if (name_) glDeleteTextures(1, &name_);
+  name_ = 0;
+  allocated_ = false;
+}
+
+void Texture::DropGlCopy() {
+  ReleaseGl();
+  std::lock_guard lock(mutex_);
+  dirty_ = true;
+}
+
+void Texture::BindForDraw() {
+  if (!name_) {
+    glGenTextures(1, &name_);
+    glBindTexture(GL_TEXTURE_2D, name_);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(levels_.size()) - 1);
+    if (format_.opaque) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
+  } else {
+    glBindTexture(GL_TEXTURE_2D, name_);
+  }
+  std::lock_guard lock(mutex_);
+  // A texture being written keeps showing its previous upload until the writer unlocks.
+  if (dirty_ && lockedLevels_ == 0) Upload();
+}
+
+void Texture::Upload() {
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  for (std::size_t i = 0; i < levels_.size(); ++i) {
+    const Level& l = levels_[i];
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(l.pitch / format_.bytesPerPixel));
+    if (allocated_) {
+      glTexSubImage2D(GL_TEXTURE_2D, GLint(i), 0, 0, l.width, l.height, format_.glFormat, format_.glType,
+                      l.bytes.data());
+    } else {
+      glTexImage2D(GL_TEXTURE_2D, GLint(i), GL_RGBA8, l.width, l.height, 0, format_.glFormat, format_.glType,
+                   l.bytes.data());
+    }
+  }
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  allocated_ = true;
+  dirty_ = false;
+}
+
+}  // namespace d3d9

@@ -1,0 +1,16 @@
+// Test hooks of the Direct3D 9 stand-in. Not for program code. Device thread only.
+#pragma once
+
+#include <vector>
+
+#include "platform/d3d9/d3d9.h"
+
+// Makes the device behave as lost: the next Present returns D3DERR_DEVICELOST, then
+// TestCooperativeLevel returns D3DERR_DEVICELOST once and D3DERR_DEVICENOTRESET until Reset.
+// Reset also drops every texture's GL copy, so managed content must come back from the
+// system-memory copies.
+void D3D9TestSetDeviceLost(IDirect3DDevice9* device);
+
+// The back buffer as ARGB pixels, top row first, with its size. Alpha is 0xff for an
+// X8R8G8B8 back buffer.
+std::vector<DWORD> D3D9TestReadBackBuffer(IDirect3DDevice9* device, UINT* width, UINT* height);
