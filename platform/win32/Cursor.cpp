@@ -1,0 +1,96 @@
+// The system pointer: position, confinement, shape and visibility.
+#include <SDL.h>
+
+#include <algorithm>
+
+#include "platform/win32/Win32State.h"
+
+namespace {
+
+void ApplyVisibility() {
+  auto& s = Win32State();
+  if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
+  const bool visible = s.cursorCount >= 0 && s.currentCursor;
+  if (visible)
+    if (SDL_Cursor* c = Win32SdlCursor(s.currentCursor)) SDL_SetCursor(c);
+  SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+}
+
+}  // namespace
+
+BOOL GetCursorPos(LPPOINT point) {
+  if (!point || !SDL_WasInit(SDL_INIT_VIDEO)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  int x = 0, y = 0;
+  SDL_GetGlobalMouseState(&x, &y);
+  *point = {x, y};
+  return TRUE;
+}
+
+BOOL SetCursorPos(int x, int y) {
+  if (!SDL_WasInit(SDL_INIT_VIDEO)) return FALSE;
+  return SDL_WarpMouseGlobal(x, y) == 0 ? TRUE : FALSE;
+}
+
+BOOL ClipCursor(const RECT* rect) {
+  auto& s = Win32State();
+  for (auto& w : s.windows) {
+    SDL_SetWindowMouseRect(w->sdl, nullptr);
+    SDL_SetWindowMouseGrab(w->sdl, SDL_FALSE);
+  }
+  s.haveClip = rect != nullptr;
+  if (!rect) return TRUE;
+  s.clip = *rect;
+  // Confine to the window the rectangle covers most.
+  HWND__* best = nullptr;
+  long bestArea = -1;
+  for (auto& w : s.windows) {
+    RECT r{};
+    GetWindowRect(w.get(), &r);
+    const long iw = std::min(r.right, rect->right) - std::max(r.left, rect->left);
+    const long ih = std::min(r.bottom, rect->bottom) - std::max(r.top, rect->top);
+    const long area = iw > 0 && ih > 0 ? iw * ih : 0;
+    if (area > bestArea) {
+      best = w.get();
+      bestArea = area;
+    }
+  }
+  if (!best) return TRUE;
+  POINT origin{0, 0};
+  ClientToScreen(best, &origin);
+  const SDL_Rect confine{rect->left - origin.x, rect->top - origin.y, std::max(1, int(rect->right - rect->left)),
+                         std::max(1, int(rect->bottom - rect->top))};
+  SDL_SetWindowMouseRect(best->sdl, &confine);
+  SDL_SetWindowMouseGrab(best->sdl, SDL_TRUE);
+  return TRUE;
+}
+
+BOOL GetClipCursor(LPRECT rect) {
+  auto& s = Win32State();
+  if (!rect) return FALSE;
+  if (s.haveClip) {
+    *rect = s.clip;
+  } else {
+    *rect = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  }
+  return TRUE;
+}
+
+HCURSOR SetCursor(HCURSOR cursor) {
+  auto& s = Win32State();
+  HCURSOR previous = s.currentCursor;
+  if (cursor != previous) {
+    s.currentCursor = cursor;
+    ApplyVisibility();
+  }
+  return previous;
+}
+
+int ShowCursor(BOOL show) {
+  auto& s = Win32State();
+  s.cursorCount += show ? 1 : -1;
+  ApplyVisibility();
+  return s.cursorCount;
+}

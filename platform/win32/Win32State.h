@@ -1,0 +1,130 @@
+// Private state of the Win32 layer: one struct owned by the layer, reached through Win32State().
+// Not for use outside platform/win32.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/win32/SdlWindow.h"
+#include "platform/win32/win32.h"
+
+struct SDL_Window;
+struct SDL_Surface;
+struct SDL_Cursor;
+struct SDL_Keysym;
+
+struct WindowClass {
+  WNDCLASSW wc{};
+  std::u16string name;
+  ATOM atom = 0;
+};
+
+struct Frame {
+  int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+struct HWND__ {
+  SDL_Window* sdl = nullptr;
+  std::uint32_t sdlId = 0;
+  std::shared_ptr<const WindowClass> cls;
+  WNDPROC proc = nullptr;
+  LONG style = 0;
+  LONG exStyle = 0;
+  LONG_PTR userData = 0;
+  std::u16string title;
+  int clientW = 0, clientH = 0;  // the client size last reported with WM_SIZE
+  bool needsPaint = false;
+  bool destroying = false;
+  SDL_Surface* erasedSurface = nullptr;  // the window surface already erased with the class brush
+};
+
+struct HDC__ {
+  HWND hwnd = nullptr;  // null: the screen
+  COLORREF textColor = 0x000000;
+  COLORREF bkColor = 0xFFFFFF;
+  int bkMode = OPAQUE;
+  bool drawn = false;
+};
+
+struct HACCEL__ {
+  std::vector<ACCEL> entries;
+};
+
+// Cursors and icons: a standard system cursor shape, or an icon without image.
+struct HICON__ {
+  int systemCursor = -1;  // SDL_SystemCursor, -1 for icons
+  SDL_Cursor* sdl = nullptr;
+};
+
+struct Win32StateData {
+  // Windows and classes (window's thread).
+  std::map<std::u16string, std::shared_ptr<WindowClass>> classes;  // key: name folded to lower case
+  ATOM nextAtom = 0xC000;
+  std::vector<std::unique_ptr<HWND__>> windows;
+  int videoRefs = 0;
+  Frame lastCaptionFrame;
+  bool haveCaptionFrame = false;
+
+  // Message queue. The queue itself may be posted to from any thread.
+  std::mutex queueMutex;
+  std::condition_variable queueWake;
+  std::deque<MSG> queue;
+  bool quitPosted = false;
+  int quitCode = 0;
+  std::atomic<std::uint32_t> wakeEventType{0};  // SDL user event that wakes a waiting GetMessageW
+
+  std::vector<std::pair<int, SdlEventListener>> listeners;
+  int nextListenerId = 1;
+
+  // Accelerators.
+  std::map<WORD, std::vector<ACCEL>> acceleratorResources;
+  std::vector<std::unique_ptr<HACCEL__>> acceleratorTables;
+
+  // Cursors and icons (fixed handles).
+  HICON__ icon;
+  HICON__ cursors[5] = {{0}, {1}, {2}, {3}, {11}};  // arrow, I-beam, wait, cross, hand
+  int cursorCount = 0;
+  HCURSOR currentCursor = &cursors[0];  // the arrow, as SDL starts
+  bool haveClip = false;
+  RECT clip{};
+
+  // GDI.
+  std::vector<std::unique_ptr<HDC__>> dcs;
+
+  // Message boxes (any thread).
+  std::mutex hookMutex;
+  MessageBoxHook messageBoxHook;
+};
+
+Win32StateData& Win32State();
+
+// Window record for a handle, or null for null, unknown or destroyed handles.
+HWND__* Win32FindWindow(HWND hwnd);
+// Frame of a live window as the window system reports it (zero without a window manager).
+Frame Win32WindowFrame(HWND__* w);
+// Queues a message at the end of the queue (any thread) and wakes a waiting GetMessageW.
+void Win32QueueMessage(const MSG& msg);
+// Drops queued messages for a window being destroyed.
+void Win32DropMessages(HWND hwnd);
+// Sends WM_SIZE when the client size differs from the last one reported.
+void Win32ReportClientSize(HWND hwnd, WPARAM type, bool always);
+// The SDL cursor of a cursor handle (created on first use).
+SDL_Cursor* Win32SdlCursor(HCURSOR cursor);
+// The VK_ code of an SDL key; 0 for keys without one.
+int Win32VkFromSdl(const SDL_Keysym& key);
+// Logs an unsupported request once per function and detail.
+void Win32LogOnce(const char* function, const std::string& detail);
+// UTF-16 (lone surrogates as U+FFFD) to UTF-8 for SDL and back.
+std::string Win32ToUtf8(std::u16string_view text);
+std::u16string Win32FromUtf8(std::string_view text);
+// One UTF-8 sequence at s[at]: the code point, with length 0 when the bytes there are not UTF-8.
+char32_t Win32DecodeUtf8(std::string_view s, std::size_t at, std::size_t& length);
+// Case folding used for comparisons and wildcard matching.
+char16_t Win32FoldCase(char16_t c);
