@@ -473,10 +473,11 @@ void Device::ApplyRaster() {
   if (rs[D3DRS_CULLMODE] == D3DCULL_NONE) {
     glDisable(GL_CULL_FACE);
   } else {
-    // Direct3D names the winding as seen on screen with y down; GL's window y points up,
-    // which reverses it: Direct3D's counter-clockwise faces are GL's clockwise (back) faces.
+    // Both APIs judge the winding as the triangle appears in the picture, and the back
+    // buffer is drawn upright, so Direct3D's culled counter-clockwise faces are GL's
+    // counter-clockwise front faces.
     glEnable(GL_CULL_FACE);
-    glCullFace(rs[D3DRS_CULLMODE] == D3DCULL_CW ? GL_FRONT : GL_BACK);
+    glCullFace(rs[D3DRS_CULLMODE] == D3DCULL_CW ? GL_BACK : GL_FRONT);
   }
   if (rs[D3DRS_ZENABLE] != D3DZB_FALSE) {
     glEnable(GL_DEPTH_TEST);

@@ -35,6 +35,14 @@ bool RenderTarget::Create(UINT width, UINT height) {
   width_ = width;
   height_ = height;
   glViewport(0, 0, width, height);
+  // Start from black and the far depth rather than whatever the memory held.
+  glDisable(GL_SCISSOR_TEST);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glDepthMask(GL_TRUE);
+  glClearColor(0, 0, 0, 1);
+  glClearDepth(1.0);
+  glClearStencil(0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
   return true;
 }
 

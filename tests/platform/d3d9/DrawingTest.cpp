@@ -1,0 +1,217 @@
+// Pixels drawn by the real device: pixel-centre rule, blending, alpha test, texel-exact
+// quads, culling, lighting without normals, texture transforms.
+#include <cmath>
+#include <cstring>
+
+#include "DeviceFixture.h"
+#include "platform/d3d9/d3dx9math.h"
+
+namespace {
+
+using DrawingTest = DeviceFixture;
+
+TEST_F(DrawingTest, ScreenQuadCoversExactlyItsPixels) {
+  ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xff000000, 1.0f, 0), D3D_OK);
+  DrawRect(15, 435, 200, 5, 0xffffffff);
+  const auto pixels = Pixels();
+  for (UINT y = 0; y < kHeight; ++y)
+    for (UINT x = 0; x < kWidth; ++x) {
+      const bool inside = x >= 15 && x <= 214 && y >= 435 && y <= 439;
+      ASSERT_EQ(pixels[y * kWidth + x], inside ? 0xffffffffu : 0xff000000u) << x << "," << y;
+    }
+}
+
+TEST_F(DrawingTest, AlphaBlendingAndAlphaTest) {
+  struct Case {
+    DWORD blend, alphaTest;
+    D3DCOLOR quad, expected;
+  } cases[] = {
+      // Source alpha 0x80 over blue: 128/255 of red, 127/255 of blue.
+      {TRUE, FALSE, 0x80ff0000, 0xff80007f},
+      // Alpha test with reference 8, greater-or-equal: 7 is dropped, 8 is drawn.
+      {FALSE, TRUE, 0x07ff0000, 0xff0000ff},
+      {FALSE, TRUE, 0x08ff0000, 0xffff0000},
+  };
+  // The quad batch's stage setup: texture times vertex colour, and no texture reads as white.
+  device_->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+  device_->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+  for (const Case& c : cases) {
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff0000ff, 1.0f, 0);
+    device_->SetRenderState(D3DRS_ALPHABLENDENABLE, c.blend);
+    device_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    device_->SetRenderState(D3DRS_ALPHATESTENABLE, c.alphaTest);
+    device_->SetRenderState(D3DRS_ALPHAREF, 8);
+    device_->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
+    DrawRect(10, 10, 20, 20, c.quad);
+    const auto pixels = Pixels();
+    EXPECT_LE(ColorDistance(pixels[20 * kWidth + 20], c.expected), 1) << std::hex << c.quad;
+    EXPECT_EQ(pixels[40 * kWidth + 40], 0xff0000ffu);
+  }
+}
+
+TEST_F(DrawingTest, TexturedQuadReproducesTexelsOneToOne) {
+  constexpr UINT tw = 64, th = 32;
+  std::vector<DWORD> texels(tw * th);
+  for (UINT y = 0; y < th; ++y)
+    for (UINT x = 0; x < tw; ++x) texels[y * tw + x] = 0xff000000u | (x * 4) << 16 | (y * 8) << 8 | ((x + y) & 1) * 255;
+  IDirect3DTexture9* texture = MakeTexture(tw, th, D3DFMT_A8R8G8B8, texels);
+  ASSERT_NE(texture, nullptr);
+  device_->SetTexture(0, texture);
+  device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+  device_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+  device_->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+  device_->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_BORDER);
+  device_->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_BORDER);
+  device_->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+  device_->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+  constexpr float x = 100, y = 50;
+  // The two usual ways of mapping texels to pixels: positions moved by half a pixel with
+  // coordinates 0..1, or exact positions with coordinates moved by half a texel.
+  const float half_u = 0.5f / tw, half_v = 0.5f / th;
+  struct Case {
+    float dx, du, dv;
+  } cases[] = {{-0.5f, 0, 0}, {0, half_u, half_v}};
+  for (const Case& c : cases) {
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff123456, 1.0f, 0);
+    DrawTexturedQuad(x + c.dx, y + c.dx, x + tw + c.dx, y + th + c.dx, c.du, c.dv, 1 + c.du, 1 + c.dv);
+    const auto pixels = Pixels();
+    for (UINT py = y - 1; py <= y + th; ++py)
+      for (UINT px = x - 1; px <= x + tw; ++px) {
+        const bool inside = px >= x && px < x + tw && py >= y && py < y + th;
+        const DWORD expected = inside ? texels[(py - UINT(y)) * tw + (px - UINT(x))] : 0xff123456u;
+        ASSERT_EQ(pixels[py * kWidth + px], expected) << px << "," << py << " case dx " << c.dx;
+      }
+  }
+  device_->SetTexture(0, nullptr);
+  EXPECT_EQ(texture->Release(), 0u);
+}
+
+TEST_F(DrawingTest, CullingFollowsScreenWinding) {
+  // Clockwise on screen (y down) survives the default counter-clockwise culling.
+  const ColorVertex clockwise[3] = {{10, 10, 0, 1, 0xffff0000}, {50, 10, 0, 1, 0xffff0000}, {10, 50, 0, 1, 0xffff0000}};
+  const ColorVertex counter[3] = {clockwise[0], clockwise[2], clockwise[1]};
+  struct Case {
+    DWORD cull;
+    const ColorVertex* tri;
+    bool drawn;
+  } cases[] = {{D3DCULL_CCW, clockwise, true},
+               {D3DCULL_CCW, counter, false},
+               {D3DCULL_CW, clockwise, false},
+               {D3DCULL_CW, counter, true},
+               {D3DCULL_NONE, counter, true}};
+  device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+  for (const Case& c : cases) {
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 1.0f, 0);
+    device_->SetRenderState(D3DRS_CULLMODE, c.cull);
+    device_->BeginScene();
+    device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, c.tri, sizeof(ColorVertex));
+    device_->EndScene();
+    EXPECT_EQ(Pixels()[20 * kWidth + 20], c.drawn ? 0xffff0000u : 0xff000000u) << c.cull;
+  }
+}
+
+struct MeshVertex {  // FVF 0x102
+  float x, y, z, u, v;
+};
+
+IDirect3DVertexBuffer9* MakeMesh(IDirect3DDevice9* device, const std::vector<MeshVertex>& vertices) {
+  IDirect3DVertexBuffer9* buffer = nullptr;
+  const UINT bytes = UINT(vertices.size() * sizeof(MeshVertex));
+  EXPECT_EQ(device->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY, D3DFVF_XYZ | D3DFVF_TEX1, D3DPOOL_MANAGED, &buffer,
+                                       nullptr),
+            D3D_OK);
+  void* data = nullptr;
+  EXPECT_EQ(buffer->Lock(0, 0, &data, 0), D3D_OK);
+  std::memcpy(data, vertices.data(), bytes);
+  EXPECT_EQ(buffer->Unlock(), D3D_OK);
+  return buffer;
+}
+
+TEST_F(DrawingTest, LitMeshWithoutNormalsShowsEmissivePlusAmbient) {
+  // The upper-right unit square of the z = 0 plane, clockwise as the camera sees it.
+  IDirect3DVertexBuffer9* mesh = MakeMesh(
+      device_, {{0, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {1, 0, 0, 0, 0}, {1, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {1, 1, 0, 0, 0}});
+  D3DXMATRIX identity, view, projection;
+  D3DXMatrixIdentity(&identity);
+  const D3DXVECTOR3 eye(0, 0, -5), at(0, 0, 0), up(0, 1, 0);
+  D3DXMatrixLookAtLH(&view, &eye, &at, &up);
+  D3DXMatrixPerspectiveFovLH(&projection, D3DX_PI / 4, float(kWidth) / float(kHeight), 1.0f, 100.0f);
+  device_->SetTransform(D3DTS_WORLD, &identity);
+  device_->SetTransform(D3DTS_VIEW, &view);
+  device_->SetTransform(D3DTS_PROJECTION, &projection);
+  D3DMATERIAL9 material{};
+  material.Diffuse = {1, 1, 1, 1};
+  material.Ambient = {0, 0.5f, 0.5f, 1};
+  material.Emissive = {0.2f, 0, 0, 0};
+  device_->SetMaterial(&material);
+  D3DLIGHT9 light{};
+  light.Type = D3DLIGHT_DIRECTIONAL;
+  light.Diffuse = {1, 1, 1, 0};
+  light.Ambient = {0, 0, 0.4f, 0};
+  light.Direction = {0, 0, 1};
+  device_->SetLight(0, &light);
+  device_->LightEnable(0, TRUE);
+  device_->SetRenderState(D3DRS_LIGHTING, TRUE);
+  device_->SetRenderState(D3DRS_AMBIENT, 0x00808080);
+  device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xff000000, 1.0f, 0);
+  device_->BeginScene();
+  device_->SetFVF(D3DFVF_XYZ | D3DFVF_TEX1);
+  device_->SetStreamSource(0, mesh, 0, sizeof(MeshVertex));
+  EXPECT_EQ(device_->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3D_OK);
+  device_->EndScene();
+  const auto pixels = Pixels();
+  // red = emissive 0.2; green = 0.5 x 128/255; blue = 0.5 x (128/255 + 0.4, the light's ambient).
+  const DWORD lit = D3DCOLOR_XRGB(51, 64, 115);
+  // The square spans 1 / (5 tan(pi/8)) of the half height: about 116 pixels up and right.
+  EXPECT_LE(ColorDistance(pixels[(240 - 100) * kWidth + 320 + 100], lit), 1)
+      << std::hex << pixels[(240 - 100) * kWidth + 320 + 100];
+  EXPECT_LE(ColorDistance(pixels[(240 - 10) * kWidth + 320 + 10], lit), 1);
+  EXPECT_EQ(pixels[(240 - 125) * kWidth + 320 + 100], 0xff000000u);  // above it
+  EXPECT_EQ(pixels[(240 - 100) * kWidth + 320 + 125], 0xff000000u);  // right of it
+  EXPECT_EQ(pixels[(240 + 50) * kWidth + 320 - 50], 0xff000000u);    // the opposite quadrant
+  EXPECT_EQ(mesh->Release(), 0u);
+}
+
+TEST_F(DrawingTest, TextureTransformTranslatesTwoDimensionalCoordinates) {
+  // Two texels, red then green; the full-screen square samples u = 0.25 (red) untransformed.
+  IDirect3DTexture9* texture = MakeTexture(2, 1, D3DFMT_X8R8G8B8, {0x00ff0000, 0x0000ff00});
+  IDirect3DVertexBuffer9* mesh = MakeMesh(device_, {{-1, -1, 0.5f, 0.25f, 0.5f},
+                                                    {-1, 1, 0.5f, 0.25f, 0.5f},
+                                                    {1, -1, 0.5f, 0.25f, 0.5f},
+                                                    {1, -1, 0.5f, 0.25f, 0.5f},
+                                                    {-1, 1, 0.5f, 0.25f, 0.5f},
+                                                    {1, 1, 0.5f, 0.25f, 0.5f}});
+  device_->SetRenderState(D3DRS_LIGHTING, FALSE);
+  device_->SetTexture(0, texture);
+  device_->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+  device_->SetFVF(D3DFVF_XYZ | D3DFVF_TEX1);
+  device_->SetStreamSource(0, mesh, 0, sizeof(MeshVertex));
+  D3DXMATRIX row3, row4, scaled;
+  D3DXMatrixIdentity(&row3);
+  row3._31 = 0.5f;                           // (u, v, 1, 0) picks up the third row
+  D3DXMatrixTranslation(&row4, 0.5f, 0, 0);  // the fourth row meets the 0 and does nothing
+  D3DXMatrixScaling(&scaled, 3, 1, 1);
+  struct Case {
+    DWORD flags;
+    const D3DXMATRIX* matrix;
+    D3DCOLOR expected;
+  } cases[] = {{D3DTTFF_COUNT2, &row3, 0xff00ff00},
+               {D3DTTFF_COUNT2, &row4, 0xffff0000},
+               {D3DTTFF_COUNT2, &scaled, 0xff00ff00},
+               {D3DTTFF_DISABLE, &row3, 0xffff0000}};
+  for (const Case& c : cases) {
+    device_->SetTransform(D3DTS_TEXTURE0, c.matrix);
+    device_->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, c.flags);
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xff000000, 1.0f, 0);
+    device_->BeginScene();
+    device_->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);
+    device_->EndScene();
+    EXPECT_EQ(Pixels()[240 * kWidth + 320], c.expected) << &c - cases;
+  }
+  device_->SetTexture(0, nullptr);
+  EXPECT_EQ(mesh->Release(), 0u);
+  EXPECT_EQ(texture->Release(), 0u);
+}
+
+}  // namespace
