@@ -1,5 +1,7 @@
 #include "platform/com/com.h"
 
+#include "platform/dmusic/dmusic.h"
+
 namespace {
 
 using Factory = HRESULT (*)(REFIID riid, void** ppv);
@@ -11,6 +13,8 @@ struct ClassEntry {
 
 // Each stand-in layer that offers creatable objects adds its classes here.
 constexpr ClassEntry kClasses[] = {
+    {&CLSID_DirectMusicPerformance, DirectMusicCreatePerformance},
+    {&CLSID_DirectMusicLoader, DirectMusicCreateLoader},
     {nullptr, nullptr},
 };
 

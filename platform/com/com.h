@@ -6,6 +6,7 @@
 #include "platform/win32/wintypes.h"
 
 #define CLSCTX_INPROC_SERVER 0x1u
+#define CLSCTX_INPROC_HANDLER 0x2u
 #define CLSCTX_INPROC 0x3u
 #define CLSCTX_ALL 0x17u
 

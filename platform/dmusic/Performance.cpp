@@ -1,0 +1,133 @@
+#include "platform/dmusic/Performance.h"
+
+#include <SDL_mixer.h>
+
+#include "platform/dmusic/AudioPath.h"
+#include "platform/dmusic/Segment.h"
+
+void PerformanceState::StopChannel(int channel) {
+  Mix_HaltChannel(channel);
+  playing.erase(channel);
+}
+
+void PerformanceState::StopSegment(const void* segment) {
+  for (auto it = playing.begin(); it != playing.end();) {
+    if (it->second == segment) {
+      Mix_HaltChannel(it->first);
+      it = playing.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  if (segment && musicSegment == segment && output && output->musicOwner == this) {
+    Mix_HaltMusic();
+    musicSegment = nullptr;
+  }
+}
+
+void PerformanceState::StopAll() {
+  for (int channel : channels) Mix_HaltChannel(channel);
+  playing.clear();
+  if (output && output->musicOwner == this) {
+    Mix_HaltMusic();
+    musicSegment = nullptr;
+  }
+}
+
+CPerformance::CPerformance() : state_(std::make_shared<PerformanceState>()) {}
+
+CPerformance::~CPerformance() {
+  CloseDown();
+}
+
+HRESULT CPerformance::QueryInterface(REFIID iid, void** out) {
+  return HandOut(static_cast<IDirectMusicPerformance8*>(this), iid, out, {&IID_IDirectMusicPerformance8});
+}
+
+HRESULT CPerformance::InitAudio(IDirectMusic** directMusic, IDirectSound** directSound, HWND, DWORD defaultPathType,
+                                DWORD pchannelCount, DWORD, DMUS_AUDIOPARAMS*) {
+  if (directMusic || directSound) return E_INVALIDARG;
+  if (state_->output || state_->closed) return DMUS_E_ALREADY_INITED;
+  state_->output = MixerOutput::Acquire();
+  if (!state_->output) return DSERR_NODRIVER;
+  if (defaultPathType != 0) {
+    IDirectMusicAudioPath* path = nullptr;
+    HRESULT hr = CreateStandardAudioPath(defaultPathType, pchannelCount, TRUE, &path);
+    if (FAILED(hr)) return hr;
+    defaultPath_ = static_cast<CAudioPath*>(path);
+  }
+  return S_OK;
+}
+
+HRESULT CPerformance::CreateStandardAudioPath(DWORD type, DWORD pchannelCount, BOOL activate,
+                                              IDirectMusicAudioPath** path) {
+  if (!path) return E_POINTER;
+  *path = nullptr;
+  if (!state_->Usable()) return DMUS_E_NOT_INIT;
+  switch (type) {
+    case DMUS_APATH_DYNAMIC_STEREO:
+    case DMUS_APATH_DYNAMIC_MONO:
+    case DMUS_APATH_DYNAMIC_3D:
+    case DMUS_APATH_SHARED_STEREOPLUSREVERB:
+      break;
+    default:
+      return E_INVALIDARG;
+  }
+  if (pchannelCount == 0) return E_INVALIDARG;
+  *path = new CAudioPath(std::make_shared<PathState>(state_, activate != FALSE));
+  return S_OK;
+}
+
+HRESULT CPerformance::PlaySegmentEx(IUnknown* source, WCHAR*, IUnknown*, DWORD, LONGLONG,
+                                    IDirectMusicSegmentState** segmentState, IUnknown*, IUnknown* audioPath) {
+  if (segmentState) *segmentState = nullptr;
+  auto* segment = dynamic_cast<CSegment*>(source);
+  if (!segment) return E_INVALIDARG;
+  if (!state_->Usable()) return DMUS_E_NOT_INIT;
+  CAudioPath* path = audioPath ? dynamic_cast<CAudioPath*>(audioPath) : defaultPath_;
+  if (!path || path->State()->performance != state_) return E_INVALIDARG;
+  return segment->PlayOn(path->State());
+}
+
+HRESULT CPerformance::Stop(IDirectMusicSegment* segment, IDirectMusicSegmentState*, MUSIC_TIME, DWORD) {
+  if (segment)
+    state_->StopSegment(dynamic_cast<CSegment*>(segment));
+  else
+    state_->StopAll();
+  return S_OK;
+}
+
+HRESULT CPerformance::StopEx(IUnknown* objectToStop, LONGLONG, DWORD) {
+  if (!objectToStop) {
+    state_->StopAll();
+  } else if (auto* segment = dynamic_cast<CSegment*>(objectToStop)) {
+    state_->StopSegment(segment);
+  } else if (auto* path = dynamic_cast<CAudioPath*>(objectToStop)) {
+    if (path->State()->performance != state_) return E_INVALIDARG;
+    state_->StopChannel(path->State()->channel);
+  } else {
+    return E_INVALIDARG;
+  }
+  return S_OK;
+}
+
+HRESULT CPerformance::CloseDown() {
+  state_->StopAll();
+  ReleaseDefaultPath();
+  state_->closed = true;
+  return S_OK;
+}
+
+void CPerformance::ReleaseDefaultPath() {
+  if (defaultPath_) {
+    defaultPath_->Release();
+    defaultPath_ = nullptr;
+  }
+}
+
+HRESULT DirectMusicCreatePerformance(REFIID iid, void** object) {
+  auto* perf = new CPerformance();
+  HRESULT hr = perf->QueryInterface(iid, object);
+  perf->Release();
+  return hr;
+}
