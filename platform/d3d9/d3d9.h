@@ -5,6 +5,21 @@
 // except IDirect3DTexture9::LockRect/UnlockRect on managed textures, which may run on any
 // thread; the GL upload of a locked texture happens on the device's thread at its next use.
 // Errors never cross this edge as exceptions: every failure is an HRESULT.
+//
+// How it works: each device owns a GL 3.3 core context on its window's SDL window. The back
+// buffer is an offscreen framebuffer of the back-buffer size; Present stretches it onto the
+// window and swaps. Fixed-function state is mirrored and turned into one shader's inputs before
+// each draw. Supported: stage 0 only (ops DISABLE, SELECTARG1/2, MODULATE(2X/4X), ADD; args
+// DIFFUSE, CURRENT, TEXTURE, TFACTOR), alpha test, blending, culling, depth, point/linear
+// filtering, wrap/mirror/clamp/border addressing, lighting from emissive and ambient terms only
+// (vertices carry no normals), a COUNT2 texture transform. Anything else is accepted, ignored
+// and reported once on stderr with the function's name.
+//
+// Resources (textures, surfaces, vertex buffers) each hold a reference on their device until
+// they are destroyed, so IDirect3DDevice9::Release returns a count above 0 while any is alive.
+// Bindings (SetTexture, SetStreamSource) hold no reference; a destroyed resource is unbound.
+// A resource whose last reference is released on another thread is destroyed on the device
+// thread at the device's next draw, Present, Reset or Release.
 #pragma once
 
 #include "platform/win32/wintypes.h"
@@ -446,6 +461,9 @@ struct IDirect3DBaseTexture9 : IDirect3DResource9 {
   virtual DWORD GetLevelCount() = 0;
 };
 
+// LockRect/UnlockRect may run on any thread; a locked texture keeps drawing its previous
+// content until unlocked. D3DERR_INVALIDCALL for a bad level or rectangle, a level that is
+// already locked, or an unlock without lock.
 struct IDirect3DTexture9 : IDirect3DBaseTexture9 {
   virtual HRESULT GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) = 0;
   virtual HRESULT GetSurfaceLevel(UINT Level, IDirect3DSurface9** ppSurfaceLevel) = 0;
@@ -459,27 +477,48 @@ struct IDirect3DVertexBuffer9 : IDirect3DResource9 {
   virtual HRESULT GetDesc(D3DVERTEXBUFFER_DESC* pDesc) = 0;
 };
 
+// The device. Every call on the creating thread. Draw calls outside BeginScene/EndScene, a
+// vertex format without position, a stride shorter than the format or vertices beyond the end
+// of the stream's buffer give D3DERR_INVALIDCALL. While lost, draws and clears succeed and do
+// nothing, Present returns D3DERR_DEVICELOST.
 struct IDirect3DDevice9 : IUnknown {
+  // D3D_OK; when lost: D3DERR_DEVICELOST once, then D3DERR_DEVICENOTRESET until Reset.
   virtual HRESULT TestCooperativeLevel() = 0;
   virtual HRESULT GetDeviceCaps(D3DCAPS9* pCaps) = 0;
   virtual HRESULT GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* pMode) = 0;
+  // The system cursor stays in use: the bitmap (A8R8G8B8) is only checked, the position
+  // ignored, and ShowCursor records the flag and returns the previous one.
   virtual HRESULT SetCursorProperties(UINT XHotSpot, UINT YHotSpot, IDirect3DSurface9* pCursorBitmap) = 0;
   virtual void SetCursorPosition(int X, int Y, DWORD Flags) = 0;
   virtual BOOL ShowCursor(BOOL bShow) = 0;
+  // Re-creates the back buffer (0 width/height: the window's client size), applies windowed
+  // or fullscreen as in CreateDevice, returns every state to Direct3D's defaults and drops the
+  // GL copies of all textures, which upload again from their system-memory copies at next use.
+  // D3DERR_INVALIDCALL for bad parameters, D3DERR_NOTAVAILABLE when the mode cannot be set.
   virtual HRESULT Reset(D3DPRESENT_PARAMETERS* pPresentationParameters) = 0;
+  // Draws the back buffer stretched over the window's drawable and swaps. Rectangles, regions
+  // and override windows are ignored. D3DERR_INVALIDCALL inside a scene.
   virtual HRESULT Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDestWindowOverride,
                           const RGNDATA* pDirtyRegion) = 0;
   virtual HRESULT GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBACKBUFFER_TYPE Type,
                                 IDirect3DSurface9** ppBackBuffer) = 0;
+  // Formats A8R8G8B8, X8R8G8B8, R5G6B5, A1R5G5B5, X1R5G5B5, A4R4G4B4 (X formats sample with
+  // alpha 1), pools MANAGED and DEFAULT (both keep a system-memory copy), Levels 0 gives one
+  // level. D3DERR_INVALIDCALL for other formats or pools, render-target or depth usage, or a
+  // size outside 1..MaxTextureWidth; E_OUTOFMEMORY when the copy cannot be allocated.
   virtual HRESULT CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
                                 IDirect3DTexture9** ppTexture, HANDLE* pSharedHandle) = 0;
   virtual HRESULT CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool,
                                      IDirect3DVertexBuffer9** ppVertexBuffer, HANDLE* pSharedHandle) = 0;
   virtual HRESULT CreateOffscreenPlainSurface(UINT Width, UINT Height, D3DFORMAT Format, D3DPOOL Pool,
                                               IDirect3DSurface9** ppSurface, HANDLE* pSharedHandle) = 0;
+  // Several pairs per frame are fine; a nested BeginScene or an unpaired EndScene gives
+  // D3DERR_INVALIDCALL.
   virtual HRESULT BeginScene() = 0;
   virtual HRESULT EndScene() = 0;
   virtual HRESULT Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z, DWORD Stencil) = 0;
+  // World, view, projection (row vectors, depth 0..1) and texture matrices. Two texture
+  // coordinates enter the texture matrix as (u, v, 1, 0), so 2-D translation sits in _31/_32.
   virtual HRESULT SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) = 0;
   virtual HRESULT GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) = 0;
   virtual HRESULT SetMaterial(const D3DMATERIAL9* pMaterial) = 0;
@@ -491,6 +530,8 @@ struct IDirect3DDevice9 : IUnknown {
   virtual HRESULT SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value) = 0;
   virtual HRESULT SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) = 0;
   virtual HRESULT DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount) = 0;
+  // Pre-transformed (XYZRHW) vertices are in back-buffer pixels with pixel centres at integer
+  // coordinates, and never lit. As in Direct3D, this call unsets stream 0.
   virtual HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount,
                                   const void* pVertexStreamZeroData, UINT VertexStreamZeroStride) = 0;
   virtual HRESULT SetFVF(DWORD FVF) = 0;
@@ -498,6 +539,9 @@ struct IDirect3DDevice9 : IUnknown {
                                   UINT Stride) = 0;
 };
 
+// Adapters are SDL's displays; the device type is HAL only (others: D3DERR_NOTAVAILABLE).
+// Display formats X8R8G8B8, R5G6B5, X1R5G5B5; back buffers A8R8G8B8, X8R8G8B8; depth D16,
+// D24X8, D24S8, D32; no multisampling. Initialises SDL video while it lives.
 struct IDirect3D9 : IUnknown {
   virtual UINT GetAdapterCount() = 0;
   virtual HRESULT GetAdapterIdentifier(UINT Adapter, DWORD Flags, D3DADAPTER_IDENTIFIER9* pIdentifier) = 0;
@@ -514,9 +558,14 @@ struct IDirect3D9 : IUnknown {
   virtual HRESULT CheckDepthStencilMatch(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT AdapterFormat,
                                          D3DFORMAT RenderTargetFormat, D3DFORMAT DepthStencilFormat) = 0;
   virtual HRESULT GetDeviceCaps(UINT Adapter, D3DDEVTYPE DeviceType, D3DCAPS9* pCaps) = 0;
+  // A GL 3.3 core context on the SDL window behind hDeviceWindow (else hFocusWindow), which
+  // the Win32 layer made with SDL_WINDOW_OPENGL. Windowed FALSE switches the window to the
+  // display mode nearest the back-buffer size, fullscreen. D3DERR_INVALIDCALL for bad
+  // parameters or no such window; D3DERR_NOTAVAILABLE when GL or the mode is not available.
   virtual HRESULT CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow, DWORD BehaviorFlags,
                                D3DPRESENT_PARAMETERS* pPresentationParameters,
                                IDirect3DDevice9** ppReturnedDeviceInterface) = 0;
 };
 
+// Null for any SDK version but D3D_SDK_VERSION, or when SDL video cannot start.
 IDirect3D9* Direct3DCreate9(UINT SDKVersion);
