@@ -7,7 +7,9 @@ namespace {
 
 constexpr char16_t kEscape = 0xDC00;
 
-bool IsEscapable(unsigned byte) { return byte == '\\' || byte >= 0x80; }
+bool IsEscapable(unsigned byte) {
+  return byte == '\\' || byte >= 0x80;
+}
 
 }  // namespace
 

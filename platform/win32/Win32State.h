@@ -69,6 +69,7 @@ struct Win32StateData {
   ATOM nextAtom = 0xC000;
   std::vector<std::unique_ptr<HWND__>> windows;
   int videoRefs = 0;
+  bool videoHeld = false;  // one extra SDL video reference kept for the process
   Frame lastCaptionFrame;
   bool haveCaptionFrame = false;
 

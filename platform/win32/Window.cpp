@@ -37,19 +37,38 @@ bool AcquireVideo() {
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   // Closing the last window is a WM_CLOSE for the program to handle, not a quit.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+  // Opening the display now and then fails at once under load: try a few times before giving up.
+  bool started = false, headless = false;
+  const char* driver = nullptr;
+  for (int attempt = 0; attempt < 5 && !started; ++attempt) {
+    if (attempt) SDL_Delay(20);
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) continue;
+    driver = SDL_GetCurrentVideoDriver();
+    headless = !std::getenv("SDL_VIDEODRIVER") && driver &&
+               (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+    if (headless && std::getenv("DISPLAY")) {
+      SDL_QuitSubSystem(SDL_INIT_VIDEO);
+      continue;
+    }
+    started = true;
+  }
+  if (!started && !headless) {
     std::fprintf(stderr, "win32: cannot start SDL video: %s\n", SDL_GetError());
     return false;
   }
-  const char* driver = SDL_GetCurrentVideoDriver();
-  if (!std::getenv("SDL_VIDEODRIVER") && driver &&
-      (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) {
+  if (headless) {
     std::fprintf(stderr,
                  "win32: no display (is DISPLAY set?); SDL fell back to its \"%s\" driver. "
                  "Set SDL_VIDEODRIVER=offscreen to run without a display on purpose.\n",
-                 driver);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+                 driver ? driver : "headless");
+    if (started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return false;
+  }
+  if (!s.videoHeld) {
+    // One connection for the life of the process: windows come and go (device re-creation, tests)
+    // and reconnecting each time is slow and can fail.
+    SDL_InitSubSystem(SDL_INIT_VIDEO);
+    s.videoHeld = true;
   }
   if (s.wakeEventType == 0) {
     const Uint32 type = SDL_RegisterEvents(1);

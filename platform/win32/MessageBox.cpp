@@ -1,0 +1,95 @@
+// Modal message boxes on SDL, with one redirection point for tests.
+#include <SDL.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "platform/win32/Win32State.h"
+
+namespace {
+
+struct Button {
+  int id;
+  const char* text;
+};
+
+std::vector<Button> ButtonsOf(UINT type) {
+  switch (type & 0xF) {
+    case MB_OKCANCEL:
+      return {{IDOK, "OK"}, {IDCANCEL, "Cancel"}};
+    case MB_ABORTRETRYIGNORE:
+      return {{IDABORT, "Abort"}, {IDRETRY, "Retry"}, {IDIGNORE, "Ignore"}};
+    case MB_YESNOCANCEL:
+      return {{IDYES, "Yes"}, {IDNO, "No"}, {IDCANCEL, "Cancel"}};
+    case MB_YESNO:
+      return {{IDYES, "Yes"}, {IDNO, "No"}};
+    case MB_RETRYCANCEL:
+      return {{IDRETRY, "Retry"}, {IDCANCEL, "Cancel"}};
+    default:
+      return {{IDOK, "OK"}};
+  }
+}
+
+Uint32 IconFlags(UINT type) {
+  switch (type & 0xF0) {
+    case MB_ICONERROR:
+      return SDL_MESSAGEBOX_ERROR;
+    case MB_ICONWARNING:
+      return SDL_MESSAGEBOX_WARNING;
+    case MB_ICONINFORMATION:
+    case MB_ICONQUESTION:
+      return SDL_MESSAGEBOX_INFORMATION;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+MessageBoxHook SetMessageBoxHook(MessageBoxHook hook) {
+  auto& s = Win32State();
+  std::lock_guard lock(s.hookMutex);
+  MessageBoxHook previous = std::move(s.messageBoxHook);
+  s.messageBoxHook = std::move(hook);
+  return previous;
+}
+
+int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
+  auto& s = Win32State();
+  MessageBoxHook hook;
+  {
+    std::lock_guard lock(s.hookMutex);
+    hook = s.messageBoxHook;
+  }
+  const std::u16string_view textView = text ? std::u16string_view(text) : std::u16string_view();
+  if (hook) return hook(owner, textView, caption ? std::u16string_view(caption) : std::u16string_view(), type);
+
+  const std::string title = caption ? Win32ToUtf8(caption) : std::string("Error");
+  const std::string message = Win32ToUtf8(textView);
+  const std::vector<Button> buttons = ButtonsOf(type);
+  std::vector<SDL_MessageBoxButtonData> data;
+  const int defaultIndex = (type & MB_DEFBUTTON2) && buttons.size() > 1 ? 1 : 0;
+  int escapeId = buttons.size() == 1 ? buttons[0].id : 0;
+  for (const Button& b : buttons)
+    if (b.id == IDCANCEL || b.id == IDNO) escapeId = b.id;
+  for (std::size_t i = 0; i < buttons.size(); ++i) {
+    Uint32 flags = 0;
+    if (static_cast<int>(i) == defaultIndex) flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
+    if (buttons[i].id == escapeId) flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
+    data.push_back({flags, buttons[i].id, buttons[i].text});
+  }
+  const SDL_MessageBoxData box{IconFlags(type) | SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT,
+                               Win32SdlWindow(owner),
+                               title.c_str(),
+                               message.c_str(),
+                               static_cast<int>(data.size()),
+                               data.data(),
+                               nullptr};
+  int pressed = -1;
+  if (SDL_ShowMessageBox(&box, &pressed) != 0) {
+    // Nothing can be shown: keep the message where someone can still read it.
+    std::fprintf(stderr, "%s: %s\n", title.c_str(), message.c_str());
+    return 0;
+  }
+  return pressed > 0 ? pressed : (escapeId ? escapeId : IDCANCEL);
+}
