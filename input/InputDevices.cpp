@@ -108,18 +108,21 @@ BOOL CALLBACK CInputDevices::OnJoystickAxis(LPCDIDEVICEOBJECTINSTANCEW object, L
   return FAILED(joystick->SetProperty(DIPROP_RANGE, &range.diph)) ? DIENUM_STOP : DIENUM_CONTINUE;
 }
 
-int CInputDevices::ReadEvents(IDirectInputDevice8W* device, bool* overflowed) {
+int CInputDevices::ReadEvents(IDirectInputDevice8W* device, bool* missedEvents) {
   DWORD count = kBufferSize;
   HRESULT hr = device->GetDeviceData(sizeof(DIDEVICEOBJECTDATA), m_events, &count, 0);
+  *missedEvents = false;
   if (FAILED(hr)) {
-    // Lost or not yet acquired: one attempt to get the device back per poll.
+    // Lost or not yet acquired: one attempt to get the device back per poll. Whatever
+    // happened while it was away was not buffered.
     if (device->Acquire() != DI_OK) return -1;
+    *missedEvents = true;
     count = kBufferSize;
     hr = device->GetDeviceData(sizeof(DIDEVICEOBJECTDATA), m_events, &count, 0);
     if (FAILED(hr)) return 0;
   }
   // An overflow still delivers the events kept, in order; only later ones were dropped.
-  *overflowed = hr == DI_BUFFEROVERFLOW;
+  if (hr == DI_BUFFEROVERFLOW) *missedEvents = true;
   return static_cast<int>(count);
 }
 
@@ -149,8 +152,8 @@ HRESULT CInputDevices::PollPointer() {
     else if (event.dwOfs >= DIMOFS_BUTTON0 && event.dwOfs <= DIMOFS_BUTTON7)
       m_mouseButtons[event.dwOfs - DIMOFS_BUTTON0] = Bit7(event.dwData);
   }
-  // Events past the buffer were dropped, a release among them perhaps: take the buttons as
-  // they are now so that none stays stuck down.
+  // Events were dropped or missed, a release among them perhaps: take the buttons as they
+  // are now so that none stays stuck down.
   DIMOUSESTATE2 state{};
   if (overflowed && SUCCEEDED(m_mouse->GetDeviceState(sizeof(state), &state)))
     for (int i = 0; i < 8; ++i) m_mouseButtons[i] = Bit7(state.rgbButtons[i]);
@@ -225,8 +228,8 @@ void CInputDevices::ScaleToBackBuffer(POINT& point) const {
   backBuffer->Release();
   if (FAILED(hr) || clientWidth <= 0 || clientHeight <= 0) return;
   // The back buffer is stretched over the client area: a client pixel shows the back-buffer
-  // pixel under its centre.
-  if (desc.Width != clientWidth) point.x = static_cast<LONG>(FloorDiv((2 * point.x + 1) * desc.Width, 2 * clientWidth));
+  // pixel that its top-left corner falls in.
+  if (desc.Width != clientWidth) point.x = static_cast<LONG>(FloorDiv(std::int64_t{point.x} * desc.Width, clientWidth));
   if (desc.Height != clientHeight)
-    point.y = static_cast<LONG>(FloorDiv((2 * std::int64_t{point.y} + 1) * desc.Height, 2 * clientHeight));
+    point.y = static_cast<LONG>(FloorDiv(std::int64_t{point.y} * desc.Height, clientHeight));
 }

@@ -65,8 +65,9 @@ class CInputDevices {
 
  private:
   // Reads the device's buffered events into m_events; on failure re-acquires once and reads
-  // again. The number of events read, or -1 when the device stays lost.
-  int ReadEvents(IDirectInputDevice8W* device, bool* overflowed);
+  // again. The number of events read, or -1 when the device stays lost. missedEvents tells
+  // that the buffer lost events (overflow, re-acquisition): the caller then re-reads the state.
+  int ReadEvents(IDirectInputDevice8W* device, bool* missedEvents);
   // The client position scaled to the back buffer when the two sizes differ.
   void ScaleToBackBuffer(POINT& point) const;
 

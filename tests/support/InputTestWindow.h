@@ -67,10 +67,10 @@ class InputTestWindow {
     x.Run(args, &status);
     EXPECT_EQ(status, 0) << args[1];
   }
-  // Moves the pointer to a client position of the main window and waits until it is there.
+  // Moves the pointer to a client position of the main window and waits until SDL sees it inside.
   void MoveTo(int clientX, int clientY) {
     Xdo({"mousemove", "--sync", "--window", XId(hwnd), std::to_string(clientX), std::to_string(clientY)});
-    Pump();
+    EXPECT_TRUE(PumpUntil([&] { return SDL_GetMouseFocus() == Win32SdlWindow(hwnd); })) << "pointer not inside";
   }
 
   void Pump() {
