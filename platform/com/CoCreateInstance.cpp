@@ -1,4 +1,5 @@
 #include "platform/com/com.h"
+#include "platform/dshow/dshow.h"
 
 #include "platform/dmusic/dmusic.h"
 
@@ -15,7 +16,7 @@ struct ClassEntry {
 constexpr ClassEntry kClasses[] = {
     {&CLSID_DirectMusicPerformance, DirectMusicCreatePerformance},
     {&CLSID_DirectMusicLoader, DirectMusicCreateLoader},
-    {nullptr, nullptr},
+    {&CLSID_FilterGraph, &CreateFilterGraph},
 };
 
 }  // namespace

@@ -1,0 +1,77 @@
+#include "media/MediaFileList.h"
+
+#include "platform/win32/win32.h"
+
+namespace {
+constexpr char16_t kAcceptedExtensions[] = u"avi,wmv,mpg,bmp,jpg,gif";
+}
+
+void CMediaFileList::Clear() {
+  m_files.clear();
+  m_fileCount = 0;
+}
+
+void CMediaFileList::Rebuild(const std::u16string& folder) {
+  m_extensions.clear();
+  std::u16string list = kAcceptedExtensions;
+  std::size_t start = 0;
+  while (start <= list.size()) {
+    std::size_t comma = list.find(u',', start);
+    if (comma == std::u16string::npos) comma = list.size();
+    m_extensions.push_back(list.substr(start, comma - start));
+    start = comma + 1;
+  }
+  // Each pick lists its folder afresh, so a folder picked twice lists each file once.
+  Clear();
+  Scan(folder);
+}
+
+void CMediaFileList::Scan(const std::u16string& folder) {
+  // The pattern lives in a string, not a 260-character buffer: long folders are scanned whole.
+  const bool endsInSeparator = !folder.empty() && folder.back() == u'\\';
+  const bool patternIsFolder = folder.find(u'.') != std::u16string::npos && !endsInSeparator;
+  const std::u16string pattern = patternIsFolder ? folder : folder + u"\\*.*";
+
+  WIN32_FIND_DATAW data{};
+  HANDLE search = FindFirstFileW(pattern.c_str(), &data);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::u16string name = data.cFileName;
+    if (name == u"." || name == u"..") continue;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    const std::size_t dot = name.rfind(u'.');
+    if (dot == std::u16string::npos) continue;
+    const std::u16string extension = name.substr(dot + 1);
+    for (const std::u16string& accepted : m_extensions) {
+      if (extension != accepted) continue;
+      m_files.push_back({patternIsFolder ? folder : folder + u"\\" + name, name});
+      ++m_fileCount;
+      break;
+    }
+  } while (FindNextFileW(search, &data));
+  FindClose(search);
+}
+
+void CMediaFileList::LocateOpened(const std::u16string& name, int& index) const {
+  for (int i = 0; i < m_fileCount; ++i) {
+    if (m_files[static_cast<std::size_t>(i)].name == name) {
+      index = i;
+      return;
+    }
+  }
+  if (index < 0 || index >= m_fileCount) index = 0;
+}
+
+std::u16string CMediaFileList::StepNext(int& index) const {
+  if (m_fileCount < 1) return {};
+  if (index < 0 || index >= m_fileCount) index = m_fileCount - 1;  // the step lands on 0
+  if (++index > m_fileCount - 1) index = 0;
+  return PathAt(index);
+}
+
+std::u16string CMediaFileList::StepPrevious(int& index) const {
+  if (m_fileCount < 1) return {};
+  if (index < 0 || index >= m_fileCount) index = 0;  // the step lands on the last
+  if (--index < 0) index = m_fileCount - 1;
+  return PathAt(index);
+}

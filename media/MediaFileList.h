@@ -1,0 +1,41 @@
+// CMediaFileList: the playable files of one folder, in the order the folder search reports
+// them, and the wrap-around stepping over the player scene's current index. Window's thread.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/win32/wintypes.h"
+
+class CMediaFileList {
+ public:
+  struct FileEntry {
+    std::u16string fullPath;
+    std::u16string name;
+  };
+
+  // Empties the file sequence.
+  void Clear();
+  // Empties the file sequence and lists the folder's files whose extension (after the last
+  // ".") is one of avi, wmv, mpg, bmp, jpg, gif, compared case-sensitively. A folder string
+  // ending in "\" is searched as a folder; any other string holding a "." is itself the search
+  // pattern. Subfolders are neither listed nor entered.
+  void Rebuild(const std::u16string& folder);
+  int Count() const { return m_fileCount; }
+  std::u16string PathAt(int i) const { return m_files[static_cast<std::size_t>(i)].fullPath; }
+  std::u16string NameAt(int i) const { return m_files[static_cast<std::size_t>(i)].name; }
+  // Sets index to the first entry named name (case-sensitive). With none, an index that lies
+  // outside the list becomes 0 and any other is kept.
+  void LocateOpened(const std::u16string& name, int& index) const;
+  // Step with wrap-around and give the entry's full path; nothing (an empty string) when the
+  // list is empty.
+  std::u16string StepNext(int& index) const;
+  std::u16string StepPrevious(int& index) const;
+
+ private:
+  void Scan(const std::u16string& folder);
+
+  std::vector<std::u16string> m_extensions;
+  std::vector<FileEntry> m_files;
+  int m_fileCount = 0;
+};

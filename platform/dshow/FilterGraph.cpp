@@ -1,0 +1,519 @@
+#include "platform/dshow/FilterGraph.h"
+
+#include <gst/app/gstappsink.h>
+#include <gst/app/gstappsrc.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/dshow/GstSupport.h"
+#include "platform/dshow/RendererSink.h"
+#include "platform/dshow/SourceFilter.h"
+
+namespace dshow {
+namespace {
+
+// How long the window's thread waits for GStreamer to preroll or settle a seek.
+constexpr GstClockTime kPrerollTimeout = 5 * GST_SECOND;
+constexpr GstClockTime kSettleTimeout = 3 * GST_SECOND;
+
+GstElement* MakeAudioSink() {
+  const char* driver = std::getenv("SDL_AUDIODRIVER");
+  const bool noDevice = driver && std::strcmp(driver, "dummy") == 0;
+  if (!noDevice) {
+    if (GstElement* sink = MakeElement("autoaudiosink")) {
+      if (gst_element_set_state(sink, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE) return sink;
+      gst_element_set_state(sink, GST_STATE_NULL);
+      gst_object_unref(sink);
+    }
+  }
+  // A discarding sink that still runs against the clock.
+  GstElement* sink = MakeElement("fakeaudiosink");
+  if (!sink) sink = MakeElement("fakesink");
+  if (sink) g_object_set(sink, "sync", TRUE, nullptr);
+  return sink;
+}
+
+double VolumeGain(LONG volume) {
+  return volume <= -10000 ? 0.0 : std::pow(10.0, volume / 2000.0);
+}
+
+GstElement* MakeBin(std::initializer_list<GstElement*> elements) {
+  for (GstElement* e : elements) {
+    if (!e) {
+      for (GstElement* other : elements)
+        if (other) gst_object_unref(gst_object_ref_sink(other));
+      return nullptr;
+    }
+  }
+  GstElement* bin = gst_bin_new(nullptr);
+  GstElement* previous = nullptr;
+  for (GstElement* e : elements) {
+    gst_bin_add(GST_BIN(bin), e);
+    if (previous) gst_element_link(previous, e);
+    previous = e;
+  }
+  GstPad* target = gst_element_get_static_pad(*elements.begin(), "sink");
+  gst_element_add_pad(bin, gst_ghost_pad_new("sink", target));
+  gst_object_unref(target);
+  return bin;
+}
+
+}  // namespace
+
+// The GStreamer elements built for one rendered or connected source.
+struct FilterGraph::Chain {
+  FilterGraph* graph = nullptr;
+  CBaseRenderer::Impl* renderer = nullptr;
+  bool withAudio = false;
+
+  std::mutex mutex;                   // guards what follows; the decoder adds pads on its own thread
+  std::vector<GstElement*> elements;  // in the pipeline, which holds them
+  std::vector<GstElement*> volumes;
+  bool videoToRenderer = false;
+  bool audio = false;
+  bool anyStream = false;
+
+  void Add(GstElement* element) {
+    std::lock_guard<std::mutex> lock(mutex);
+    elements.push_back(element);
+  }
+  GstElement* Pipeline() const { return graph->m_pipeline; }
+  // Links a new stream of the source to the renderer, an audio renderer or a discarding sink.
+  void LinkStream(GstPad* pad, bool isVideo, bool isAudio);
+  static void OnPadAdded(GstElement* decoder, GstPad* pad, gpointer self);
+};
+
+void FilterGraph::Chain::LinkStream(GstPad* pad, bool isVideo, bool isAudio) {
+  GstElement* target = nullptr;
+  GstElement* volume = nullptr;
+  bool toRenderer = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    anyStream = true;
+    if (isVideo && renderer && !videoToRenderer) {
+      videoToRenderer = toRenderer = true;
+      target = renderer->bin;
+    }
+  }
+  if (!target && isAudio && withAudio) {
+    volume = MakeElement("volume");
+    if (volume) g_object_set(volume, "volume", VolumeGain(graph->m_volume.load()), nullptr);
+    target = MakeBin({MakeElement("audioconvert"), MakeElement("audioresample"), volume, MakeAudioSink()});
+    if (!target) volume = nullptr;
+  }
+  if (!target) {
+    target = MakeElement("fakesink");
+    if (!target) return;
+    // Unused streams are drained as they come; unrendered video keeps the clock.
+    g_object_set(target, "sync", isVideo ? TRUE : FALSE, "async", isVideo ? TRUE : FALSE, nullptr);
+  }
+  gst_bin_add(GST_BIN(Pipeline()), target);
+  GstPad* sinkPad = gst_element_get_static_pad(target, "sink");
+  const bool linked = sinkPad && gst_pad_link(pad, sinkPad) == GST_PAD_LINK_OK;
+  if (sinkPad) gst_object_unref(sinkPad);
+  gst_element_sync_state_with_parent(target);
+  if (linked && toRenderer) renderer->MarkInGraph();
+  std::lock_guard<std::mutex> lock(mutex);
+  elements.push_back(target);
+  if (!linked) return;
+  if (volume) {
+    volumes.push_back(volume);
+    audio = true;
+  }
+}
+
+void FilterGraph::Chain::OnPadAdded(GstElement*, GstPad* pad, gpointer self) {
+  GstCaps* caps = gst_pad_get_current_caps(pad);
+  if (!caps) caps = gst_pad_query_caps(pad, nullptr);
+  const char* name = caps && !gst_caps_is_empty(caps) ? gst_structure_get_name(gst_caps_get_structure(caps, 0)) : "";
+  const bool isVideo = g_str_has_prefix(name, "video/");
+  const bool isAudio = g_str_has_prefix(name, "audio/");
+  if (caps) gst_caps_unref(caps);
+  static_cast<Chain*>(self)->LinkStream(pad, isVideo, isAudio);
+}
+
+FilterGraph* FilterGraph::Create() {
+  if (!EnsureGstreamer()) return nullptr;
+  auto* graph = new FilterGraph();
+  graph->m_pipeline = gst_pipeline_new(nullptr);
+  gst_object_ref_sink(graph->m_pipeline);
+  GstBus* bus = gst_element_get_bus(graph->m_pipeline);
+  gst_bus_set_sync_handler(bus, &FilterGraph::OnBusMessage, graph, nullptr);
+  gst_object_unref(bus);
+  return graph;
+}
+
+FilterGraph::~FilterGraph() {
+  gst_element_set_state(m_pipeline, GST_STATE_NULL);
+  for (auto& chain : m_chains)
+    if (chain->renderer) chain->renderer->Disconnect();
+  GstBus* bus = gst_element_get_bus(m_pipeline);
+  gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
+  gst_object_unref(bus);
+  gst_object_unref(m_pipeline);
+  m_chains.clear();
+  for (IBaseFilter* filter : m_filters) filter->Release();
+}
+
+GstBusSyncReply FilterGraph::OnBusMessage(GstBus*, GstMessage* message, gpointer data) {
+  auto* self = static_cast<FilterGraph*>(data);
+  if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS) {
+    std::lock_guard<std::mutex> lock(self->m_busMutex);
+    self->m_ended = true;
+  }
+  gst_message_unref(message);
+  return GST_BUS_DROP;
+}
+
+HRESULT FilterGraph::QueryInterface(REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  *ppv = nullptr;
+  if (riid == IID_IUnknown || riid == IID_IGraphBuilder || riid == IID_IFilterGraph)
+    *ppv = static_cast<IGraphBuilder*>(this);
+  else if (riid == IID_IMediaControl)
+    *ppv = static_cast<IMediaControl*>(this);
+  else if (riid == IID_IMediaPosition)
+    *ppv = static_cast<IMediaPosition*>(this);
+  else if (riid == IID_IBasicAudio)
+    *ppv = static_cast<IBasicAudio*>(this);
+  else if (riid == IID_IMediaFilter)
+    *ppv = static_cast<IMediaFilter*>(this);
+  else
+    return E_NOINTERFACE;
+  AddRef();
+  return S_OK;
+}
+
+ULONG FilterGraph::Release() {
+  const ULONG left = --m_refs;
+  if (left == 0) delete this;
+  return left;
+}
+
+HRESULT FilterGraph::AddFilter(IBaseFilter* pFilter, LPCWSTR) {
+  if (!pFilter) return E_POINTER;
+  if (std::find(m_filters.begin(), m_filters.end(), pFilter) != m_filters.end()) return E_INVALIDARG;
+  pFilter->AddRef();
+  m_filters.push_back(pFilter);
+  return S_OK;
+}
+
+HRESULT FilterGraph::AddSourceFilter(LPCWSTR lpcwstrFileName, LPCWSTR lpcwstrFilterName, IBaseFilter** ppFilter) {
+  if (!lpcwstrFileName || !ppFilter) return E_POINTER;
+  *ppFilter = nullptr;
+  SourceFilter* source = nullptr;
+  HRESULT hr = SourceFilter::Create(NativeFilePath(lpcwstrFileName), &source);
+  if (FAILED(hr)) return hr;
+  AddFilter(source, lpcwstrFilterName);
+  *ppFilter = source;
+  return S_OK;
+}
+
+CBaseRenderer* FilterGraph::FreeRenderer() {
+  for (IBaseFilter* filter : m_filters) {
+    auto* renderer = dynamic_cast<CBaseRenderer*>(filter);
+    if (renderer && !renderer->m_impl->Busy()) return renderer;
+  }
+  return nullptr;
+}
+
+HRESULT FilterGraph::Connect(IPin* ppinOut, IPin* ppinIn) {
+  if (!ppinOut || !ppinIn) return E_POINTER;
+  auto* out = dynamic_cast<SourcePin*>(ppinOut);
+  auto* in = dynamic_cast<CRendererInputPin*>(ppinIn);
+  if (!out || !in) return VFW_E_CANNOT_CONNECT;
+  CBaseRenderer* renderer = in->Renderer();
+  if (std::find(m_filters.begin(), m_filters.end(), renderer) == m_filters.end() ||
+      std::find(m_filters.begin(), m_filters.end(), out->Filter()) == m_filters.end())
+    return VFW_E_NOT_FOUND;
+  if (renderer->m_impl->Busy()) return VFW_E_ALREADY_CONNECTED;
+  return BuildChain(out->Filter(), renderer, false, true);
+}
+
+HRESULT FilterGraph::Render(IPin* ppinOut) {
+  if (!ppinOut) return E_POINTER;
+  auto* out = dynamic_cast<SourcePin*>(ppinOut);
+  if (!out) return VFW_E_CANNOT_RENDER;
+  return BuildChain(out->Filter(), FreeRenderer(), true, false);
+}
+
+HRESULT FilterGraph::RenderFile(LPCWSTR lpcwstrFile, LPCWSTR lpcwstrPlayList) {
+  if (!lpcwstrFile) return E_POINTER;
+  if (lpcwstrPlayList) return E_INVALIDARG;
+  SourceFilter* source = nullptr;
+  HRESULT hr = SourceFilter::Create(NativeFilePath(lpcwstrFile), &source);
+  if (FAILED(hr)) return hr;
+  AddFilter(source, nullptr);
+  source->Release();
+  return BuildChain(source, FreeRenderer(), true, false);
+}
+
+HRESULT FilterGraph::BuildChain(SourceFilter* source, CBaseRenderer* rendererFilter, bool withAudio,
+                                bool videoRequired) {
+  CBaseRenderer::Impl* renderer = rendererFilter ? rendererFilter->m_impl.get() : nullptr;
+  if (renderer && !renderer->OfferTypes()) {
+    if (videoRequired) return VFW_E_CANNOT_CONNECT;
+    renderer = nullptr;
+  }
+  auto chain = std::make_unique<Chain>();
+  chain->graph = this;
+  chain->renderer = renderer;
+  chain->withAudio = withAudio;
+  const HRESULT failure = videoRequired ? VFW_E_CANNOT_CONNECT : VFW_E_CANNOT_RENDER;
+
+  if (source->GetKind() == SourceFilter::Kind::Still) {
+    const StillImage& still = source->Still();
+    GstElement* appsrc = MakeElement("appsrc");
+    if (!appsrc) return failure;
+    GstCaps* caps =
+        gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", "width", G_TYPE_INT, still.width, "height",
+                            G_TYPE_INT, still.height, "framerate", GST_TYPE_FRACTION, 0, 1, nullptr);
+    g_object_set(appsrc, "caps", caps, "format", GST_FORMAT_TIME, nullptr);
+    gst_caps_unref(caps);
+    gst_bin_add(GST_BIN(m_pipeline), appsrc);
+    chain->Add(appsrc);
+    GstBuffer* frame = gst_buffer_new_allocate(nullptr, still.bgr.size(), nullptr);
+    gst_buffer_fill(frame, 0, still.bgr.data(), still.bgr.size());
+    GST_BUFFER_PTS(frame) = 0;
+    gst_app_src_push_buffer(GST_APP_SRC(appsrc), frame);
+    gst_app_src_end_of_stream(GST_APP_SRC(appsrc));
+    GstPad* pad = gst_element_get_static_pad(appsrc, "src");
+    chain->LinkStream(pad, true, false);
+    gst_object_unref(pad);
+  } else {
+    GstElement* filesrc = MakeElement("filesrc");
+    GstElement* decoder = MakeElement("decodebin");
+    if (!filesrc || !decoder) {
+      for (GstElement* e : {filesrc, decoder})
+        if (e) gst_object_unref(gst_object_ref_sink(e));
+      return failure;
+    }
+    g_object_set(filesrc, "location", source->Path().c_str(), nullptr);
+    g_signal_connect(decoder, "pad-added", G_CALLBACK(&Chain::OnPadAdded), chain.get());
+    gst_bin_add_many(GST_BIN(m_pipeline), filesrc, decoder, nullptr);
+    chain->Add(filesrc);
+    chain->Add(decoder);
+    gst_element_link(filesrc, decoder);
+  }
+
+  {
+    std::lock_guard<std::mutex> lock(m_busMutex);
+    m_ended = false;
+  }
+  GstStateChangeReturn ret = gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+  if (ret != GST_STATE_CHANGE_FAILURE) ret = gst_element_get_state(m_pipeline, nullptr, nullptr, kPrerollTimeout);
+  bool video, any;
+  {
+    std::lock_guard<std::mutex> lock(chain->mutex);
+    video = chain->videoToRenderer;
+    any = chain->anyStream;
+  }
+  if (ret == GST_STATE_CHANGE_FAILURE || ret == GST_STATE_CHANGE_ASYNC || (videoRequired && !video) || !any) {
+    TearDown(chain.get());
+    return failure;
+  }
+  if (video) {
+    SampleRef preroll(gst_app_sink_try_pull_preroll(GST_APP_SINK(renderer->appsink), 0));
+    HRESULT hr = renderer->Settle(preroll.get());
+    if (FAILED(hr)) {
+      TearDown(chain.get());
+      return hr;
+    }
+    GstBuffer* buffer = preroll ? gst_sample_get_buffer(preroll.get()) : nullptr;
+    const GstSegment* segment = preroll ? gst_sample_get_segment(preroll.get()) : nullptr;
+    if (!m_hasBase && buffer && segment && GST_BUFFER_PTS_IS_VALID(buffer)) {
+      guint64 start = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+      if (start != GST_CLOCK_TIME_NONE) m_base = ToSeconds(static_cast<gint64>(start));
+      m_hasBase = true;
+    }
+  }
+  m_state = State_Paused;
+  m_chains.push_back(std::move(chain));
+  return S_OK;
+}
+
+void FilterGraph::TearDown(Chain* chain) {
+  gst_element_set_state(m_pipeline, GST_STATE_NULL);
+  std::vector<GstElement*> elements;
+  {
+    std::lock_guard<std::mutex> lock(chain->mutex);
+    elements.swap(chain->elements);
+  }
+  for (GstElement* e : elements) gst_bin_remove(GST_BIN(m_pipeline), e);
+  if (chain->renderer) chain->renderer->Disconnect();
+  if (chain->renderer) gst_element_set_state(chain->renderer->bin, GST_STATE_NULL);
+  m_state = State_Stopped;
+  if (!m_chains.empty()) gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+}
+
+HRESULT FilterGraph::SetState(GstState state) {
+  GstStateChangeReturn ret = gst_element_set_state(m_pipeline, state);
+  if (ret == GST_STATE_CHANGE_ASYNC && state == GST_STATE_PAUSED)
+    ret = gst_element_get_state(m_pipeline, nullptr, nullptr, kSettleTimeout);
+  return ret == GST_STATE_CHANGE_FAILURE ? E_FAIL : S_OK;
+}
+
+HRESULT FilterGraph::Run() {
+  if (m_chains.empty()) return VFW_E_WRONG_STATE;
+  HRESULT hr = SetState(GST_STATE_PLAYING);
+  if (SUCCEEDED(hr)) m_state = State_Running;
+  return hr;
+}
+
+HRESULT FilterGraph::Pause() {
+  if (m_chains.empty()) return VFW_E_WRONG_STATE;
+  HRESULT hr = SetState(GST_STATE_PAUSED);
+  if (SUCCEEDED(hr)) m_state = State_Paused;
+  return hr;
+}
+
+HRESULT FilterGraph::Stop() {
+  if (m_chains.empty()) return S_OK;
+  // Paused keeps the position and the picture; the renderer ignores the preroll sample.
+  HRESULT hr = SetState(GST_STATE_PAUSED);
+  if (SUCCEEDED(hr)) m_state = State_Stopped;
+  return hr;
+}
+
+HRESULT FilterGraph::GetState(LONG, OAFilterState* pfs) {
+  if (!pfs) return E_POINTER;
+  *pfs = m_state;
+  return S_OK;
+}
+
+bool FilterGraph::QueryPosition(gint64* position) {
+  // Discarding sinks of unused streams run ahead of the clock: ask the renderer's sink first.
+  GstElement* sink = nullptr;
+  for (auto& chain : m_chains) {
+    std::lock_guard<std::mutex> lock(chain->mutex);
+    if (chain->videoToRenderer) sink = chain->renderer->appsink;
+  }
+  if (sink && gst_element_query_position(sink, GST_FORMAT_TIME, position) && *position > 0) return true;
+  return gst_element_query_position(m_pipeline, GST_FORMAT_TIME, position) && *position >= 0;
+}
+
+bool FilterGraph::Ended() {
+  std::lock_guard<std::mutex> lock(m_busMutex);
+  return m_ended;
+}
+
+double FilterGraph::StopTime() {
+  if (m_stopFixed) return m_stop;
+  gint64 position = 0;
+  if (Ended()) {
+    // A stream's segment may end before its last frame (an MPEG program stream's length is an
+    // estimate): the furthest of the sinks counts.
+    if (QueryPosition(&position)) m_stop = std::max(0.0, ToSeconds(position) - m_base);
+    if (gst_element_query_position(m_pipeline, GST_FORMAT_TIME, &position) && position >= 0)
+      m_stop = std::max(m_stop, ToSeconds(position) - m_base);
+    m_stop = std::max(m_stop, m_highWater);
+    m_stopFixed = true;
+    return m_stop;
+  }
+  gint64 duration = 0;
+  if (gst_element_query_duration(m_pipeline, GST_FORMAT_TIME, &duration) && duration > 0)
+    m_stop = std::max(0.0, ToSeconds(duration) - m_base);
+  else
+    m_stop = m_highWater;
+  return m_stop;
+}
+
+HRESULT FilterGraph::get_Duration(REFTIME* plength) {
+  if (!plength) return E_POINTER;
+  *plength = StopTime();
+  return S_OK;
+}
+
+HRESULT FilterGraph::get_StopTime(REFTIME* pllTime) {
+  if (!pllTime) return E_POINTER;
+  *pllTime = StopTime();
+  return S_OK;
+}
+
+HRESULT FilterGraph::get_CurrentPosition(REFTIME* pllTime) {
+  if (!pllTime) return E_POINTER;
+  const double stop = StopTime();
+  if (Ended()) {
+    *pllTime = stop;
+    return S_OK;
+  }
+  gint64 position = 0;
+  double seconds = 0.0;
+  if (!m_chains.empty() && QueryPosition(&position)) seconds = std::max(0.0, ToSeconds(position) - m_base);
+  m_highWater = std::max(m_highWater, seconds);
+  *pllTime = std::min(seconds, StopTime());
+  return S_OK;
+}
+
+HRESULT FilterGraph::put_CurrentPosition(REFTIME llTime) {
+  if (std::isnan(llTime)) return E_INVALIDARG;
+  if (m_chains.empty()) return S_OK;
+  const double target = std::clamp(llTime, 0.0, StopTime());
+  {
+    std::lock_guard<std::mutex> lock(m_busMutex);
+    m_ended = false;
+  }
+  const bool sought = gst_element_seek_simple(m_pipeline, GST_FORMAT_TIME,
+                                              static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                                              ToNanoseconds(target + m_base));
+  if (!sought) {
+    // A stream that cannot seek (a still picture) stays where it is, ended or not.
+    std::lock_guard<std::mutex> lock(m_busMutex);
+    m_ended = m_stopFixed;
+    return S_OK;
+  }
+  m_highWater = target;
+  gst_element_get_state(m_pipeline, nullptr, nullptr, kSettleTimeout);
+  return S_OK;
+}
+
+HRESULT FilterGraph::put_Volume(LONG lVolume) {
+  if (lVolume < -10000 || lVolume > 0) return E_INVALIDARG;
+  m_volume = lVolume;
+  bool any = false;
+  for (auto& chain : m_chains) {
+    std::lock_guard<std::mutex> lock(chain->mutex);
+    for (GstElement* volume : chain->volumes) {
+      g_object_set(volume, "volume", VolumeGain(lVolume), nullptr);
+      any = true;
+    }
+  }
+  return any ? S_OK : E_NOTIMPL;
+}
+
+HRESULT FilterGraph::get_Volume(LONG* plVolume) {
+  if (!plVolume) return E_POINTER;
+  for (auto& chain : m_chains) {
+    std::lock_guard<std::mutex> lock(chain->mutex);
+    if (!chain->volumes.empty()) {
+      *plVolume = m_volume;
+      return S_OK;
+    }
+  }
+  return E_NOTIMPL;
+}
+
+HRESULT FilterGraph::SetSyncSource(IReferenceClock* pClock) {
+  if (pClock) return E_NOTIMPL;
+  gst_pipeline_use_clock(GST_PIPELINE(m_pipeline), nullptr);
+  return S_OK;
+}
+
+HRESULT CreateFilterGraphObject(REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  *ppv = nullptr;
+  FilterGraph* graph = FilterGraph::Create();
+  if (!graph) return E_FAIL;
+  HRESULT hr = graph->QueryInterface(riid, ppv);
+  graph->Release();
+  return hr;
+}
+
+}  // namespace dshow
+
+HRESULT CreateFilterGraph(REFIID riid, void** ppv) {
+  return dshow::CreateFilterGraphObject(riid, ppv);
+}

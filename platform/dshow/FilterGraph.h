@@ -1,0 +1,87 @@
+// The filter graph manager: one GStreamer pipeline behind IGraphBuilder, IMediaControl,
+// IMediaPosition, IBasicAudio and IMediaFilter. Internal to platform/dshow; the contract is in
+// dshow.h. Window's thread only, except the bus handler and the decoder's pad callbacks, which
+// run on GStreamer's threads and touch only the mutex-guarded state.
+#pragma once
+
+#include <gst/gst.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/dshow/dshow.h"
+
+namespace dshow {
+
+class SourceFilter;
+
+class FilterGraph final : public IGraphBuilder,
+                          public IMediaControl,
+                          public IMediaPosition,
+                          public IBasicAudio,
+                          public IMediaFilter {
+ public:
+  // Null when GStreamer cannot start.
+  static FilterGraph* Create();
+
+  HRESULT QueryInterface(REFIID riid, void** ppv) override;
+  ULONG AddRef() override { return ++m_refs; }
+  ULONG Release() override;
+
+  HRESULT AddFilter(IBaseFilter* pFilter, LPCWSTR pName) override;
+  HRESULT Connect(IPin* ppinOut, IPin* ppinIn) override;
+  HRESULT Render(IPin* ppinOut) override;
+  HRESULT RenderFile(LPCWSTR lpcwstrFile, LPCWSTR lpcwstrPlayList) override;
+  HRESULT AddSourceFilter(LPCWSTR lpcwstrFileName, LPCWSTR lpcwstrFilterName, IBaseFilter** ppFilter) override;
+
+  HRESULT Run() override;
+  HRESULT Pause() override;
+  HRESULT Stop() override;
+  HRESULT GetState(LONG msTimeout, OAFilterState* pfs) override;
+
+  HRESULT get_Duration(REFTIME* plength) override;
+  HRESULT put_CurrentPosition(REFTIME llTime) override;
+  HRESULT get_CurrentPosition(REFTIME* pllTime) override;
+  HRESULT get_StopTime(REFTIME* pllTime) override;
+
+  HRESULT put_Volume(LONG lVolume) override;
+  HRESULT get_Volume(LONG* plVolume) override;
+
+  HRESULT SetSyncSource(IReferenceClock* pClock) override;
+
+  struct Chain;
+
+ private:
+  FilterGraph() = default;
+  ~FilterGraph();
+
+  HRESULT BuildChain(SourceFilter* source, CBaseRenderer* renderer, bool withAudio, bool videoRequired);
+  void TearDown(Chain* chain);
+  CBaseRenderer* FreeRenderer();
+  static GstBusSyncReply OnBusMessage(GstBus* bus, GstMessage* message, gpointer self);
+  // Stop time in seconds; fixes it to the position reached once the stream has ended.
+  double StopTime();
+  bool Ended();
+  bool QueryPosition(gint64* position);
+  HRESULT SetState(GstState state);
+
+  std::atomic<ULONG> m_refs{1};
+  GstElement* m_pipeline = nullptr;
+  std::vector<IBaseFilter*> m_filters;  // one reference each
+  std::vector<std::unique_ptr<Chain>> m_chains;
+  OAFilterState m_state = State_Stopped;
+  bool m_hasBase = false;
+  double m_base = 0.0;       // stream time of the first video sample
+  double m_highWater = 0.0;  // the furthest position seen, for streams of unknown length
+  bool m_stopFixed = false;
+  double m_stop = 0.0;
+  std::atomic<LONG> m_volume{0};
+
+  std::mutex m_busMutex;  // guards what follows; written by the bus handler
+  bool m_ended = false;
+};
+
+}  // namespace dshow

@@ -1,0 +1,64 @@
+// Source filters: the byte-stream source (one pin "Output"), the ASF source (one pin per
+// stream, no "Output") and the still-image source (one pin "Output"). A source holds no
+// GStreamer elements; the graph builds them when one of its pins is rendered or connected.
+// Internal to platform/dshow; window's thread only.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/dshow/StillImage.h"
+#include "platform/dshow/dshow.h"
+
+namespace dshow {
+
+class SourceFilter;
+
+class SourcePin final : public IPin {
+ public:
+  SourcePin(SourceFilter* filter, std::u16string name) : m_filter(filter), m_name(std::move(name)) {}
+  HRESULT QueryInterface(REFIID riid, void** ppv) override;
+  ULONG AddRef() override;
+  ULONG Release() override;
+  HRESULT QueryDirection(PIN_DIRECTION* pPinDir) override;
+  HRESULT ConnectionMediaType(AM_MEDIA_TYPE* pmt) override;
+
+  SourceFilter* Filter() const { return m_filter; }
+  const std::u16string& Name() const { return m_name; }
+
+ private:
+  SourceFilter* m_filter;
+  std::u16string m_name;
+};
+
+class SourceFilter final : public IBaseFilter {
+ public:
+  enum class Kind { ByteStream, Asf, Still };
+
+  // Opens the file at a native path and chooses the kind by content. Errors as
+  // IGraphBuilder::AddSourceFilter documents. *out has one reference.
+  static HRESULT Create(const std::string& nativePath, SourceFilter** out);
+
+  HRESULT QueryInterface(REFIID riid, void** ppv) override;
+  ULONG AddRef() override { return ++m_refs; }
+  ULONG Release() override;
+  HRESULT FindPin(LPCWSTR Id, IPin** ppPin) override;
+
+  Kind GetKind() const { return m_kind; }
+  const std::string& Path() const { return m_path; }
+  const StillImage& Still() const { return m_still; }
+
+ private:
+  SourceFilter() = default;
+  ~SourceFilter() = default;
+
+  std::atomic<ULONG> m_refs{1};
+  Kind m_kind = Kind::ByteStream;
+  std::string m_path;
+  StillImage m_still;
+  std::vector<std::unique_ptr<SourcePin>> m_pins;
+};
+
+}  // namespace dshow
