@@ -1,0 +1,98 @@
+#include "media/MediaFileList.h"
+
+#include <algorithm>
+#include <fstream>
+
+#include "MediaTestSupport.h"
+
+namespace {
+
+struct Folder {
+  Folder() {
+    char pattern[] = "/tmp/orbelle-list-XXXXXX";
+    path = mkdtemp(pattern);
+  }
+  ~Folder() { std::filesystem::remove_all(path); }
+  void Touch(const std::string& name) const { std::ofstream(path / name) << "x"; }
+  std::u16string Win() const { return WinPath(path) + u"\\"; }
+  std::filesystem::path path;
+};
+
+std::vector<std::u16string> Names(const CMediaFileList& list) {
+  std::vector<std::u16string> names;
+  for (int i = 0; i < list.Count(); ++i) names.push_back(list.NameAt(i));
+  return names;
+}
+
+TEST(MediaFileListTest, ListsExactlyTheAcceptedFilesOnce) {
+  Folder folder;
+  for (const char* name : {"a.avi", "b.AVI", "c.mpeg", "d.jpg", "e.txt", "README", "f.", "clip.tar.avi", ".avi",
+                           ".h.gif", "動画.wmv", "back\\slash.bmp"})
+    folder.Touch(name);
+  std::filesystem::create_directory(folder.path / "g.avi");
+  CMediaFileList list;
+  list.Rebuild(folder.Win());
+  std::vector<std::u16string> names = Names(list);
+  std::vector<std::u16string> sorted = names;
+  std::sort(sorted.begin(), sorted.end());
+  const std::u16string backslash = Win32FromNativePath("back\\slash.bmp");
+  std::vector<std::u16string> expected = {u".avi",  u".h.gif",   u"a.avi", u"clip.tar.avi",
+                                          u"d.jpg", u"動画.wmv", backslash};
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(expected, sorted);
+  // Every full path names its own file, the backslash name included.
+  for (int i = 0; i < list.Count(); ++i) {
+    const std::string native = Win32ToNativePath(list.PathAt(i));
+    EXPECT_TRUE(std::filesystem::is_regular_file(native)) << native;
+    EXPECT_EQ(Win32FromNativePath(std::filesystem::path(native).filename().string()), list.NameAt(i));
+  }
+  // A second pick in the same folder lists each file once.
+  list.Rebuild(folder.Win());
+  EXPECT_EQ(names, Names(list));
+}
+
+TEST(MediaFileListTest, FolderWithADotIsScannedWhenItEndsInASeparator) {
+  Folder parent;
+  std::filesystem::create_directory(parent.path / "Clips 1.5");
+  std::ofstream(parent.path / "Clips 1.5" / "x.avi") << "x";
+  CMediaFileList list;
+  list.Rebuild(WinPath(parent.path / "Clips 1.5") + u"\\");
+  EXPECT_EQ(1, list.Count());
+  // Without the separator a string holding a "." is itself the pattern, as before.
+  list.Rebuild(WinPath(parent.path / "Clips 1.5" / "x.avi"));
+  ASSERT_EQ(1, list.Count());
+  EXPECT_EQ(WinPath(parent.path / "Clips 1.5" / "x.avi"), list.PathAt(0));
+  list.Rebuild(WinPath(parent.path / "missing"));
+  EXPECT_EQ(0, list.Count());
+}
+
+TEST(MediaFileListTest, LocatesAndStepsWithWrapAround) {
+  Folder folder;
+  for (const char* name : {"a.avi", "b.avi", "c.avi"}) folder.Touch(name);
+  CMediaFileList list;
+  int index = 0;
+  EXPECT_EQ(u"", list.StepNext(index));  // empty list: nothing at all
+  EXPECT_EQ(u"", list.StepPrevious(index));
+  EXPECT_EQ(0, index);
+  list.Rebuild(folder.Win());
+  ASSERT_EQ(3, list.Count());
+  list.LocateOpened(list.NameAt(2), index);
+  EXPECT_EQ(2, index);
+  EXPECT_EQ(list.PathAt(0), list.StepNext(index));
+  EXPECT_EQ(0, index);
+  EXPECT_EQ(list.PathAt(2), list.StepPrevious(index));
+  EXPECT_EQ(2, index);
+  list.LocateOpened(u"A.AVI", index);  // case matters: not found, index kept
+  EXPECT_EQ(2, index);
+  // A rebuild of a smaller folder brings a stale index back into range.
+  Folder single;
+  single.Touch("only.gif");
+  list.Rebuild(single.Win());
+  list.LocateOpened(u"CLIP.AVI", index);
+  EXPECT_EQ(0, index);
+  EXPECT_EQ(list.PathAt(0), list.StepNext(index));
+  EXPECT_EQ(list.PathAt(0), list.StepPrevious(index));
+  EXPECT_EQ(0, index);
+}
+
+}  // namespace
