@@ -4,8 +4,12 @@
 
 namespace {
 
-DWORD SystemNow() { return timeGetTime(); }
-void SystemSleep(DWORD ms) { Sleep(ms); }
+DWORD SystemNow() {
+  return timeGetTime();
+}
+void SystemSleep(DWORD ms) {
+  Sleep(ms);
+}
 
 // The slot time of frame n: computed in floating point, truncated toward zero, kept as 32 bits.
 DWORD SlotTime(DWORD frame, float interval, DWORD base) {

@@ -5,7 +5,7 @@
 #include "platform/win32/wintypes.h"
 
 struct PacerClock {
-  DWORD (*now)();          // milliseconds, wrapping like timeGetTime
+  DWORD (*now)();  // milliseconds, wrapping like timeGetTime
   void (*sleep)(DWORD ms);
 };
 

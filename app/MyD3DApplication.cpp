@@ -14,7 +14,9 @@ CMyD3DApplication::CMyD3DApplication(const PacerClock& clock) : m_pacer(clock) {
   timeBeginPeriod(1);
 }
 
-CMyD3DApplication::~CMyD3DApplication() { timeEndPeriod(1); }
+CMyD3DApplication::~CMyD3DApplication() {
+  timeEndPeriod(1);
+}
 
 HRESULT CMyD3DApplication::InitOnce() {
   m_bIgnoreSizeChange = true;
@@ -113,8 +115,7 @@ void CMyD3DApplication::ApplyFixedDeviceState() {
   m_pd3dDevice->SetTransform(D3DTS_VIEW, &view);
 
   D3DXMATRIX projection;
-  const float aspect =
-      static_cast<float>(m_d3dsdBackBuffer.Width) / static_cast<float>(m_d3dsdBackBuffer.Height);
+  const float aspect = static_cast<float>(m_d3dsdBackBuffer.Width) / static_cast<float>(m_d3dsdBackBuffer.Height);
   D3DXMatrixPerspectiveFovLH(&projection, D3DX_PI / 4, aspect, 1.0f, 100.0f);
   m_pd3dDevice->SetTransform(D3DTS_PROJECTION, &projection);
 

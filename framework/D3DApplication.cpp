@@ -76,9 +76,13 @@ CD3DApplication::~CD3DApplication() {
   if (g_confirmTarget == this) g_confirmTarget = nullptr;
 }
 
-int CD3DApplication::PauseCount() { return g_pauseCount; }
+int CD3DApplication::PauseCount() {
+  return g_pauseCount;
+}
 
-HRESULT CD3DApplication::CheckDeviceCaps(D3DCAPS9*, DWORD, D3DFORMAT) { return S_OK; }
+HRESULT CD3DApplication::CheckDeviceCaps(D3DCAPS9*, DWORD, D3DFORMAT) {
+  return S_OK;
+}
 
 HRESULT CD3DApplication::ApplyWindowStyle() {
   if (m_bWindowed) {
@@ -124,8 +128,8 @@ HRESULT CD3DApplication::CreateApp(HINSTANCE instance) {
     HMENU menu = LoadMenuW(instance, MAKEINTRESOURCEW(IDR_MENU));
     RECT rc = {0, 0, static_cast<LONG>(m_dwCreationWidth), static_cast<LONG>(m_dwCreationHeight)};
     AdjustWindowRect(&rc, m_dwWindowStyle, menu != nullptr);
-    m_hWnd = CreateWindowExW(0, u"D3D Window", m_strWindowTitle.c_str(), m_dwWindowStyle, CW_USEDEFAULT,
-                             CW_USEDEFAULT, rc.right - rc.left, rc.bottom - rc.top, nullptr, menu, instance, nullptr);
+    m_hWnd = CreateWindowExW(0, u"D3D Window", m_strWindowTitle.c_str(), m_dwWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                             rc.right - rc.left, rc.bottom - rc.top, nullptr, menu, instance, nullptr);
     if (!m_hWnd) {
       m_pD3D->Release();
       m_pD3D = nullptr;
@@ -235,8 +239,8 @@ HRESULT CD3DApplication::InitDevice() {
   if (device->Caps.PrimitiveMiscCaps & D3DPMISCCAPS_NULLREFERENCE) ReportError(D3DAPPERR_NULLREFDEVICE, MSG_NONE);
 
   m_dwCreateFlags = BehaviorFlags(mode.VertexProcessing);
-  HRESULT hr = m_pD3D->CreateDevice(mode.DeviceCombo->AdapterOrdinal, device->DevType, m_hWndFocus,
-                                    m_dwCreateFlags, &m_d3dpp, &m_pd3dDevice);
+  HRESULT hr = m_pD3D->CreateDevice(mode.DeviceCombo->AdapterOrdinal, device->DevType, m_hWndFocus, m_dwCreateFlags,
+                                    &m_d3dpp, &m_pd3dDevice);
   if (SUCCEEDED(hr)) {
     if (m_bWindowed)
       SetWindowPos(m_hWnd, HWND_NOTOPMOST, m_rcWindowBounds.left, m_rcWindowBounds.top,
@@ -322,8 +326,11 @@ void CD3DApplication::ReleaseDevice() {
     m_bDeviceObjectsInited = false;
     DestroyDeviceResources();
   }
-  if (m_pd3dDevice->Release() > 0) ReportError(D3DAPPERR_NONZEROREFCOUNT, MSGERR_APPMUSTEXIT);
+  // The pointer is cleared before the report: the fatal box closes the window, and that close
+  // must not release the device a second time.
+  const ULONG left = m_pd3dDevice->Release();
   m_pd3dDevice = nullptr;
+  if (left > 0) ReportError(D3DAPPERR_NONZEROREFCOUNT, MSGERR_APPMUSTEXIT);
 }
 
 void CD3DApplication::FallBackToWindowed() {
@@ -409,8 +416,7 @@ void CD3DApplication::OnWindowSizeChanged() {
   m_d3dpp.BackBufferHeight = static_cast<UINT>(m_rcWindowClient.bottom - m_rcWindowClient.top);
   if (m_pd3dDevice) {
     HRESULT hr = ResetDevice();
-    if (FAILED(hr))
-      ReportError(hr == D3DERR_OUTOFVIDEOMEMORY ? hr : D3DAPPERR_RESETFAILED, MSGERR_APPMUSTEXIT);
+    if (FAILED(hr)) ReportError(hr == D3DERR_OUTOFVIDEOMEMORY ? hr : D3DAPPERR_RESETFAILED, MSGERR_APPMUSTEXIT);
   }
   SetPaused(false);
 }

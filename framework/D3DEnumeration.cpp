@@ -5,8 +5,7 @@
 
 namespace {
 
-constexpr D3DFORMAT kAllowedAdapterFormats[] = {D3DFMT_X8R8G8B8, D3DFMT_X1R5G5B5, D3DFMT_R5G6B5,
-                                                D3DFMT_A2R10G10B10};
+constexpr D3DFORMAT kAllowedAdapterFormats[] = {D3DFMT_X8R8G8B8, D3DFMT_X1R5G5B5, D3DFMT_R5G6B5, D3DFMT_A2R10G10B10};
 constexpr D3DFORMAT kBackBufferFormats[] = {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_A2R10G10B10,
                                             D3DFMT_R5G6B5,   D3DFMT_A1R5G5B5, D3DFMT_X1R5G5B5};
 constexpr D3DDEVTYPE kDeviceTypes[] = {D3DDEVTYPE_HAL, D3DDEVTYPE_SW, D3DDEVTYPE_REF};
@@ -99,8 +98,8 @@ UINT StencilBits(D3DFORMAT format) {
 std::u16string D3DFormatName(D3DFORMAT format, bool withPrefix) {
   const char16_t* name = u"Unknown format";
   switch (format) {
-#define FORMAT_NAME(f) \
-  case D3DFMT_##f:     \
+#define FORMAT_NAME(f)    \
+  case D3DFMT_##f:        \
     name = u"D3DFMT_" #f; \
     break;
     FORMAT_NAME(UNKNOWN)
@@ -277,8 +276,8 @@ void CD3DEnumeration::BuildMultiSampleTypeList(D3DDeviceCombo& combo) {
 void CD3DEnumeration::BuildDSMSConflictList(D3DDeviceCombo& combo) {
   for (D3DFORMAT format : combo.DepthStencilFormats) {
     for (D3DMULTISAMPLE_TYPE type : combo.MultiSampleTypes) {
-      if (FAILED(m_d3d->CheckDeviceMultiSampleType(combo.AdapterOrdinal, combo.DevType, format, combo.IsWindowed,
-                                                   type, nullptr)))
+      if (FAILED(m_d3d->CheckDeviceMultiSampleType(combo.AdapterOrdinal, combo.DevType, format, combo.IsWindowed, type,
+                                                   nullptr)))
         combo.DSMSConflicts.push_back({format, type});
     }
   }

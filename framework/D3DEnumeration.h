@@ -44,8 +44,8 @@ struct D3DAdapterInfo {
 };
 
 // Asks whether a device with these caps and this vertex processing may be used.
-using ConfirmDeviceCallback = bool (*)(const D3DCAPS9* caps, VertexProcessingType vertexProcessing,
-                                       D3DFORMAT backBufferFormat);
+using ConfirmDeviceFn = bool (*)(const D3DCAPS9* caps, VertexProcessingType vertexProcessing,
+                                 D3DFORMAT backBufferFormat);
 
 UINT ColorChannelBits(D3DFORMAT format);
 UINT AlphaChannelBits(D3DFORMAT format);
@@ -68,7 +68,7 @@ class CD3DEnumeration {
   bool AppUsesMixedVP = false;
   bool AppRequiresWindowed = false;
   bool AppRequiresFullscreen = false;
-  ConfirmDeviceCallback ConfirmDeviceCallback = nullptr;
+  ConfirmDeviceFn ConfirmDeviceCallback = nullptr;
 
   std::vector<std::unique_ptr<D3DAdapterInfo>> AdapterInfoList;
 

@@ -2,10 +2,10 @@
 
 #include "framework/FrameworkCodes.h"
 
-bool FindBestWindowedMode(IDirect3D9* d3d, CD3DEnumeration& enumeration, CD3DSettings& settings,
-                          const RECT& clientRect, bool requireRef) {
+bool FindBestWindowedMode(IDirect3D9* d3d, CD3DEnumeration& enumeration, CD3DSettings& settings, const RECT& clientRect,
+                          bool requireRef) {
   D3DDISPLAYMODE desktop{};
-  d3d->GetAdapterDisplayMode(0, &desktop);
+  if (FAILED(d3d->GetAdapterDisplayMode(0, &desktop))) return false;
 
   D3DAdapterInfo* bestAdapter = nullptr;
   D3DDeviceInfo* bestDevice = nullptr;
@@ -53,7 +53,7 @@ bool FindBestFullscreenMode(IDirect3D9* d3d, CD3DEnumeration& enumeration, CD3DS
   D3DDISPLAYMODE bestDesktop{};
   for (auto& adapter : enumeration.AdapterInfoList) {
     D3DDISPLAYMODE desktop{};
-    d3d->GetAdapterDisplayMode(adapter->AdapterOrdinal, &desktop);
+    if (FAILED(d3d->GetAdapterDisplayMode(adapter->AdapterOrdinal, &desktop))) continue;
     for (auto& device : adapter->DeviceInfos) {
       for (auto& combo : device->DeviceCombos) {
         if (combo->IsWindowed) continue;

@@ -33,8 +33,8 @@ class CD3DSettings {
 
 // Chooses the best windowed mode on the default adapter's desktop format, preferring HAL devices
 // whose back-buffer format equals the adapter format. Only reference devices when requireRef.
-bool FindBestWindowedMode(IDirect3D9* d3d, CD3DEnumeration& enumeration, CD3DSettings& settings,
-                          const RECT& clientRect, bool requireRef);
+bool FindBestWindowedMode(IDirect3D9* d3d, CD3DEnumeration& enumeration, CD3DSettings& settings, const RECT& clientRect,
+                          bool requireRef);
 // Chooses the best fullscreen mode over all adapters, preferring HAL devices on the desktop format.
 bool FindBestFullscreenMode(IDirect3D9* d3d, CD3DEnumeration& enumeration, CD3DSettings& settings);
 // Fills both halves; 0x82000003 when neither a windowed nor a fullscreen mode exists.

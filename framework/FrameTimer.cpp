@@ -22,7 +22,9 @@ CFrameTimer::CFrameTimer() : CFrameTimer(PerformanceCounter, PerformanceFrequenc
 
 CFrameTimer::CFrameTimer(CounterFn counter, LONGLONG frequency) : m_counter(counter), m_frequency(frequency) {}
 
-LONGLONG CFrameTimer::Now() const { return m_stopped ? m_stopTicks : m_counter(); }
+LONGLONG CFrameTimer::Now() const {
+  return m_stopped ? m_stopTicks : m_counter();
+}
 
 void CFrameTimer::Reset() {
   const LONGLONG now = m_counter();
@@ -48,7 +50,9 @@ void CFrameTimer::Stop() {
   m_stopped = true;
 }
 
-double CFrameTimer::AppTime() const { return static_cast<double>(Now() - m_baseTicks) / m_frequency; }
+double CFrameTimer::AppTime() const {
+  return static_cast<double>(Now() - m_baseTicks) / m_frequency;
+}
 
 double CFrameTimer::ElapsedTime() {
   const LONGLONG now = Now();

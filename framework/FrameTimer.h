@@ -26,8 +26,8 @@ class CFrameTimer {
   CounterFn m_counter;
   LONGLONG m_frequency;
   bool m_stopped = true;
-  LONGLONG m_baseTicks = 0;       // Reset time plus every stopped period
-  LONGLONG m_stopTicks = 0;       // when stopped, the time of the stop
+  LONGLONG m_baseTicks = 0;  // Reset time plus every stopped period
+  LONGLONG m_stopTicks = 0;  // when stopped, the time of the stop
   LONGLONG m_lastElapsedTicks = 0;
 };
 

@@ -54,7 +54,9 @@ const char16_t* ErrorText(HRESULT code) {
 
 }  // namespace
 
-bool CD3DApplication::FatalErrorShown() { return g_fatalErrorShown; }
+bool CD3DApplication::FatalErrorShown() {
+  return g_fatalErrorShown;
+}
 
 HRESULT CD3DApplication::ReportError(HRESULT code, AppMsgType type) {
   if (g_fatalErrorShown) return code;

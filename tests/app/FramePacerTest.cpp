@@ -9,7 +9,9 @@ namespace {
 // A clock that only moves when the pacer sleeps or the test says so.
 DWORD g_now = 0;
 int g_sleeps = 0;
-DWORD Now() { return g_now; }
+DWORD Now() {
+  return g_now;
+}
 void SleepMs(DWORD ms) {
   g_now += ms;
   ++g_sleeps;

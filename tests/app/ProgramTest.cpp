@@ -30,13 +30,24 @@ class ProgramTest : public ::testing::Test {
   }
   void Key(const std::string& keys) { x.Run({"xdotool", "key", "--window", window, keys}); }
   // Waits until the window's size becomes the given one (the program switches asynchronously).
-  bool WaitForSize(int width, int height) {
+  ::testing::AssertionResult WaitForSize(int width, int height) {
+    int w = 0, h = 0;
     for (int i = 0; i < 100; ++i) {
-      int w = 0, h = 0;
-      if (x.WindowSize(window, &w, &h) && w == width && h == height) return true;
+      if (x.WindowSize(window, &w, &h) && w == width && h == height) return ::testing::AssertionSuccess();
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    return false;
+    return ::testing::AssertionFailure() << "window is " << w << "x" << h;
+  }
+  // Waits until the screen has the given size ("WxH"): fullscreen switches change the video mode.
+  ::testing::AssertionResult WaitForScreen(const std::string& size) {
+    std::string screen;
+    for (int i = 0; i < 100; ++i) {
+      screen = x.Run({"xdotool", "getdisplaygeometry"});
+      std::replace(screen.begin(), screen.end(), ' ', 'x');
+      if (screen == size) return ::testing::AssertionSuccess();
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return ::testing::AssertionFailure() << "screen is " << screen;
   }
 
   XSession x{true};
@@ -71,33 +82,24 @@ TEST_F(ProgramTest, AltXQuitsWithZeroAndASecondEscapeIsHarmless) {
   EXPECT_EQ(0, XSession::WaitExit(pid, 10000));
 }
 
-TEST_F(ProgramTest, F2GoesFullscreenAt640x480AndBackAltEnterToggles) {
+TEST_F(ProgramTest, F2GoesFullscreenAt640x480AndF2AgainReturnsToTheWindow) {
   x.Run({"xdotool", "windowactivate", "--sync", window});
   Key("F2");
-  ASSERT_TRUE(WaitForSize(640, 480));
-  // In fullscreen the screen itself is switched to 640 x 480.
-  std::string screen;
-  for (int i = 0; i < 100 && screen.find("640x480") == std::string::npos; ++i) {
-    screen = x.Run({"xdotool", "getdisplaygeometry"});
-    std::replace(screen.begin(), screen.end(), ' ', 'x');
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  EXPECT_EQ("640x480", screen);
-
-  Key("F2");  // back to a window
-  for (int i = 0; i < 100 && screen != "1024x768"; ++i) {
-    screen = x.Run({"xdotool", "getdisplaygeometry"});
-    std::replace(screen.begin(), screen.end(), ' ', 'x');
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  EXPECT_EQ("1024x768", screen);
+  EXPECT_TRUE(WaitForScreen("640x480"));
   EXPECT_TRUE(WaitForSize(640, 480));
+  Key("F2");
+  EXPECT_TRUE(WaitForScreen("1024x768"));
+  EXPECT_TRUE(WaitForSize(640, 480));
+  Key("Escape");
+  EXPECT_EQ(0, XSession::WaitExit(pid, 10000));
+}
 
-  Key("alt+Return");  // fullscreen at the desktop's resolution
+TEST_F(ProgramTest, AltEnterTogglesFullscreenAtTheDesktopResolution) {
+  x.Run({"xdotool", "windowactivate", "--sync", window});
+  Key("alt+Return");
   EXPECT_TRUE(WaitForSize(1024, 768));
   Key("alt+Return");
   EXPECT_TRUE(WaitForSize(640, 480));
-
   Key("Escape");
   EXPECT_EQ(0, XSession::WaitExit(pid, 10000));
 }

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
+#include "ScriptedDirect3D.h"
 #include "framework/D3DEnumeration.h"
 #include "framework/D3DSettings.h"
 #include "framework/FrameworkCodes.h"
 #include "platform/d3d9/d3d9.h"
-#include "ScriptedDirect3D.h"
 
 namespace {
 
@@ -14,8 +14,11 @@ constexpr RECT kClient = {0, 0, 640, 480};
 
 ScriptedAdapter DesktopAdapter() {
   ScriptedAdapter a;
-  a.modes = {{1024, 768, 75, D3DFMT_X8R8G8B8}, {640, 480, 60, D3DFMT_X8R8G8B8}, {1024, 768, 60, D3DFMT_X8R8G8B8},
-             {800, 600, 60, D3DFMT_R5G6B5},    {320, 240, 60, D3DFMT_X8R8G8B8}};
+  a.modes = {{1024, 768, 75, D3DFMT_X8R8G8B8},
+             {640, 480, 60, D3DFMT_X8R8G8B8},
+             {1024, 768, 60, D3DFMT_X8R8G8B8},
+             {800, 600, 60, D3DFMT_R5G6B5},
+             {320, 240, 60, D3DFMT_X8R8G8B8}};
   return a;
 }
 
@@ -55,7 +58,9 @@ TEST(Enumeration, WindowedCombosNeverOfferIntervalsTwoToFour) {
   for (auto& combo : e.AdapterInfoList[0]->DeviceInfos[0]->DeviceCombos) {
     const auto& in = combo->PresentIntervals;
     const bool hasTwo = std::find(in.begin(), in.end(), D3DPRESENT_INTERVAL_TWO) != in.end();
-    if (combo->IsWindowed) EXPECT_FALSE(hasTwo);
+    if (combo->IsWindowed) {
+      EXPECT_FALSE(hasTwo);
+    }
     sawFullscreenTwo |= !combo->IsWindowed && hasTwo;
     EXPECT_EQ(D3DPRESENT_INTERVAL_IMMEDIATE, in.front());
   }

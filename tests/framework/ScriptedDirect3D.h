@@ -2,6 +2,7 @@
 // the one part of the graphics platform that cannot be varied on this machine.
 #pragma once
 
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <set>
@@ -44,6 +45,7 @@ class ScriptedDirect3D : public IDirect3D9 {
     return S_OK;
   }
   HRESULT GetAdapterDisplayMode(UINT a, D3DDISPLAYMODE* m) override {
+    if (a >= adapters.size()) return D3DERR_INVALIDCALL;
     *m = adapters[a].desktop;
     return S_OK;
   }
@@ -55,8 +57,7 @@ class ScriptedDirect3D : public IDirect3D9 {
   HRESULT CheckDeviceFormat(UINT a, D3DDEVTYPE, D3DFORMAT, DWORD, D3DRESOURCETYPE, D3DFORMAT f) override {
     return adapters[a].depthFormats.count(f) ? S_OK : D3DERR_NOTAVAILABLE;
   }
-  HRESULT CheckDeviceMultiSampleType(UINT a, D3DDEVTYPE, D3DFORMAT, BOOL, D3DMULTISAMPLE_TYPE t,
-                                     DWORD* q) override {
+  HRESULT CheckDeviceMultiSampleType(UINT a, D3DDEVTYPE, D3DFORMAT, BOOL, D3DMULTISAMPLE_TYPE t, DWORD* q) override {
     if (!adapters[a].multisample.count(t)) return D3DERR_NOTAVAILABLE;
     if (q) *q = 1;
     return S_OK;

@@ -42,7 +42,7 @@ std::string Trim(std::string s) {
 XSession::XSession(bool windowManager) {
   int fds[2];
   if (pipe(fds) != 0) return;
-  std::vector<std::string> argv = {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24",
+  std::vector<std::string> argv = {"Xvfb",      "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24",
                                    "-nolisten", "tcp"};
   auto args = Pointers(argv);
   posix_spawn_file_actions_t actions;
@@ -65,8 +65,6 @@ XSession::XSession(bool windowManager) {
   m_display = ":" + number;
 
   // A 640 x 480 mode for fullscreen switches (Xvfb starts with its screen size only).
-  Run({"xrandr", "--newmode", "640x480", "25.18", "640", "656", "752", "800", "480", "490", "492", "525"});
-  Run({"xrandr", "--addmode", "screen", "640x480"});
   if (windowManager) {
     m_wm = Spawn({"openbox", "--sm-disable"});
     // Wait until the window manager has claimed the screen.
@@ -77,6 +75,10 @@ XSession::XSession(bool windowManager) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
   }
+  // A 640 x 480 mode for fullscreen switches (Xvfb starts with its screen size only). Added after
+  // the window manager has started: Xvfb rebuilds its mode list whenever a client asks for a full
+  // RandR poll, as window managers do at start-up.
+  Run({ORBELLE_ADD_VIDEO_MODE, "640", "480"});
   m_ok = true;
 }
 
@@ -186,8 +188,8 @@ bool XSession::GreyStats(const std::string& path, double* minimum, double* mean)
   if (pid == 0) {
     dup2(fds[1], 1);
     close(fds[0]);
-    execlp("convert", "convert", path.c_str(), "-colorspace", "Gray", "-format", "%[fx:minima] %[fx:mean]", "info:",
-           static_cast<char*>(nullptr));
+    execlp("convert", "convert", path.c_str(), "-colorspace", "Gray", "-format", "%[fx:minima] %[fx:mean]",
+           "info:", static_cast<char*>(nullptr));
     _exit(127);
   }
   close(fds[1]);
