@@ -16,7 +16,9 @@
 #include <cstdarg>
 #include <cstdio>
 #include <functional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/win32/wintypes.h"
 
@@ -753,3 +755,47 @@ FILE* _wfopen(const WCHAR* path, const WCHAR* mode);
 // registered file again (nonzero on success).
 int AddFontResourceW(LPCWSTR path);
 BOOL RemoveFontResourceW(LPCWSTR path);
+
+// ---- Open-file dialog -----------------------------------------------------------------------
+#define OFN_READONLY 0x00000001u
+#define OFN_HIDEREADONLY 0x00000004u
+#define OFN_NOCHANGEDIR 0x00000008u
+#define OFN_PATHMUSTEXIST 0x00000800u
+#define OFN_FILEMUSTEXIST 0x00001000u
+#define CDERR_INITIALIZATION 0x0002u
+#define FNERR_BUFFERTOOSMALL 0x3003u
+
+struct OPENFILENAMEW {
+  DWORD lStructSize;
+  HWND hwndOwner;
+  HINSTANCE hInstance;
+  LPCWSTR lpstrFilter;
+  LPWSTR lpstrCustomFilter;
+  DWORD nMaxCustFilter;
+  DWORD nFilterIndex;
+  LPWSTR lpstrFile;
+  DWORD nMaxFile;
+  LPWSTR lpstrFileTitle;
+  DWORD nMaxFileTitle;
+  LPCWSTR lpstrInitialDir;
+  LPCWSTR lpstrTitle;
+  DWORD Flags;
+  WORD nFileOffset;
+  WORD nFileExtension;
+  LPCWSTR lpstrDefExt;
+  LPARAM lCustData;
+  LPVOID lpfnHook;
+  LPCWSTR lpTemplateName;
+};
+using LPOPENFILENAMEW = OPENFILENAMEW*;
+
+// Runs the desktop's file chooser (zenity, as a separate process given an argument vector, in a
+// UTF-8 locale) with the description/pattern filters (the selected one first) and the current
+// file of lpstrFile as the start. On a pick: the full path in Windows form in lpstrFile,
+// nFileOffset/nFileExtension set, TRUE. Cancel: FALSE with CommDlgExtendedError 0; a path longer
+// than nMaxFile: FALSE with FNERR_BUFFERTOOSMALL; no chooser: FALSE with CDERR_INITIALIZATION.
+// Blocks the calling thread (the window's) until the chooser closes.
+BOOL GetOpenFileNameW(LPOPENFILENAMEW ofn);
+DWORD CommDlgExtendedError();
+// The chooser's argument vector for ofn (without running it).
+std::vector<std::string> Win32OpenDialogArguments(const OPENFILENAMEW& ofn);

@@ -1,0 +1,138 @@
+// GetOpenFileNameW through the desktop's file chooser (zenity) run as a child process.
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fcntl.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/win32/Paths.h"
+#include "platform/win32/Win32State.h"
+
+extern char** environ;
+
+namespace {
+
+thread_local DWORD dialogError = 0;
+
+std::string Utf8(const char16_t* s) {
+  return s ? Win32ToUtf8(s) : std::string();
+}
+
+}  // namespace
+
+DWORD CommDlgExtendedError() {
+  return dialogError;
+}
+
+std::vector<std::string> Win32OpenDialogArguments(const OPENFILENAMEW& ofn) {
+  std::vector<std::string> args = {"zenity", "--file-selection"};
+  args.push_back("--title=" + (ofn.lpstrTitle ? Utf8(ofn.lpstrTitle) : std::string("Open")));
+  if (ofn.lpstrFile && ofn.lpstrFile[0]) {
+    args.push_back("--filename=" + Win32ToNativePath(ofn.lpstrFile));
+  } else if (ofn.lpstrInitialDir && ofn.lpstrInitialDir[0]) {
+    args.push_back("--filename=" + Win32ToNativePath(ofn.lpstrInitialDir) + "/");
+  }
+  // Pairs of description and ";"-separated patterns, ending with an empty string.
+  std::vector<std::string> filters;
+  for (const char16_t* p = ofn.lpstrFilter; p && *p;) {
+    const std::u16string description = p;
+    p += description.size() + 1;
+    if (!*p) break;
+    const std::u16string patterns = p;
+    p += patterns.size() + 1;
+    std::string list;
+    std::size_t start = 0;
+    while (start <= patterns.size()) {
+      const std::size_t end = std::min(patterns.find(u';', start), patterns.size());
+      if (end > start) list += (list.empty() ? "" : " ") + Win32ToUtf8(patterns.substr(start, end - start));
+      start = end + 1;
+    }
+    filters.push_back("--file-filter=" + Win32ToUtf8(description) + " | " + list);
+  }
+  const std::size_t selected = ofn.nFilterIndex > 0 ? ofn.nFilterIndex - 1 : 0;
+  if (selected < filters.size())
+    std::rotate(filters.begin(), filters.begin() + selected, filters.begin() + selected + 1);
+  args.insert(args.end(), filters.begin(), filters.end());
+  return args;
+}
+
+BOOL GetOpenFileNameW(LPOPENFILENAMEW ofn) {
+  dialogError = 0;
+  if (!ofn || !ofn->lpstrFile || ofn->nMaxFile == 0) {
+    dialogError = CDERR_INITIALIZATION;
+    return FALSE;
+  }
+  const std::vector<std::string> args = Win32OpenDialogArguments(*ofn);
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  // The chooser garbles non-ASCII names outside a UTF-8 locale.
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e)
+    if (std::strncmp(*e, "LC_ALL=", 7) != 0) env.emplace_back(*e);
+  const char* locale = std::setlocale(LC_CTYPE, nullptr);
+  const char* lcAll = std::getenv("LC_ALL");
+  const bool utf8 = (lcAll && (std::strstr(lcAll, "UTF-8") || std::strstr(lcAll, "utf8"))) ||
+                    (locale && (std::strstr(locale, "UTF-8") || std::strstr(locale, "utf8")));
+  env.push_back(utf8 && lcAll ? std::string("LC_ALL=") + lcAll : "LC_ALL=C.UTF-8");
+  std::vector<char*> envp;
+  for (auto& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+
+  int out[2];
+  if (::pipe2(out, O_CLOEXEC) != 0) {
+    dialogError = CDERR_INITIALIZATION;
+    return FALSE;
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  pid_t pid = 0;
+  const int spawned = ::posix_spawnp(&pid, "zenity", &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(out[1]);
+  if (spawned != 0) {
+    ::close(out[0]);
+    std::fprintf(stderr, "win32: GetOpenFileNameW: cannot run zenity: %s\n", std::strerror(spawned));
+    dialogError = CDERR_INITIALIZATION;
+    return FALSE;
+  }
+  std::string picked;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = ::read(out[0], buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    picked.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(out[0]);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return FALSE;  // cancelled
+  if (!picked.empty() && picked.back() == '\n') picked.pop_back();
+  if (picked.empty()) return FALSE;
+  const std::u16string path = Win32FromNativePath(picked);
+  if (path.size() + 1 > ofn->nMaxFile) {
+    dialogError = FNERR_BUFFERTOOSMALL;
+    return FALSE;
+  }
+  std::copy(path.begin(), path.end(), ofn->lpstrFile);
+  ofn->lpstrFile[path.size()] = 0;
+  const std::size_t slash = path.find_last_of(u'\\');
+  const std::size_t nameAt = slash == std::u16string::npos ? 0 : slash + 1;
+  const std::size_t dot = path.find_last_of(u'.');
+  ofn->nFileOffset = static_cast<WORD>(std::min<std::size_t>(nameAt, 0xFFFF));
+  ofn->nFileExtension = static_cast<WORD>(
+      dot == std::u16string::npos || dot < nameAt ? path.size() : std::min<std::size_t>(dot + 1, 0xFFFF));
+  if (ofn->lpstrFileTitle && ofn->nMaxFileTitle > 0)
+    lstrcpynW(ofn->lpstrFileTitle, path.c_str() + nameAt, static_cast<int>(ofn->nMaxFileTitle));
+  return TRUE;
+}
