@@ -1,8 +1,13 @@
 #include "app/MyD3DApplication.h"
 
+#include "input/InputDevices.h"
 #include "platform/d3d9/d3dx9.h"
 #include "platform/d3d9/d3dx9math.h"
 #include "platform/win32/win32.h"
+#include "scene/FontSet.h"
+#include "scene/QoScene.h"
+#include "scene/SceneGlobals.h"
+#include "scene/SceneManager.h"
 
 CMyD3DApplication::CMyD3DApplication(const PacerClock& clock) : m_pacer(clock) {
   m_strWindowTitle = u"Orbelle-Player";
@@ -36,6 +41,14 @@ HRESULT CMyD3DApplication::CreateDeviceResources() {
 HRESULT CMyD3DApplication::RestoreDeviceResources() {
   ApplyFixedDeviceState();
   if (m_appFont) m_appFont->OnResetDevice();
+  g_appFont = m_appFont;
+  if (!g_sceneManager) {
+    g_sceneManager = new CSceneManager();
+    g_sceneManager->StartSceneManager(m_pd3dDevice, m_hWnd);
+  } else if (g_uiFont) {
+    if (g_uiFont->m_font) g_uiFont->m_font->OnResetDevice();
+    if (g_uiFont->m_sprite) g_uiFont->m_sprite->OnResetDevice();
+  }
   m_pacer.m_interval = 16.666666f;
   return S_OK;
 }
@@ -44,6 +57,17 @@ HRESULT CMyD3DApplication::Advance() {
   D3DXMATRIX identity;
   D3DXMatrixIdentity(&identity);
   m_pd3dDevice->SetTransform(D3DTS_WORLD, &identity);
+  if (!g_sceneManager) return S_OK;
+  if (g_sceneManager->m_request == 1) {
+    g_sceneManager->AdvanceScene();
+    g_sceneManager->m_request = 0;
+  }
+  if (g_input) {
+    g_input->PollPointer();
+    g_input->PollKeyboard();
+    g_input->PollJoysticks();
+  }
+  if (g_sceneManager->m_currentScene) g_sceneManager->m_request = g_sceneManager->m_currentScene->Update();
   return S_OK;
 }
 
@@ -54,12 +78,17 @@ HRESULT CMyD3DApplication::DrawFrame() {
   ApplyFixedDeviceState();
   if (FAILED(m_pd3dDevice->BeginScene())) return S_OK;
   m_pd3dDevice->SetRenderState(D3DRS_ZENABLE, FALSE);
+  if (g_sceneManager && g_sceneManager->m_currentScene) g_sceneManager->m_currentScene->Draw();
   m_pd3dDevice->EndScene();
   return S_OK;
 }
 
 HRESULT CMyD3DApplication::LoseDeviceResources() {
   if (m_appFont) m_appFont->OnLostDevice();
+  if (g_sceneManager && g_uiFont) {
+    if (g_uiFont->m_font) g_uiFont->m_font->OnLostDevice();
+    if (g_uiFont->m_sprite) g_uiFont->m_sprite->OnLostDevice();
+  }
   return S_OK;
 }
 
@@ -67,6 +96,12 @@ HRESULT CMyD3DApplication::DestroyDeviceResources() {
   if (m_appFont) {
     m_appFont->Release();
     m_appFont = nullptr;
+  }
+  g_appFont = nullptr;
+  if (g_sceneManager) {
+    g_sceneManager->StopSceneManager();
+    delete g_sceneManager;
+    g_sceneManager = nullptr;
   }
   return S_OK;
 }

@@ -23,7 +23,16 @@ BOOL GetCursorPos(LPPOINT point) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
+  // Over one of our windows the event-driven position is current; SDL's global query can lag
+  // behind pointer moves it was not told about (XTEST moves on Xvfb, for one).
   int x = 0, y = 0;
+  if (SDL_Window* focus = SDL_GetMouseFocus()) {
+    int wx = 0, wy = 0;
+    SDL_GetWindowPosition(focus, &wx, &wy);
+    SDL_GetMouseState(&x, &y);
+    *point = {wx + x, wy + y};
+    return TRUE;
+  }
   SDL_GetGlobalMouseState(&x, &y);
   *point = {x, y};
   return TRUE;

@@ -13,7 +13,7 @@ namespace {
 
 std::string BinDir() {
   const char* dir = std::getenv("ORBELLE_BIN_DIR");
-  return dir ? dir : ".";
+  return dir ? dir : ORBELLE_BIN_DIR_DEFAULT;
 }
 
 class ProgramTest : public ::testing::Test {

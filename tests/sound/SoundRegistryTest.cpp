@@ -23,7 +23,7 @@ const char* const kTable[] = {"be2_01.wav",   "be2_02.wav",   "be2_03.wav",   "p
 
 fs::path GeneratedSounds() {
   const char* bin = std::getenv("ORBELLE_BIN_DIR");
-  return fs::path(bin ? bin : ".") / "sound";
+  return fs::path(bin ? bin : ORBELLE_BIN_DIR_DEFAULT) / "sound";
 }
 
 std::u16string Wide(const std::string& s) {

@@ -1,0 +1,17 @@
+// A scene of the program: created by the scene manager, updated and drawn once per frame.
+#pragma once
+
+class CQoScene {
+ public:
+  virtual ~CQoScene() = default;
+  // Called once right after construction; the manager passes 0 and ignores the status.
+  virtual int Init(int mode) = 0;
+  // Releases the scene's own resources (the scene's destructor calls it).
+  virtual void Cleanup() = 0;
+  // Per-frame logic after input polling: 0 continue, 1 this scene is finished.
+  virtual int Update() = 0;
+  // Per-frame drawing between BeginScene and EndScene with depth testing off.
+  virtual void Draw() = 0;
+  // Diagnostic text drawn with g_appFont.
+  virtual void DrawDebugInfo() = 0;
+};
