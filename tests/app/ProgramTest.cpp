@@ -1,6 +1,8 @@
 // The real program on a private X display with a window manager, driven with xdotool.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -102,4 +104,34 @@ TEST_F(ProgramTest, AltEnterTogglesFullscreenAtTheDesktopResolution) {
   EXPECT_TRUE(WaitForSize(640, 480));
   Key("Escape");
   EXPECT_EQ(0, XSession::WaitExit(pid, 10000));
+}
+
+TEST(ProgramWithoutDisplay, SaysSoAndExitsNonZero) {
+  for (const char* display : {"", ":987"}) {
+    int fds[2];
+    ASSERT_EQ(0, pipe(fds));
+    const pid_t pid = fork();
+    if (pid == 0) {
+      dup2(fds[1], 2);
+      close(fds[0]);
+      unsetenv("WAYLAND_DISPLAY");
+      unsetenv("SDL_VIDEODRIVER");
+      if (*display)
+        setenv("DISPLAY", display, 1);
+      else
+        unsetenv("DISPLAY");
+      const std::string program = BinDir() + "/orbelle-player";
+      execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(fds[1]);
+    std::string err;
+    char buffer[512];
+    ssize_t n;
+    while ((n = read(fds[0], buffer, sizeof buffer)) > 0) err.append(buffer, static_cast<size_t>(n));
+    close(fds[0]);
+    EXPECT_EQ(1, XSession::WaitExit(pid, 10000)) << "DISPLAY=" << display;
+    EXPECT_NE(std::string::npos, err.find("orbelle-player:")) << err;
+    EXPECT_NE(std::string::npos, err.find("display")) << err;
+  }
 }
