@@ -175,3 +175,25 @@ TEST(FormatNames, WithAndWithoutPrefix) {
   };
   for (const Case& c : cases) EXPECT_EQ(std::u16string(c.name), D3DFormatName(c.format, c.prefix));
 }
+
+TEST(Enumeration, RealAdaptersOfferAWindowedHalModeOnTheDesktop) {
+  IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+  ASSERT_NE(nullptr, d3d);
+  CD3DEnumeration e;
+  e.AppUsesDepthBuffer = true;
+  e.SetD3D(d3d);
+  ASSERT_EQ(S_OK, e.Enumerate());
+  ASSERT_FALSE(e.AdapterInfoList.empty());
+  CD3DSettings s;
+  ASSERT_EQ(S_OK, ChooseStartSettings(d3d, e, s, kClient, false));
+  EXPECT_TRUE(s.IsWindowed);
+  EXPECT_EQ(D3DDEVTYPE_HAL, s.Windowed.DeviceInfo->DevType);
+  D3DDISPLAYMODE desktop{};
+  ASSERT_EQ(S_OK, d3d->GetAdapterDisplayMode(0, &desktop));
+  EXPECT_EQ(desktop.Format, s.Windowed.DeviceCombo->AdapterFormat);
+  EXPECT_NE(D3DFMT_UNKNOWN, s.Windowed.DepthStencilFormat);
+  // The fullscreen half takes the desktop's own mode.
+  EXPECT_EQ(desktop.Width, s.Fullscreen.DisplayMode.Width);
+  EXPECT_EQ(desktop.Height, s.Fullscreen.DisplayMode.Height);
+  d3d->Release();
+}
