@@ -1,5 +1,6 @@
 #include "scene/SceneManager.h"
 
+#include "background/MoireScreensaver.h"
 #include "input/InputDevices.h"
 #include "platform/win32/win32.h"
 #include "scene/FontSet.h"
@@ -7,6 +8,7 @@
 #include "scene/SceneGlobals.h"
 #include "scene/TextureTable.h"
 #include "sound/SoundRegistry.h"
+#include "ui/QoSceneTitle.h"
 #include "ui/QuadBatch.h"
 
 namespace {
@@ -19,6 +21,8 @@ constexpr const char16_t* kSymbolFontFile = u".\\font\\FAMania2.6.TTF";
 // Scenes by id; ids without a scene give none.
 CQoScene* CreateScene(int id) {
   switch (id) {
+    case SCENE_ID_TITLE:
+      return new CQoSceneTitle();
     default:
       return nullptr;
   }
@@ -52,6 +56,8 @@ void CSceneManager::StartSceneManager(IDirect3DDevice9* device, HWND window) {
 
   g_sound = new CSoundRegistry();
   g_sound->Init(g_hWnd);
+
+  g_background = new CMoireScreensaver(device, window);
 
   for (int& id : m_sceneQueue) id = 0;
   m_sceneQueue[0] = SCENE_ID_TITLE;
@@ -89,6 +95,10 @@ void CSceneManager::StopSceneManager() {
   if (g_sound) {
     delete g_sound;
     g_sound = nullptr;
+  }
+  if (g_background) {
+    delete g_background;  // releases its meshes and textures
+    g_background = nullptr;
   }
   if (g_input) {
     g_input->ReleaseInput();

@@ -1,0 +1,76 @@
+// Opening media: the open-file dialog and opening a file by path.
+#include "ui/OpenMedia.h"
+
+#include "media/MovieSource.h"
+#include "platform/win32/win32.h"
+#include "scene/SceneGlobals.h"
+#include "ui/QoSceneTitle.h"
+
+namespace {
+
+// The last picked path: the next dialog starts at that file in its folder.
+WCHAR g_dialogPath[DIALOG_PATH_SIZE] = {};
+
+// Description and pattern pairs, each terminated, the whole list ending with a second terminator.
+constexpr WCHAR kDialogFilter[] =
+    u"読めるファイル全部\0*.avi;*.wmv;*.mpg;*.bmp;*.jpg;*.gif;\0"
+    u"動画\0*.avi;*.wmv;*.mpg;\0"
+    u"絵\0*.bmp;*.jpg;*.gif;\0";
+
+constexpr const char16_t* kVideoExtensions[] = {u"AVI", u"MPG", u"MPEG", u"WMV"};
+
+}  // namespace
+
+bool ExtensionEquals(const std::u16string& extension, const std::u16string& literal) {
+  return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, extension.c_str(), static_cast<int>(extension.size()),
+                        literal.c_str(), static_cast<int>(literal.size())) == CSTR_EQUAL;
+}
+
+bool IsVideoPath(const std::u16string& path) {
+  const std::size_t dot = path.find_last_of(u'.');
+  const std::u16string extension = dot == std::u16string::npos ? path : path.substr(dot + 1);
+  for (const char16_t* video : kVideoExtensions)
+    if (ExtensionEquals(extension, video)) return true;
+  return false;
+}
+
+std::u16string WindowTitleFor(const std::u16string& path) {
+  const std::size_t slash = path.find_last_of(u'\\');
+  const std::u16string name = slash == std::u16string::npos ? path : path.substr(slash + 1);
+  return name.empty() ? std::u16string(WINDOW_TITLE) : name + u" - " + WINDOW_TITLE;
+}
+
+void CQoSceneTitle::OpenFileDialog() {
+  OPENFILENAMEW ofn = {};
+  ofn.lStructSize = 76;  // the size without the later extension fields
+  ofn.lpstrFilter = kDialogFilter;
+  ofn.lpstrFile = g_dialogPath;
+  ofn.nMaxFile = DIALOG_PATH_SIZE;
+  ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+  if (!GetOpenFileNameW(&ofn)) return;
+
+  // Split buffers as large as the dialog buffer: every part of a picked path fits.
+  WCHAR drive[DIALOG_PATH_SIZE], dir[DIALOG_PATH_SIZE], name[DIALOG_PATH_SIZE], ext[DIALOG_PATH_SIZE];
+  if (_wsplitpath_s(g_dialogPath, drive, DIALOG_PATH_SIZE, dir, DIALOG_PATH_SIZE, name, DIALOG_PATH_SIZE, ext,
+                    DIALOG_PATH_SIZE) != 0)
+    return;
+  m_files.Rebuild(std::u16string(drive) + dir);
+  m_files.LocateOpened(std::u16string(name) + ext, m_currentIndex);
+  OpenMedia(g_dialogPath);
+}
+
+void CQoSceneTitle::OpenMedia(std::u16string path) {
+  SetMediaButtons(IsVideoPath(path));
+  if (g_hWnd) SetWindowTextW(g_hWnd, WindowTitleFor(path).c_str());
+
+  CloseMedia();
+  m_media = new CMovieSource();
+  if (FAILED(m_media->Open(g_device, path.c_str(), SoundOn()))) {
+    CloseMedia();  // Open has shown its own message
+    return;
+  }
+  m_mediaTexture = m_media->GetTexture();
+  if (m_mediaTexture) m_mediaTexture->AddRef();
+  m_pivotX = m_media->GetWidth() / 2;
+  m_pivotY = m_media->GetHeight() / 2;
+}

@@ -1,0 +1,108 @@
+// The player scene: the open media seen through a 128 x 128 lens that follows the pointer (or
+// stays put while the camera is locked), zoomed in animated 7 % steps by the wheel around an
+// anchor, with nine buttons for opening, playing and stepping through files. Created by the
+// scene manager; Update and Draw run once per frame on the frame thread.
+//
+// Geometry: the media picture's point (m_pivotX, m_pivotY) sits at the screen point
+// (m_anchorX, m_anchorY), scaled by CurrentZoom() percent. Screen coordinates are those of the
+// fixed 640 x 480 logical screen.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "media/MediaFileList.h"
+#include "platform/d3d9/d3d9.h"
+#include "scene/QoScene.h"
+#include "ui/SrdButton.h"
+
+class CMovieSource;
+
+enum : int {
+  BTN_OPEN = 0,
+  BTN_PLAY,
+  BTN_PAUSE,
+  BTN_STOP,
+  BTN_PREV,
+  BTN_NEXT,
+  BTN_SOUND_ON,   // shown while the sound is off
+  BTN_SOUND_OFF,  // shown while the sound is on
+  BTN_HELP,
+  BTN_COUNT
+};
+
+constexpr int ZOOM_STEP = 7;
+constexpr int ZOOM_FRAMES = 10;
+constexpr int LENS_SIZE = 128;
+
+class CQoSceneTitle : public CQoScene {
+ public:
+  CQoSceneTitle();
+  ~CQoSceneTitle() override;
+  CQoSceneTitle(const CQoSceneTitle&) = delete;
+  CQoSceneTitle& operator=(const CQoSceneTitle&) = delete;
+
+  // Builds the buttons, opens the welcome picture beside the program file and centres the view.
+  // The argument is ignored; always 0.
+  int Init(int mode) override;
+  // Drops the media and the buttons; safe to call twice.
+  void Cleanup() override;
+  // Camera and zoom (unless the pointer is over the bottom strip), then the buttons and the
+  // actions of a clicked one. Always 0: the scene never finishes.
+  int Update() override;
+  void Draw() override;
+  // The media position and duration in g_appFont at the top left.
+  void DrawDebugInfo() override;
+
+  // The animated zoom in percent: a cubic ease-out from m_zoomFrom to m_zoom over ZOOM_FRAMES.
+  int CurrentZoom() const;
+  // Where the whole media picture lies on the screen (0 x 0 at the anchor without media).
+  RECT MediaRect() const;
+  // The picture point under the lens centre.
+  POINT PivotUnderCursor() const;
+  // Zoom 100, lens and anchor at the screen centre, and the system cursor at the centre of the
+  // window's client area.
+  void ResetView();
+  // Play, pause and stop for a video only; previous and next when the folder list holds two or
+  // more files.
+  void SetMediaButtons(bool isMovie);
+
+  // The system's open-file dialog; a pick rescans its folder into m_files and opens the file.
+  void OpenFileDialog();
+  // Opens a file by path as video or picture (by its extension), retitles the window and
+  // replaces the current media; on failure no media is left.
+  void OpenMedia(std::u16string path);
+
+  // True while the sound is on: the sound-on button is hidden exactly then.
+  bool SoundOn() const;
+
+  CMovieSource* m_media = nullptr;              // owned
+  IDirect3DTexture9* m_mediaTexture = nullptr;  // one reference held
+  std::array<std::unique_ptr<CSrdButton>, BTN_COUNT> m_buttons;
+  int m_cursorX = 0, m_cursorY = 0;  // lens centre
+  int m_anchorX = 0, m_anchorY = 0;
+  int m_pivotX = 0, m_pivotY = 0;
+  int m_zoom = 100;     // target zoom, percent
+  int m_zoomFrom = -1;  // -1: no animation runs
+  int m_zoomFramesLeft = 0;
+  int m_zoomDelta = 0;
+  bool m_cameraLocked = false;
+  CMediaFileList m_files;
+  int m_currentIndex = 0;
+  std::u16string m_programFolder;  // without a trailing "\"
+
+ private:
+  void UpdateCamera();
+  void UpdateButtons();
+  void RunAction(int button);
+  void CloseMedia();
+  void DrawMedia();
+  void DrawLens(int x, int y);
+  void DrawControlStrip();
+  void DrawTexts();
+};
+
+// Picture files beside the program file.
+inline constexpr const char16_t* WELCOME_PICTURE = u"\\image\\ようこそ.bmp";
+inline constexpr const char16_t* HELP_PICTURE = u"\\image\\説明書.bmp";

@@ -1,0 +1,153 @@
+// The player scene's drawing: the media under the lens, the black mask around it, the control
+// strip with the seek bar, the buttons, their tooltips and the texts.
+#include <cstdio>
+
+#include "media/MovieSource.h"
+#include "platform/d3d9/d3dx9.h"
+#include "scene/FontSet.h"
+#include "scene/SceneGlobals.h"
+#include "scene/TextureTable.h"
+#include "ui/QoSceneTitle.h"
+#include "ui/QuadBatch.h"
+
+namespace {
+
+constexpr D3DCOLOR kWhite = 0xFFFFFFFF;
+constexpr D3DCOLOR kBlack = 0xFF000000;
+constexpr D3DCOLOR kTrackGrey = 0xFFC0C0C0;
+constexpr D3DCOLOR kFrameWhite = 0x80FFFFFF;
+
+IDirect3DTexture9* Slot(int id) {
+  return g_textures ? g_textures->GetSlotTexture(id) : nullptr;
+}
+
+// The media's duration when it has a positive one.
+bool MediaTimes(CMovieSource* media, REFTIME* position, REFTIME* duration) {
+  IMediaPosition* mp = media ? media->GetMediaPosition() : nullptr;
+  if (!mp || FAILED(mp->get_Duration(duration)) || !(*duration > 0)) return false;
+  return SUCCEEDED(mp->get_CurrentPosition(position));
+}
+
+}  // namespace
+
+void CQoSceneTitle::Draw() {
+  if (!g_quadBatch) return;
+  const int w = g_screenWidth, h = g_screenHeight;
+  CQuadBatch& batch = *g_quadBatch;
+
+  if (m_media) DrawMedia();
+  DrawLens(m_cursorX, m_cursorY);
+
+  batch.BeginTextured(nullptr);
+  batch.m_color = kBlack;
+  batch.AddRect(w - 40, 0, 40, 40);  // behind the help button
+  batch.AddRect(0, h - 50, w, 50);   // the control strip
+  batch.Flush();
+
+  DrawControlStrip();
+  for (auto& button : m_buttons)
+    if (button) button->DrawByState();
+  for (auto& button : m_buttons)
+    if (button) button->DrawTooltip();
+  DrawTexts();
+}
+
+void CQoSceneTitle::DrawControlStrip() {
+  const int h = g_screenHeight;
+  const int y = h - 45;
+  CQuadBatch& batch = *g_quadBatch;
+  batch.BeginTextured(Slot(TEXID_MENU));
+  batch.m_color = kTrackGrey;
+  batch.AddTexturedQuad(15, y, 200, 5, 0, 192, 200, 5, false, 0.0f);
+  batch.AddTexturedQuad(215, y, 200, 5, 0, 197, 200, 5, false, 0.0f);
+  batch.AddTexturedQuad(415, y, 200, 5, 0, 192, 200, 5, false, 0.0f);
+  batch.AddTexturedQuad(615, y, 10, 5, 0, 197, 10, 5, false, 0.0f);
+  batch.m_color = kFrameWhite;
+  batch.AddTexturedQuad(15, y, 2, 5, 200, 192, 2, 5, false, 0.0f);
+  batch.AddTexturedQuad(17, y, 606, 5, 202, 192, 2, 5, false, 0.0f);
+  batch.AddTexturedQuad(623, y, 2, 5, 206, 192, 2, 5, false, 0.0f);
+
+  REFTIME position = 0, duration = 0;
+  if (MediaTimes(m_media, &position, &duration)) {
+    const int d = static_cast<int>(position / duration * 600);
+    batch.m_color = kWhite;
+    batch.AddTexturedQuad(15 + d, h - 48, 12, 9, 0, 224, 12, 9, false, 0.0f);
+  }
+  batch.Flush();
+}
+
+void CQoSceneTitle::DrawTexts() {
+  if (!g_uiFont || !g_uiFont->m_font || !g_uiFont->m_sprite) return;
+  const int w = g_screenWidth, h = g_screenHeight;
+  ID3DXFont* font = g_uiFont->m_font;
+  ID3DXSprite* sprite = g_uiFont->m_sprite;
+  sprite->Begin(D3DXSPRITE_ALPHABLEND | D3DXSPRITE_SORT_TEXTURE);
+  RECT lockRect = {20, h - 30, w, h};
+  font->DrawTextW(sprite, m_cameraLocked ? u"カメラ固定：オン" : u"カメラ固定：オフ", -1, &lockRect, DT_NOCLIP, kWhite);
+
+  REFTIME position = 0, duration = 0;
+  if (MediaTimes(m_media, &position, &duration)) {
+    const int s = static_cast<int>(position);
+    char narrow[256];
+    std::snprintf(narrow, sizeof narrow, "%2d:%02d:%02d", s / 3600, (s / 60) % 60, s % 60);
+    WCHAR text[256] = {};
+    for (int i = 0; narrow[i] && i < 255; ++i) text[i] = static_cast<unsigned char>(narrow[i]);
+    RECT timeRect = {200, h - 30, w, h};
+    font->DrawTextW(sprite, text, -1, &timeRect, DT_NOCLIP, kWhite);
+  }
+  sprite->End();
+}
+
+void CQoSceneTitle::DrawMedia() {
+  if (!m_mediaTexture || !m_media) return;
+  const RECT r = MediaRect();
+  CQuadBatch& batch = *g_quadBatch;
+  batch.BeginTextured(m_mediaTexture);
+  batch.m_color = kWhite;
+  // The texture holds the picture bottom row first; the flip shows it upright.
+  batch.AddTexturedQuad(r.left, r.top, r.right - r.left, r.bottom - r.top, 0, 0, m_media->GetWidth(),
+                        m_media->GetHeight(), true, 0.0f);
+  batch.Flush();
+}
+
+void CQoSceneTitle::DrawLens(int x, int y) {
+  const int w = g_screenWidth, h = g_screenHeight;
+  const int half = LENS_SIZE / 2;
+  CQuadBatch& batch = *g_quadBatch;
+
+  batch.BeginTextured(Slot(TEXID_LENSBACK));
+  batch.m_color = kWhite;
+  batch.AddTexturedQuad(x - half, y - half, LENS_SIZE, LENS_SIZE, 0, 0, 256, 256, false, 0.0f);
+  batch.Flush();
+
+  // The overlay brightens briefly during each zoom step.
+  const int alpha = (m_anchorX + m_anchorY) % 32 + m_zoomFramesLeft + 32;
+  batch.BeginTextured(Slot(TEXID_ORBELLE));
+  batch.m_color = (static_cast<D3DCOLOR>(alpha) << 24) | 0x00FFFFFF;
+  batch.AddTexturedQuad(x - half, y - half, LENS_SIZE, LENS_SIZE, 0, 0, 256, 256, false, 0.0f);
+  batch.Flush();
+
+  batch.BeginTextured(nullptr);
+  batch.m_color = kBlack;
+  if (y - half > 0) batch.AddRect(0, 0, w, y - half);
+  if (x - half > 0) batch.AddRect(0, y - half, x - half, LENS_SIZE);
+  if (x + half < w) batch.AddRect(x + half, y - half, w - x - half, LENS_SIZE);
+  if (y + half < h) batch.AddRect(0, y + half, w, h - y - half);
+  batch.Flush();
+}
+
+void CQoSceneTitle::DrawDebugInfo() {
+  if (!g_appFont) return;
+  REFTIME position = 0, duration = 0;
+  IMediaPosition* mp = m_media ? m_media->GetMediaPosition() : nullptr;
+  if (mp) {
+    mp->get_CurrentPosition(&position);
+    mp->get_Duration(&duration);
+  }
+  char narrow[128];
+  std::snprintf(narrow, sizeof narrow, "position %.2f / %.2f s, zoom %d%%", position, duration, CurrentZoom());
+  WCHAR text[128] = {};
+  for (int i = 0; narrow[i] && i < 127; ++i) text[i] = static_cast<unsigned char>(narrow[i]);
+  RECT rect = {2, 2, g_screenWidth, g_screenHeight};
+  g_appFont->DrawTextW(nullptr, text, -1, &rect, DT_NOCLIP, 0xFFFFFF00);
+}
