@@ -1,5 +1,6 @@
 #include "app/MyD3DApplication.h"
 
+#include "background/MoireScreensaver.h"
 #include "input/InputDevices.h"
 #include "platform/d3d9/d3dx9.h"
 #include "platform/d3d9/d3dx9math.h"
@@ -75,6 +76,11 @@ HRESULT CMyD3DApplication::DrawFrame() {
   m_pacer.WaitForFrameSlot();
   m_pd3dDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00FFFFFF, 1.0f, 0);
   m_pd3dDevice->SetRenderState(D3DRS_ZENABLE, TRUE);
+  // The background renders its own frame first; it leaves transforms and states changed.
+  if (g_background) {
+    g_background->Update();
+    g_background->Draw();
+  }
   ApplyFixedDeviceState();
   if (FAILED(m_pd3dDevice->BeginScene())) return S_OK;
   m_pd3dDevice->SetRenderState(D3DRS_ZENABLE, FALSE);
