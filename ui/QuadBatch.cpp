@@ -83,9 +83,11 @@ void CQuadBatch::AddTexturedQuad(int dstX, int dstY, int dstW, int dstH, int src
   const float th = static_cast<float>(m_textureHeight);
   const float u0 = (srcX + 0.5f) / tw;
   const float u1 = (srcX + srcW + 0.5f) / tw;
-  float v0 = (srcY + 0.5f) / th;
-  float v1 = (srcY + srcH + 0.5f) / th;
-  if (flipVertical) std::swap(v0, v1);
+  // Flipped, the rows run from the rectangle's last texel up to its first, so the top edge sits
+  // half a texel inside the bottom row: a 1:1 quad then samples exactly the source rows, mirrored,
+  // and never the row below the rectangle.
+  const float v0 = flipVertical ? (srcY + srcH - 0.5f) / th : (srcY + 0.5f) / th;
+  const float v1 = flipVertical ? (srcY - 0.5f) / th : (srcY + srcH + 0.5f) / th;
 
   auto corner = [&](float ox, float oy, float u, float v) {
     return TexturedVertex{cx + ox * c - oy * s, cy + ox * s + oy * c, m_depth, 1.0f, m_color, u, v};

@@ -50,7 +50,8 @@ void main() {
     }
   }
   // Two-component coordinates enter the texture matrix as (u, v, 1, 0): translation is row 3.
-  vTexCoord = uTexTransform ? (uTexMatrix * vec4(aTexCoord, 1.0, 0.0)).xy : aTexCoord;
+  // Pre-transformed vertices bypass the vertex pipeline, texture transform included.
+  vTexCoord = uTexTransform && !uPretransformed ? (uTexMatrix * vec4(aTexCoord, 1.0, 0.0)).xy : aTexCoord;
 }
 )";
 

@@ -32,7 +32,8 @@ class QuadBatchTest : public ::testing::Test {
 };
 
 // The control strip's track: destination (15, 435, 200, 5) from source (0, 192, 200, 5) of a
-// 256 x 256 texture; the flip swaps the v of the top and bottom corners.
+// 256 x 256 texture; flipped, the rows run from the last texel row of the rectangle up to the
+// first, each half a texel in, so that the mirrored quad shows the same rows.
 TEST_F(QuadBatchTest, TrackQuadHasExactCornersAndHalfTexelCoordinates) {
   for (bool flip : {false, true}) {
     SCOPED_TRACE(flip ? "flipped" : "upright");
@@ -43,8 +44,7 @@ TEST_F(QuadBatchTest, TrackQuadHasExactCornersAndHalfTexelCoordinates) {
     batch.AddTexturedQuad(15, 435, 200, 5, 0, 192, 200, 5, flip, 0.0f);
     ASSERT_EQ(2u, batch.TexturedTriangleCount());
 
-    const float top = 192.5f / 256, bottom = 197.5f / 256;
-    const float vTop = flip ? bottom : top, vBottom = flip ? top : bottom;
+    const float vTop = flip ? 196.5f / 256 : 192.5f / 256, vBottom = flip ? 191.5f / 256 : 197.5f / 256;
     const TexturedVertex expected[6] = {
         {15, 435, 1, 1, 0x80FF2010, 0.5f / 256, vTop},    {215, 435, 1, 1, 0x80FF2010, 200.5f / 256, vTop},
         {15, 440, 1, 1, 0x80FF2010, 0.5f / 256, vBottom}, {15, 440, 1, 1, 0x80FF2010, 0.5f / 256, vBottom},

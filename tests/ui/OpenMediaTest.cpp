@@ -1,0 +1,32 @@
+// Which paths open as video, and the window title a path gives.
+#include "ui/OpenMedia.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(OpenMediaTest, VideoExtensionsIgnoreCaseAndEverythingElseIsAPicture) {
+  const struct {
+    std::u16string path;
+    bool video;
+  } cases[] = {
+      {u"x.WMV", true},    {u"x.wmv", true},      {u"x.Mpeg", true}, {u"C\\clips\\a.avi", true}, {u"x.mpg", true},
+      {u"x.mpeg4", false}, {u"x.avi.bmp", false}, {u"x.jpg", false}, {u"D:\\a.b\\file", false},  // the extension is
+                                                                                                 // "b\file"
+      {u"avi", true},  // no "." at all: the whole path is compared
+      {u"x.", false},      {u"x.avi ", false},    {u"", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.video, IsVideoPath(c.path)) << std::string(c.path.begin(), c.path.end());
+  EXPECT_TRUE(ExtensionEquals(u"mPeG", u"MPEG"));
+  EXPECT_FALSE(ExtensionEquals(u"MPE", u"MPEG"));
+}
+
+TEST(OpenMediaTest, TitleIsTheNameAfterTheLastBackslash) {
+  EXPECT_EQ(u"a.avi - Orbelle-Player", WindowTitleFor(u"D:\\clips\\a.avi"));
+  EXPECT_EQ(u"ようこそ.bmp - Orbelle-Player", WindowTitleFor(u"\\opt\\image\\ようこそ.bmp"));
+  EXPECT_EQ(u"name - Orbelle-Player", WindowTitleFor(u"name"));
+  EXPECT_EQ(u"Orbelle-Player", WindowTitleFor(u"\\clips\\"));
+  EXPECT_EQ(u"Orbelle-Player", WindowTitleFor(u""));
+}
+
+}  // namespace
