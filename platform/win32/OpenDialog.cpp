@@ -1,5 +1,6 @@
 // GetOpenFileNameW through the desktop's file chooser (zenity) run as a child process.
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,7 +34,8 @@ DWORD CommDlgExtendedError() {
 
 std::vector<std::string> Win32OpenDialogArguments(const OPENFILENAMEW& ofn) {
   std::vector<std::string> args = {"zenity", "--file-selection"};
-  args.push_back("--title=" + (ofn.lpstrTitle ? Utf8(ofn.lpstrTitle) : std::string("Open")));
+  // Without a title of its own the chooser keeps the desktop's default one.
+  if (ofn.lpstrTitle) args.push_back("--title=" + Utf8(ofn.lpstrTitle));
   if (ofn.lpstrFile && ofn.lpstrFile[0]) {
     args.push_back("--filename=" + Win32ToNativePath(ofn.lpstrFile));
   } else if (ofn.lpstrInitialDir && ofn.lpstrInitialDir[0]) {
@@ -119,6 +121,9 @@ BOOL GetOpenFileNameW(LPOPENFILENAMEW ofn) {
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return FALSE;  // cancelled
   if (!picked.empty() && picked.back() == '\n') picked.pop_back();
   if (picked.empty()) return FALSE;
+  // A name typed into the chooser need not exist; the flag asks for a file that does.
+  struct stat info {};
+  if ((ofn->Flags & OFN_FILEMUSTEXIST) && (::stat(picked.c_str(), &info) != 0 || !S_ISREG(info.st_mode))) return FALSE;
   const std::u16string path = Win32FromNativePath(picked);
   if (path.size() + 1 > ofn->nMaxFile) {
     dialogError = FNERR_BUFFERTOOSMALL;

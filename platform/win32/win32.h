@@ -791,8 +791,10 @@ using LPOPENFILENAMEW = OPENFILENAMEW*;
 
 // Runs the desktop's file chooser (zenity, as a separate process given an argument vector, in a
 // UTF-8 locale) with the description/pattern filters (the selected one first) and the current
-// file of lpstrFile as the start. On a pick: the full path in Windows form in lpstrFile,
-// nFileOffset/nFileExtension set, TRUE. Cancel: FALSE with CommDlgExtendedError 0; a path longer
+// file of lpstrFile as the start, titled lpstrTitle or, when null, the chooser's default. On a
+// pick: the full path in Windows form in lpstrFile, nFileOffset/nFileExtension set, TRUE. Cancel,
+// or with OFN_FILEMUSTEXIST a name that is not an existing file: FALSE with CommDlgExtendedError
+// 0; a path longer
 // than nMaxFile: FALSE with FNERR_BUFFERTOOSMALL; no chooser: FALSE with CDERR_INITIALIZATION.
 // Blocks the calling thread (the window's) until the chooser closes.
 BOOL GetOpenFileNameW(LPOPENFILENAMEW ofn);
