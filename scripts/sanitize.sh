@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds with a sanitizer and runs the tests that touch threads and parsing under it.
+# Usage: scripts/sanitize.sh thread|address [ctest -R regex]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+kind=${1:?thread or address}
+filter=${2:-'Movie|Media|dshow|DShow|Texture|Loader|Ogg|Sound|Registry|DMusic|Font|Input|Moire'}
+build=$root/build-$kind
+"$root/scripts/install-deps.sh" --test
+ORBELLE_BUILD_DIR=$build "$root/scripts/build.sh" -DORBELLE_SANITIZE="$kind"
+export SDL_AUDIODRIVER=dummy
+export TSAN_OPTIONS="suppressions=$root/tests/sanitizers/tsan.supp halt_on_error=0"
+export LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp"
+export ASAN_OPTIONS="detect_leaks=1"
+export UBSAN_OPTIONS="print_stacktrace=1 halt_on_error=1"
+cd "$build"
+xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j2 --timeout 600 -R "$filter"
