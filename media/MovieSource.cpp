@@ -128,6 +128,10 @@ void CMovieSource::Close() {
   ReleaseAndNull(m_renderer);
 }
 
+LONG CMovieSource::GetFramesRendered() const {
+  return m_renderer ? static_cast<const CBaseRenderer*>(m_renderer)->RenderedSampleCount() : 0;
+}
+
 void CMovieSource::SetVolume(LONG level) {
   if (!m_graphBuilder) return;
   if (level > 10000) level = 10000;

@@ -28,6 +28,8 @@ class CMovieSource {
   LONG GetHeight() const { return m_videoHeight; }
   IMediaControl* GetMediaControl() const { return m_mediaControl; }
   IMediaPosition* GetMediaPosition() const { return m_mediaPosition; }
+  // Frames handed to the renderer so far (0 before the first, and without a graph). Any thread.
+  LONG GetFramesRendered() const;
 
  private:
   IDirect3DDevice9* m_device = nullptr;

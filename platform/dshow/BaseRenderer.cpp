@@ -119,6 +119,8 @@ HRESULT CBaseRenderer::Impl::Settle(GstSample* preroll) {
 }
 
 void CBaseRenderer::Impl::Disconnect() {
+  // Waits for a sample in flight; none is delivered after this.
+  CAutoLock rendererLock(&owner->m_RendererLock);
   std::lock_guard<std::mutex> lock(mutex);
   connected = false;
   inGraph = false;
@@ -132,31 +134,36 @@ bool CBaseRenderer::Impl::Connected() {
 
 GstFlowReturn CBaseRenderer::Impl::OnNewSample(GstAppSink* sink, gpointer data) {
   auto* self = static_cast<Impl*>(data);
+  dshow::TakeOver(self);
+  self->Deliver(sink);
+  dshow::HandOff(self);
+  return GST_FLOW_OK;
+}
+
+void CBaseRenderer::Impl::Deliver(GstAppSink* sink) {
   dshow::SampleRef sample(gst_app_sink_pull_sample(sink));
-  if (!sample) return GST_FLOW_OK;
+  if (!sample) return;
   GstVideoInfo info;
   GstCaps* caps = gst_sample_get_caps(sample.get());
-  if (!caps || !gst_video_info_from_caps(&info, caps)) return GST_FLOW_OK;
-  {
-    std::lock_guard<std::mutex> lock(self->mutex);
-    if (!self->connected || GST_VIDEO_INFO_FORMAT(&info) != self->format ||
-        GST_VIDEO_INFO_WIDTH(&info) != self->width || GST_VIDEO_INFO_HEIGHT(&info) != self->height)
-      return GST_FLOW_OK;
-  }
+  if (!caps || !gst_video_info_from_caps(&info, caps)) return;
   // The renderer reads rows of the DirectShow pitch: drop a buffer laid out otherwise.
   const gsize pitch =
       (static_cast<gsize>(GST_VIDEO_INFO_COMP_PSTRIDE(&info, 0)) * GST_VIDEO_INFO_WIDTH(&info) + 3) & ~gsize{3};
   dshow::MediaSample media(gst_sample_get_buffer(sample.get()), gst_sample_get_segment(sample.get()));
   if (!media.Valid() || static_cast<gsize>(media.GetSize()) < pitch * GST_VIDEO_INFO_HEIGHT(&info) ||
       static_cast<gsize>(GST_VIDEO_INFO_PLANE_STRIDE(&info, 0)) != pitch)
-    return GST_FLOW_OK;
+    return;
+  CAutoLock interfaceLock(&owner->m_InterfaceLock);
+  CAutoLock rendererLock(&owner->m_RendererLock);
   {
-    CAutoLock interfaceLock(&self->owner->m_InterfaceLock);
-    CAutoLock rendererLock(&self->owner->m_RendererLock);
-    self->owner->DoRenderSample(&media);
+    // Checked under the renderer lock, so that nothing is delivered once Disconnect returns.
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!connected || GST_VIDEO_INFO_FORMAT(&info) != format || GST_VIDEO_INFO_WIDTH(&info) != width ||
+        GST_VIDEO_INFO_HEIGHT(&info) != height)
+      return;
   }
-  self->rendered.fetch_add(1, std::memory_order_relaxed);
-  return GST_FLOW_OK;
+  owner->DoRenderSample(&media);
+  rendered.fetch_add(1, std::memory_order_relaxed);
 }
 
 bool CBaseRenderer::Impl::Busy() {

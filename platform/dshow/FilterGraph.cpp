@@ -126,13 +126,16 @@ void FilterGraph::Chain::LinkStream(GstPad* pad, bool isVideo, bool isAudio) {
 }
 
 void FilterGraph::Chain::OnPadAdded(GstElement*, GstPad* pad, gpointer self) {
+  auto* chain = static_cast<Chain*>(self);
+  TakeOver(chain->graph);
   GstCaps* caps = gst_pad_get_current_caps(pad);
   if (!caps) caps = gst_pad_query_caps(pad, nullptr);
   const char* name = caps && !gst_caps_is_empty(caps) ? gst_structure_get_name(gst_caps_get_structure(caps, 0)) : "";
   const bool isVideo = g_str_has_prefix(name, "video/");
   const bool isAudio = g_str_has_prefix(name, "audio/");
   if (caps) gst_caps_unref(caps);
-  static_cast<Chain*>(self)->LinkStream(pad, isVideo, isAudio);
+  chain->LinkStream(pad, isVideo, isAudio);
+  HandOff(chain->graph);
 }
 
 FilterGraph* FilterGraph::Create() {
@@ -147,7 +150,7 @@ FilterGraph* FilterGraph::Create() {
 }
 
 FilterGraph::~FilterGraph() {
-  gst_element_set_state(m_pipeline, GST_STATE_NULL);
+  StopStreaming();
   for (auto& chain : m_chains)
     if (chain->renderer) chain->renderer->Disconnect();
   GstBus* bus = gst_element_get_bus(m_pipeline);
@@ -160,10 +163,12 @@ FilterGraph::~FilterGraph() {
 
 GstBusSyncReply FilterGraph::OnBusMessage(GstBus*, GstMessage* message, gpointer data) {
   auto* self = static_cast<FilterGraph*>(data);
+  TakeOver(self);
   if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS) {
     std::lock_guard<std::mutex> lock(self->m_busMutex);
     self->m_ended = true;
   }
+  HandOff(self);
   gst_message_unref(message);
   return GST_BUS_DROP;
 }
@@ -303,6 +308,7 @@ HRESULT FilterGraph::BuildChain(SourceFilter* source, CBaseRenderer* rendererFil
     std::lock_guard<std::mutex> lock(m_busMutex);
     m_ended = false;
   }
+  HandOffToStreaming();
   GstStateChangeReturn ret = gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
   if (ret != GST_STATE_CHANGE_FAILURE) ret = gst_element_get_state(m_pipeline, nullptr, nullptr, kPrerollTimeout);
   bool video, any;
@@ -330,13 +336,17 @@ HRESULT FilterGraph::BuildChain(SourceFilter* source, CBaseRenderer* rendererFil
       m_hasBase = true;
     }
   }
+  if (source->KnownLength() > 0.0 && !m_stopFixed) {
+    m_stop = source->KnownLength();
+    m_stopFixed = true;
+  }
   m_state = State_Paused;
   m_chains.push_back(std::move(chain));
   return S_OK;
 }
 
 void FilterGraph::TearDown(Chain* chain) {
-  gst_element_set_state(m_pipeline, GST_STATE_NULL);
+  StopStreaming();
   std::vector<GstElement*> elements;
   {
     std::lock_guard<std::mutex> lock(chain->mutex);
@@ -346,10 +356,27 @@ void FilterGraph::TearDown(Chain* chain) {
   if (chain->renderer) chain->renderer->Disconnect();
   if (chain->renderer) gst_element_set_state(chain->renderer->bin, GST_STATE_NULL);
   m_state = State_Stopped;
-  if (!m_chains.empty()) gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+  if (m_chains.empty()) return;
+  HandOffToStreaming();
+  gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+}
+
+void FilterGraph::HandOffToStreaming() {
+  HandOff(this);
+  for (IBaseFilter* filter : m_filters)
+    if (auto* renderer = dynamic_cast<CBaseRenderer*>(filter)) HandOff(renderer->m_impl.get());
+}
+
+void FilterGraph::StopStreaming() {
+  gst_element_set_state(m_pipeline, GST_STATE_NULL);
+  // The streaming threads have been joined: what they did happens before what follows.
+  TakeOver(this);
+  for (IBaseFilter* filter : m_filters)
+    if (auto* renderer = dynamic_cast<CBaseRenderer*>(filter)) TakeOver(renderer->m_impl.get());
 }
 
 HRESULT FilterGraph::SetState(GstState state) {
+  HandOffToStreaming();
   GstStateChangeReturn ret = gst_element_set_state(m_pipeline, state);
   if (ret == GST_STATE_CHANGE_ASYNC && state == GST_STATE_PAUSED)
     ret = gst_element_get_state(m_pipeline, nullptr, nullptr, kSettleTimeout);
@@ -452,17 +479,20 @@ HRESULT FilterGraph::put_CurrentPosition(REFTIME llTime) {
   if (std::isnan(llTime)) return E_INVALIDARG;
   if (m_chains.empty()) return S_OK;
   const double target = std::clamp(llTime, 0.0, StopTime());
+  bool wasEnded;
   {
     std::lock_guard<std::mutex> lock(m_busMutex);
+    wasEnded = m_ended;
     m_ended = false;
   }
+  HandOffToStreaming();
   const bool sought = gst_element_seek_simple(m_pipeline, GST_FORMAT_TIME,
                                               static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                                               ToNanoseconds(target + m_base));
   if (!sought) {
     // A stream that cannot seek (a still picture) stays where it is, ended or not.
     std::lock_guard<std::mutex> lock(m_busMutex);
-    m_ended = m_stopFixed;
+    m_ended = wasEnded;
     return S_OK;
   }
   m_highWater = target;

@@ -60,6 +60,10 @@ class FilterGraph final : public IGraphBuilder,
 
   HRESULT BuildChain(SourceFilter* source, CBaseRenderer* renderer, bool withAudio, bool videoRequired);
   void TearDown(Chain* chain);
+  // Thread-order marks for ThreadSanitizer around the pipeline's state changes (GstSupport.h).
+  void HandOffToStreaming();
+  // Sets the pipeline to NULL, which joins the streaming threads.
+  void StopStreaming();
   CBaseRenderer* FreeRenderer();
   static GstBusSyncReply OnBusMessage(GstBus* bus, GstMessage* message, gpointer self);
   // Stop time in seconds; fixes it to the position reached once the stream has ended.

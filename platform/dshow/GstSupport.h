@@ -4,6 +4,10 @@
 
 #include <gst/gst.h>
 
+#if defined(__SANITIZE_THREAD__)
+#include <sanitizer/tsan_interface.h>
+#endif
+
 #include <memory>
 #include <string>
 
@@ -35,6 +39,28 @@ struct GstSampleUnref {
   }
 };
 using SampleRef = std::unique_ptr<GstSample, GstSampleUnref>;
+
+// GStreamer starts its streaming threads on a state change and joins them when the pipeline
+// goes to NULL, with GLib primitives that ThreadSanitizer cannot see. These two calls state that
+// order for ThreadSanitizer (they do nothing in other builds): the side that hands an object
+// over calls HandOff, the side that takes it calls TakeOver. The window's thread hands the graph
+// and the renderer to the streaming threads before each state change or seek; each streaming
+// callback takes them over on entry and hands them back on exit; the window's thread takes them
+// back once the pipeline is NULL.
+inline void HandOff(const void* object) {
+#if defined(__SANITIZE_THREAD__)
+  __tsan_release(const_cast<void*>(object));
+#else
+  (void)object;
+#endif
+}
+inline void TakeOver(const void* object) {
+#if defined(__SANITIZE_THREAD__)
+  __tsan_acquire(const_cast<void*>(object));
+#else
+  (void)object;
+#endif
+}
 
 // A new element of a factory, or null when the plugin is missing.
 GstElement* MakeElement(const char* factory);

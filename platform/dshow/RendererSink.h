@@ -31,6 +31,8 @@ struct CBaseRenderer::Impl {
   void MarkInGraph();
 
   static GstFlowReturn OnNewSample(GstAppSink* sink, gpointer self);
+  // Pulls the due sample and hands it to DoRenderSample when it fits the settled type.
+  void Deliver(GstAppSink* sink);
 
   CBaseRenderer* owner;
   GstElement* bin = nullptr;      // owned reference

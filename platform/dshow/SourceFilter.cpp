@@ -8,6 +8,8 @@
 #include <cstring>
 #include <new>
 
+#include "platform/dshow/ProgramStream.h"
+
 namespace dshow {
 namespace {
 
@@ -115,6 +117,9 @@ HRESULT SourceFilter::Create(const std::string& nativePath, SourceFilter** out) 
     filter->m_pins.push_back(std::make_unique<SourcePin>(filter, u"Output"));
   } else {
     filter->m_kind = Kind::ByteStream;
+    double length = 0.0;
+    if (LooksLikeProgramStream(head.data(), head.size()) && ProgramStreamLength(fd.get(), info.st_size, &length))
+      filter->m_knownLength = length;
     filter->m_pins.push_back(std::make_unique<SourcePin>(filter, u"Output"));
   }
   *out = filter;

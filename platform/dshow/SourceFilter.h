@@ -49,6 +49,9 @@ class SourceFilter final : public IBaseFilter {
   Kind GetKind() const { return m_kind; }
   const std::string& Path() const { return m_path; }
   const StillImage& Still() const { return m_still; }
+  // The length in seconds read from the file's own time stamps (an MPEG program stream), for
+  // files whose GStreamer duration is an estimate; 0 when there is none.
+  double KnownLength() const { return m_knownLength; }
 
  private:
   SourceFilter() = default;
@@ -57,6 +60,7 @@ class SourceFilter final : public IBaseFilter {
   std::atomic<ULONG> m_refs{1};
   Kind m_kind = Kind::ByteStream;
   std::string m_path;
+  double m_knownLength = 0.0;
   StillImage m_still;
   std::vector<std::unique_ptr<SourcePin>> m_pins;
 };
