@@ -137,8 +137,9 @@ TEST_F(MovieSourceTest, PlayPauseStopAndPlayAtTheEnd) {
     EXPECT_NEAR(2.0, StopTime(media), 0.15);
     // Play at the stop time starts from the beginning, as the player scene does it.
     ASSERT_EQ(Position(media), StopTime(media));
+    // The graph is still running, so the clock may already have moved on a little.
     ASSERT_EQ(S_OK, position->put_CurrentPosition(0.0));
-    EXPECT_NEAR(0.0, Position(media), 1e-3);
+    EXPECT_LT(Position(media), 0.5);
     ASSERT_EQ(S_OK, control->Run());
     EXPECT_LT(Position(media), 1.0);
     ASSERT_TRUE(WaitFor([&] { return Position(media) >= 0.2; }));
