@@ -40,6 +40,19 @@ BOOL GetCursorPos(LPPOINT point) {
 
 BOOL SetCursorPos(int x, int y) {
   if (!SDL_WasInit(SDL_INIT_VIDEO)) return FALSE;
+  // A point over one of our windows (by the position last reported, the one ClientToScreen
+  // used) is warped relative to that window: the server then places it on the same client point
+  // even while the window manager's move of a new window has not been reported yet.
+  for (auto& w : Win32State().windows) {
+    if (!w->sdl || !(SDL_GetWindowFlags(w->sdl) & SDL_WINDOW_SHOWN)) continue;
+    int wx = 0, wy = 0, ww = 0, wh = 0;
+    SDL_GetWindowPosition(w->sdl, &wx, &wy);
+    SDL_GetWindowSize(w->sdl, &ww, &wh);
+    if (x >= wx && x < wx + ww && y >= wy && y < wy + wh) {
+      SDL_WarpMouseInWindow(w->sdl, x - wx, y - wy);
+      return TRUE;
+    }
+  }
   return SDL_WarpMouseGlobal(x, y) == 0 ? TRUE : FALSE;
 }
 

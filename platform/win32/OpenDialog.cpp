@@ -34,8 +34,8 @@ DWORD CommDlgExtendedError() {
 
 std::vector<std::string> Win32OpenDialogArguments(const OPENFILENAMEW& ofn) {
   std::vector<std::string> args = {"zenity", "--file-selection"};
-  // Without a title of its own the chooser keeps the desktop's default one.
-  if (ofn.lpstrTitle) args.push_back("--title=" + Utf8(ofn.lpstrTitle));
+  // Without a title of its own the chooser would show its program name; "Open" is the default.
+  args.push_back("--title=" + (ofn.lpstrTitle ? Utf8(ofn.lpstrTitle) : std::string("Open")));
   if (ofn.lpstrFile && ofn.lpstrFile[0]) {
     args.push_back("--filename=" + Win32ToNativePath(ofn.lpstrFile));
   } else if (ofn.lpstrInitialDir && ofn.lpstrInitialDir[0]) {

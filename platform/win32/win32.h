@@ -482,6 +482,8 @@ int TranslateAcceleratorW(HWND hwnd, HACCEL table, LPMSG msg);
 // ---- Cursor ---------------------------------------------------------------------------------
 // Screen coordinates (global mouse state).
 BOOL GetCursorPos(LPPOINT point);
+// A point over a shown window of the program lands on the client point ClientToScreen gave it,
+// even before the window manager's placement of a new window has been reported.
 BOOL SetCursorPos(int x, int y);
 // A rectangle (screen coordinates) confines the pointer to it within the window it overlaps and
 // grabs that window; null releases every confinement.
@@ -791,10 +793,9 @@ using LPOPENFILENAMEW = OPENFILENAMEW*;
 
 // Runs the desktop's file chooser (zenity, as a separate process given an argument vector, in a
 // UTF-8 locale) with the description/pattern filters (the selected one first) and the current
-// file of lpstrFile as the start, titled lpstrTitle or, when null, the chooser's default. On a
-// pick: the full path in Windows form in lpstrFile, nFileOffset/nFileExtension set, TRUE. Cancel,
-// or with OFN_FILEMUSTEXIST a name that is not an existing file: FALSE with CommDlgExtendedError
-// 0; a path longer
+// file of lpstrFile as the start, titled lpstrTitle or, when null, "Open". On a pick: the full
+// path in Windows form in lpstrFile, nFileOffset/nFileExtension set, TRUE. Cancel, or with
+// OFN_FILEMUSTEXIST a name that is not an existing file: FALSE with CommDlgExtendedError 0; a path longer
 // than nMaxFile: FALSE with FNERR_BUFFERTOOSMALL; no chooser: FALSE with CDERR_INITIALIZATION.
 // Blocks the calling thread (the window's) until the chooser closes.
 BOOL GetOpenFileNameW(LPOPENFILENAMEW ofn);

@@ -24,8 +24,8 @@ class ProgramTest : public ::testing::Test {
     ASSERT_TRUE(x.ok()) << "Xvfb could not be started";
     pid = x.Spawn({BinDir() + "/orbelle-player"}, BinDir());
     ASSERT_GT(pid, 0);
-    window = x.FindWindow("^Orbelle-Player$", 15000);
-    ASSERT_FALSE(window.empty()) << "no window titled Orbelle-Player";
+    window = x.FindWindow("Orbelle-Player$", 15000);
+    ASSERT_FALSE(window.empty()) << "no window titled ... Orbelle-Player";
   }
   void TearDown() override {
     if (pid > 0 && XSession::WaitExit(pid, 0) < 0) XSession::Kill(pid);
@@ -59,18 +59,20 @@ class ProgramTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(ProgramTest, ShowsAWhite640x480WindowAndEscQuitsWithZero) {
+TEST_F(ProgramTest, ShowsA640x480PictureAndEscQuitsWithZero) {
   int w = 0, h = 0;
   ASSERT_TRUE(x.WindowSize(window, &w, &h));
   EXPECT_EQ(640, w);
   EXPECT_EQ(480, h);
   // Let a few frames be presented, then look at the client area.
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  const std::string shot = ::testing::TempDir() + "/orbelle_white.png";
+  const std::string shot = ::testing::TempDir() + "/orbelle_frame.png";
   ASSERT_TRUE(x.Screenshot(window, shot));
   double minimum = 0, mean = 0;
   ASSERT_TRUE(XSession::GreyStats(shot, &minimum, &mean));
-  EXPECT_GT(minimum, 0.99);
+  // The player masks everything but its lens black; the lens and the controls show something.
+  EXPECT_LT(minimum, 0.01);
+  EXPECT_GT(mean, 0.0);
 
   x.Run({"xdotool", "windowactivate", "--sync", window});
   Key("Escape");

@@ -21,11 +21,12 @@ TEST(OpenDialog, FiltersAndStartFileBecomeChooserArguments) {
   ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
   const std::vector<std::string> expected = {"zenity",
                                              "--file-selection",
+                                             "--title=Open",
                                              "--filename=/tmp/clips/a.avi",
                                              "--file-filter=読めるファイル全部 | *.avi *.wmv *.mpg *.bmp *.jpg *.gif",
                                              "--file-filter=動画 | *.avi *.wmv *.mpg",
                                              "--file-filter=絵 | *.bmp *.jpg *.gif"};
-  EXPECT_EQ(Win32OpenDialogArguments(ofn), expected);  // no title: the chooser's own
-  ofn.nFilterIndex = 3;                                // the selected filter is offered first
-  EXPECT_EQ(Win32OpenDialogArguments(ofn)[3], "--file-filter=絵 | *.bmp *.jpg *.gif");
+  EXPECT_EQ(Win32OpenDialogArguments(ofn), expected);
+  ofn.nFilterIndex = 3;  // the selected filter is offered first
+  EXPECT_EQ(Win32OpenDialogArguments(ofn)[4], "--file-filter=絵 | *.bmp *.jpg *.gif");
 }

@@ -1,0 +1,196 @@
+// The whole player on a private X display with a window manager, driven with xdotool as a
+// person would and checked by screenshots: start-up, wheel zoom, camera lock, a tooltip, and a
+// file opened through the desktop's file chooser. Everything finer is tested below the program.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/XSession.h"
+
+namespace {
+
+std::filesystem::path BinDir() {
+  const char* dir = std::getenv("ORBELLE_BIN_DIR");
+  return dir ? dir : ORBELLE_BIN_DIR_DEFAULT;
+}
+std::filesystem::path SourceDir() {
+  const char* dir = std::getenv("ORBELLE_SOURCE_DIR");
+  return dir ? dir : ORBELLE_SOURCE_DIR_DEFAULT;
+}
+
+struct Rgb {
+  int r, g, b;
+  int Sum() const { return r + g + b; }
+};
+
+class PlayerEndToEndTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(x.ok()) << "Xvfb could not be started";
+    folder = std::filesystem::path(::testing::TempDir()) / "orbelle_e2e";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    const auto fixtures = SourceDir() / "tests" / "media" / "fixtures";
+    std::filesystem::copy_file(fixtures / "pattern.bmp", folder / "a.bmp");
+    std::filesystem::copy_file(fixtures / "quadrants.jpg", folder / "b.jpg");
+    pid = x.Spawn({(BinDir() / "orbelle-player").string()}, BinDir().string());
+    ASSERT_GT(pid, 0);
+    window = x.FindWindow("Orbelle-Player$", 15000);
+    ASSERT_FALSE(window.empty()) << "no player window";
+    x.Run({"xdotool", "windowactivate", "--sync", window});
+    Settle();
+  }
+  void TearDown() override {
+    if (pid > 0 && XSession::WaitExit(pid, 0) < 0) XSession::Kill(pid);
+    std::filesystem::remove_all(folder);
+  }
+
+  // Enough frames for the program to take in what just happened (more than 21 at 60 a second).
+  static void Settle(int ms = 600) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+  std::string Title() const { return x.Run({"xdotool", "getwindowname", window}); }
+  bool WaitForTitle(const std::string& title) const {
+    for (int i = 0; i < 100; ++i) {
+      if (Title() == title) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+  }
+  void Move(int cx, int cy) {
+    x.Run({"xdotool", "mousemove", "--window", window, std::to_string(cx), std::to_string(cy)});
+  }
+  // A press and a release in separate polls, as a person's click arrives.
+  void Click(int button) {
+    x.Run({"xdotool", "mousedown", std::to_string(button)});
+    Settle(150);
+    x.Run({"xdotool", "mouseup", std::to_string(button)});
+    Settle(150);
+  }
+  // The client-area pixels of a rectangle of the window (row by row), from a fresh screenshot.
+  std::vector<Rgb> Shot(int left, int top, int width, int height) {
+    const std::string png = ::testing::TempDir() + "/orbelle_e2e.png";
+    EXPECT_TRUE(x.Screenshot(window, png));
+    return Pixels(png, left, top, width, height);
+  }
+  std::vector<Rgb> Pixels(const std::string& image, int left, int top, int width, int height) const {
+    const std::string crop =
+        std::to_string(width) + "x" + std::to_string(height) + "+" + std::to_string(left) + "+" + std::to_string(top);
+    std::istringstream lines(x.Run({"convert", image, "-crop", crop, "+repage", "-depth", "8", "txt:-"}));
+    std::vector<Rgb> pixels(static_cast<std::size_t>(width * height), Rgb{-1, -1, -1});
+    std::string line;
+    while (std::getline(lines, line)) {
+      int px = 0, py = 0;
+      Rgb c{};
+      if (std::sscanf(line.c_str(), "%d,%d: (%d,%d,%d", &px, &py, &c.r, &c.g, &c.b) == 5 && px < width && py < height)
+        pixels[static_cast<std::size_t>(py * width + px)] = c;
+    }
+    return pixels;
+  }
+  static double MeanDifference(const std::vector<Rgb>& a, const std::vector<Rgb>& b) {
+    double sum = 0;
+    for (std::size_t i = 0; i < a.size(); ++i)
+      sum += std::abs(a[i].r - b[i].r) + std::abs(a[i].g - b[i].g) + std::abs(a[i].b - b[i].b);
+    return sum / (3.0 * static_cast<double>(a.size()));
+  }
+  static int Brightest(const std::vector<Rgb>& pixels) {
+    int best = 0;
+    for (const Rgb& p : pixels) best = std::max(best, p.Sum());
+    return best;
+  }
+
+  XSession x{true};
+  std::filesystem::path folder;
+  pid_t pid = -1;
+  std::string window;
+};
+
+TEST_F(PlayerEndToEndTest, StartZoomLockTooltipAndOpeningAFileThroughTheChooser) {
+  // Start-up: the welcome picture, centred at 100 %, under the lens at the client centre.
+  EXPECT_EQ("ようこそ.bmp - Orbelle-Player", Title());
+  const std::string mouse = x.Run({"xdotool", "getmouselocation", "--shell"});
+  const std::string geometry = x.Run({"xwininfo", "-id", window});  // the client's absolute corner
+  auto value = [](const std::string& text, const char* key) {
+    const auto at = text.find(key);
+    return at == std::string::npos ? -100000 : std::atoi(text.c_str() + at + std::strlen(key));
+  };
+  EXPECT_EQ(320, value(mouse, "X=") - value(geometry, "Absolute upper-left X:"));
+  EXPECT_EQ(240, value(mouse, "Y=") - value(geometry, "Absolute upper-left Y:"));
+
+  const std::string welcome = (BinDir() / "image" / "ようこそ.bmp").string();
+  const std::vector<Rgb> picture = Pixels(welcome, 290, 210, 60, 60);
+  std::vector<Rgb> lens = Shot(290, 210, 60, 60);
+  const double atStart = MeanDifference(lens, picture);
+  EXPECT_LT(atStart, 20.0) << "the lens does not show the welcome picture in place";
+  const std::vector<Rgb> outside = Shot(20, 20, 100, 100);
+  EXPECT_EQ(0, Brightest(outside)) << "the picture shows outside the lens";
+  // Play (left 418) is disabled and drawn dark; open (left 381) is drawn normally.
+  const int play = Brightest(Shot(418, 443, 32, 32));
+  const int open = Brightest(Shot(381, 443, 32, 32));
+  EXPECT_LT(play * 3, open);
+
+  // One wheel notch up: the lens now shows the picture at 107 % around the centre.
+  Move(320, 240);
+  x.Run({"xdotool", "click", "4"});
+  Settle();
+  lens = Shot(290, 210, 60, 60);
+  const std::string zoomed = ::testing::TempDir() + "/orbelle_e2e_zoomed.png";
+  x.Run({"convert", welcome, "-filter", "point", "-resize", "107%", "-gravity", "center", "-crop", "640x480+0+0",
+         "+repage", zoomed});
+  EXPECT_LT(MeanDifference(lens, Pixels(zoomed, 290, 210, 60, 60)), MeanDifference(lens, picture));
+
+  // Right press locks: the text changes and the lens stays while the pointer moves away.
+  const std::vector<Rgb> unlockedText = Shot(20, 450, 140, 20);
+  Click(3);
+  Move(100, 100);
+  Settle();
+  EXPECT_GT(MeanDifference(Shot(20, 450, 140, 20), unlockedText), 1.0) << "the lock text did not change";
+  EXPECT_GT(Brightest(Shot(300, 220, 40, 40)), 0) << "the lens left its place";
+  EXPECT_EQ(0, Brightest(Shot(80, 80, 40, 40)));
+
+  // Hovering the open button shows its caption in a grey box from x 379 (2 pixels left of it).
+  EXPECT_EQ(0, Brightest(Shot(379, 441, 2, 2)));
+  Move(397, 459);
+  Settle();
+  const std::vector<Rgb> corner = Shot(379, 441, 2, 2);
+  EXPECT_NEAR(0x60 * 3, corner[0].Sum(), 12);
+  EXPECT_GT(Brightest(Shot(381, 443, 190, 16)), 600) << "no caption text in the box";
+
+  // The open button: the chooser comes up; a file typed into it is opened and its folder listed.
+  Click(1);
+  std::string chooser;
+  for (int i = 0; i < 100 && chooser.empty(); ++i) {
+    chooser = x.Run({"xdotool", "search", "--onlyvisible", "--class", "zenity"});
+    if (chooser.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_FALSE(chooser.empty()) << "no file chooser";
+  chooser = chooser.substr(0, chooser.find('\n'));
+  Settle(1000);
+  x.Run({"xdotool", "windowactivate", chooser});
+  Settle(300);
+  x.Run({"xdotool", "key", "ctrl+l"});
+  x.Run({"xdotool", "type", "--delay", "20", (folder / "b.jpg").string()});
+  Settle(500);
+  x.Run({"xdotool", "key", "Return"});
+  ASSERT_TRUE(WaitForTitle("b.jpg - Orbelle-Player")) << Title();
+  x.Run({"xdotool", "windowactivate", "--sync", window});
+  Settle();
+  // Two files in the folder: previous and next (lefts 529 and 566) are drawn lit now.
+  EXPECT_GT(Brightest(Shot(566, 443, 32, 32)), play * 3);
+  Move(582, 459);
+  Settle(200);
+  Click(1);
+  EXPECT_TRUE(WaitForTitle("a.bmp - Orbelle-Player")) << Title();
+
+  x.Run({"xdotool", "key", "--window", window, "Escape"});
+  EXPECT_EQ(0, XSession::WaitExit(pid, 10000));
+}
+
+}  // namespace
