@@ -1,7 +1,10 @@
 // (a) The renderer's BGR24 -> X8R8G8B8 conversion against memcpy of the same output.
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstring>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "media/MovieTexture.h"
@@ -41,6 +44,42 @@ BENCHMARK(BM_ConvertSimd)->Args({1920, 1080})->Args({3840, 2160});
 BENCHMARK(BM_ConvertWords)->Args({1920, 1080})->Args({3840, 2160});
 BENCHMARK(BM_MemcpyOutput)->Args({1920, 1080})->Args({3840, 2160});
 
+// Prints the results as usual and keeps each run's rate for the ratios printed at the end.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      const auto fps = run.counters.find("fps");
+      const auto bytes = run.counters.find("bytes_per_second");
+      if (fps != run.counters.end()) rates[run.benchmark_name()] = fps->second;
+      if (bytes != run.counters.end()) rates[run.benchmark_name()] = bytes->second;
+    }
+  }
+  std::map<std::string, double> rates;
+};
+
+void PrintRatio(const RatioReporter& reporter, const std::string& what, const std::string& of, const std::string& to) {
+  const auto a = reporter.rates.find(of), b = reporter.rates.find(to);
+  if (a == reporter.rates.end() || b == reporter.rates.end() || b->second <= 0) return;
+  std::printf("%-44s %6.2fx\n", what.c_str(), a->second / b->second);
+}
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  std::printf("\nRatios (same run):\n");
+  for (const char* size : {"1920/1080", "3840/2160"}) {
+    PrintRatio(reporter, std::string("SSSE3 conversion / memcpy, ") + size, std::string("BM_ConvertSimd/") + size,
+               std::string("BM_MemcpyOutput/") + size);
+    PrintRatio(reporter, std::string("word conversion / memcpy, ") + size, std::string("BM_ConvertWords/") + size,
+               std::string("BM_MemcpyOutput/") + size);
+  }
+  PrintRatio(reporter, "CMovieSource fps / GStreamer to BGR fps, 1080p",
+             "BM_PlaybackMovieSource/iterations:3/real_time", "BM_PlaybackGstreamer/iterations:3/real_time");
+  benchmark::Shutdown();
+  return 0;
+}
