@@ -48,6 +48,7 @@ TEST_F(SceneManagerTest, StartBuildsTheSharedObjectsAndStopClearsThem) {
   EXPECT_NE(nullptr, g_quadBatch);
   EXPECT_NE(nullptr, g_input);
   EXPECT_NE(nullptr, g_sound);
+  EXPECT_NE(nullptr, g_background);
   ASSERT_NE(nullptr, g_uiFont);
   ASSERT_NE(nullptr, g_uiFont->m_font);
   EXPECT_NE(nullptr, g_uiFont->m_sprite);
@@ -58,6 +59,7 @@ TEST_F(SceneManagerTest, StartBuildsTheSharedObjectsAndStopClearsThem) {
   EXPECT_EQ(nullptr, g_textures);
   EXPECT_EQ(nullptr, g_uiFont);
   EXPECT_EQ(nullptr, g_sound);
+  EXPECT_EQ(nullptr, g_background);
   EXPECT_EQ(nullptr, g_input);
   EXPECT_EQ(nullptr, g_quadBatch);
   EXPECT_EQ(device.get(), g_device);  // the device stays recorded
