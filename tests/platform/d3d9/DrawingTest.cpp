@@ -215,3 +215,43 @@ TEST_F(DrawingTest, TextureTransformTranslatesTwoDimensionalCoordinates) {
 }
 
 }  // namespace
+
+// Red at half alpha beside opaque green, sampled between texel centres across a quad one texture
+// wide and four pixels long: linear filtering mixes neighbours, wrap addressing brings texel 1 in
+// left of texel 0, and additive blending weighted by the texel's alpha adds to the blue below.
+TEST_F(DrawingTest, WrapAddressingLinearFilteringAndAlphaWeightedAdditiveBlend) {
+  IDirect3DTexture9* texture = MakeTexture(2, 1, D3DFMT_A8R8G8B8, {0x80ff0000, 0xff00ff00});
+  ASSERT_NE(texture, nullptr);
+  device_->SetTexture(0, texture);
+  device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+  device_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+  device_->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+  device_->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+  device_->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+  device_->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+  device_->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+  device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+  device_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+  device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+  // Pixel centres sample u = 1/8, 3/8, 5/8, 7/8: texel coordinates -1/4, 1/4, 3/4, 5/4.
+  struct Case {
+    DWORD address;
+    D3DCOLOR expected[4];
+  } cases[] = {
+      // 3/4 red (alpha 0.63) and 1/4 green, then the other way round (alpha 0.88).
+      {D3DTADDRESS_WRAP, {0xff782880, 0xff782880, 0xff38a780, 0xff38a780}},
+      // Clamped, the outer pixels see one texel only.
+      {D3DTADDRESS_CLAMP, {0xff800080, 0xff782880, 0xff38a780, 0xff00ff80}},
+  };
+  for (const Case& c : cases) {
+    device_->SetSamplerState(0, D3DSAMP_ADDRESSU, c.address);
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000080, 1.0f, 0);
+    DrawTexturedQuad(100, 100, 104, 101, 0.125f, 0, 1.125f, 1);
+    const auto pixels = Pixels();
+    for (int i = 0; i < 4; ++i)
+      EXPECT_LE(ColorDistance(pixels[100 * kWidth + 100 + i], c.expected[i]), 2)
+          << "address " << c.address << " pixel " << i << std::hex << " got " << pixels[100 * kWidth + 100 + i];
+  }
+  device_->SetTexture(0, nullptr);
+  EXPECT_EQ(texture->Release(), 0u);
+}
