@@ -201,7 +201,10 @@ TEST_F(MoireDrawingTest, PassesAddTheCurrentTextureUnderBothLayerColours) {
 TEST_F(MoireDrawingTest, MissingTexturesLeaveEveryMeshDrawingUntextured) {
   TempFolder folder;
   Create(folder.path());
-  EXPECT_EQ(E_FAIL, moire->CreateResources());
+  {
+    WorkingDirectory cwd(folder.path());
+    EXPECT_EQ(E_FAIL, moire->CreateResources());  // rebuilt in place, still without textures
+  }
   for (int i = 0; i < CMoireScreensaver::kTextureCount; ++i) EXPECT_EQ(nullptr, moire->Texture(i));
   for (int i = 0; i < CMoireScreensaver::kMeshCount; ++i) EXPECT_NE(nullptr, moire->Mesh(i));
 
