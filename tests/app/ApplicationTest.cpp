@@ -77,7 +77,7 @@ TEST(Application, CreatesTheTitledWindowWithA640x480BackBuffer) {
   EXPECT_TRUE(app.IsActive());
   WCHAR title[64] = {};
   GetWindowTextW(app.MainWindow(), title, 64);
-  EXPECT_EQ(u"Orbelle-Player", std::u16string(title));
+  EXPECT_EQ(u"ようこそ.bmp - Orbelle-Player", std::u16string(title));  // the welcome picture is open
   RECT client;
   GetClientRect(app.MainWindow(), &client);
   EXPECT_EQ(640, client.right - client.left);
