@@ -18,6 +18,7 @@ namespace {
 // How long the window's thread waits for GStreamer to preroll or settle a seek.
 constexpr GstClockTime kPrerollTimeout = 5 * GST_SECOND;
 constexpr GstClockTime kSettleTimeout = 3 * GST_SECOND;
+constexpr GstClockTime kPollInterval = 10 * GST_MSECOND;
 
 GstElement* MakeAudioSink() {
   const char* driver = std::getenv("SDL_AUDIODRIVER");
@@ -34,6 +35,46 @@ GstElement* MakeAudioSink() {
   if (!sink) sink = MakeElement("fakesink");
   if (sink) g_object_set(sink, "sync", TRUE, nullptr);
   return sink;
+}
+
+constexpr int kIdlePollsToFail = 3;
+
+gboolean PadTaskRunning(const GValue* item, GValue* running, gpointer) {
+  if (gst_pad_get_task_state(GST_PAD(g_value_get_object(item))) == GST_TASK_STARTED) g_value_set_boolean(running, TRUE);
+  return TRUE;
+}
+
+// True while a streaming thread of the bin (a pad's task) is started, or when the bin changed
+// while it was being looked at.
+bool AnyTaskRunning(GstElement* bin) {
+  GstIterator* elements = gst_bin_iterate_recurse(GST_BIN(bin));
+  GValue item = G_VALUE_INIT;
+  bool running = false, done = false;
+  while (!done && !running) {
+    switch (gst_iterator_next(elements, &item)) {
+      case GST_ITERATOR_OK: {
+        GstIterator* pads = gst_element_iterate_pads(GST_ELEMENT(g_value_get_object(&item)));
+        GValue result = G_VALUE_INIT;
+        g_value_init(&result, G_TYPE_BOOLEAN);
+        g_value_set_boolean(&result, FALSE);
+        const GstIteratorResult r = gst_iterator_fold(pads, &PadTaskRunning, &result, nullptr);
+        running = r == GST_ITERATOR_RESYNC || g_value_get_boolean(&result);
+        g_value_unset(&result);
+        gst_iterator_free(pads);
+        g_value_reset(&item);
+        break;
+      }
+      case GST_ITERATOR_RESYNC:
+        running = true;
+        break;
+      default:
+        done = true;
+        break;
+    }
+  }
+  g_value_unset(&item);
+  gst_iterator_free(elements);
+  return running;
 }
 
 double VolumeGain(LONG volume) {
@@ -84,7 +125,30 @@ struct FilterGraph::Chain {
   // Links a new stream of the source to the renderer, an audio renderer or a discarding sink.
   void LinkStream(GstPad* pad, bool isVideo, bool isAudio);
   static void OnPadAdded(GstElement* decoder, GstPad* pad, gpointer self);
+  // Moves the start of each time segment up to the graph's segment floor.
+  static GstPadProbeReturn OnSegment(GstPad* pad, GstPadProbeInfo* info, gpointer graph);
 };
+
+GstPadProbeReturn FilterGraph::Chain::OnSegment(GstPad*, GstPadProbeInfo* info, gpointer data) {
+  GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+  if (GST_EVENT_TYPE(event) != GST_EVENT_SEGMENT) return GST_PAD_PROBE_OK;
+  const gint64 floor = static_cast<FilterGraph*>(data)->m_segmentFloor.load();
+  const GstSegment* segment = nullptr;
+  gst_event_parse_segment(event, &segment);
+  if (segment->format != GST_FORMAT_TIME || floor <= static_cast<gint64>(segment->start)) return GST_PAD_PROBE_OK;
+  // Buffers before the new start fall outside the segment and the sinks drop them; the running
+  // time starts at the floor, so the clock waits for nothing.
+  GstSegment moved;
+  gst_segment_copy_into(segment, &moved);
+  moved.time += static_cast<guint64>(floor) - moved.start;
+  moved.start = moved.position = static_cast<guint64>(floor);
+  if (moved.stop != GST_CLOCK_TIME_NONE && moved.stop < moved.start) moved.stop = moved.start;
+  GstEvent* rewritten = gst_event_new_segment(&moved);
+  gst_event_set_seqnum(rewritten, gst_event_get_seqnum(event));
+  gst_event_unref(event);
+  GST_PAD_PROBE_INFO_DATA(info) = rewritten;
+  return GST_PAD_PROBE_OK;
+}
 
 void FilterGraph::Chain::LinkStream(GstPad* pad, bool isVideo, bool isAudio) {
   GstElement* target = nullptr;
@@ -134,6 +198,8 @@ void FilterGraph::Chain::OnPadAdded(GstElement*, GstPad* pad, gpointer self) {
   const bool isVideo = g_str_has_prefix(name, "video/");
   const bool isAudio = g_str_has_prefix(name, "audio/");
   if (caps) gst_caps_unref(caps);
+  if (chain->graph->m_seekFromStart)
+    gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &Chain::OnSegment, chain->graph, nullptr);
   chain->LinkStream(pad, isVideo, isAudio);
   HandOff(chain->graph);
 }
@@ -167,6 +233,9 @@ GstBusSyncReply FilterGraph::OnBusMessage(GstBus*, GstMessage* message, gpointer
   if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS) {
     std::lock_guard<std::mutex> lock(self->m_busMutex);
     self->m_ended = true;
+  } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
+    std::lock_guard<std::mutex> lock(self->m_busMutex);
+    self->m_failed = true;
   }
   HandOff(self);
   gst_message_unref(message);
@@ -289,6 +358,7 @@ HRESULT FilterGraph::BuildChain(SourceFilter* source, CBaseRenderer* rendererFil
     chain->LinkStream(pad, true, false);
     gst_object_unref(pad);
   } else {
+    if (m_chains.empty()) m_seekFromStart = source->KnownLength() > 0.0;
     GstElement* filesrc = MakeElement("filesrc");
     GstElement* decoder = MakeElement("decodebin");
     if (!filesrc || !decoder) {
@@ -307,10 +377,11 @@ HRESULT FilterGraph::BuildChain(SourceFilter* source, CBaseRenderer* rendererFil
   {
     std::lock_guard<std::mutex> lock(m_busMutex);
     m_ended = false;
+    m_failed = false;
   }
   HandOffToStreaming();
   GstStateChangeReturn ret = gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
-  if (ret != GST_STATE_CHANGE_FAILURE) ret = gst_element_get_state(m_pipeline, nullptr, nullptr, kPrerollTimeout);
+  if (ret != GST_STATE_CHANGE_FAILURE) ret = WaitForPreroll();
   bool video, any;
   {
     std::lock_guard<std::mutex> lock(chain->mutex);
@@ -343,6 +414,24 @@ HRESULT FilterGraph::BuildChain(SourceFilter* source, CBaseRenderer* rendererFil
   m_state = State_Paused;
   m_chains.push_back(std::move(chain));
   return S_OK;
+}
+
+GstStateChangeReturn FilterGraph::WaitForPreroll() {
+  GstStateChangeReturn ret = GST_STATE_CHANGE_ASYNC;
+  int idlePolls = 0;
+  for (GstClockTime waited = 0; ret == GST_STATE_CHANGE_ASYNC && waited < kPrerollTimeout; waited += kPollInterval) {
+    {
+      std::lock_guard<std::mutex> lock(m_busMutex);
+      if (m_failed) return GST_STATE_CHANGE_FAILURE;
+    }
+    // decodebin drops the errors of an element it is still bringing up (a demuxer that finds
+    // no streams in a truncated file): no message comes, and no streaming thread is left that
+    // could finish the preroll. Seen on a few polls in a row, that is a failure.
+    idlePolls = AnyTaskRunning(m_pipeline) ? 0 : idlePolls + 1;
+    if (idlePolls >= kIdlePollsToFail) return GST_STATE_CHANGE_FAILURE;
+    ret = gst_element_get_state(m_pipeline, nullptr, nullptr, kPollInterval);
+  }
+  return ret;
 }
 
 void FilterGraph::TearDown(Chain* chain) {
@@ -486,9 +575,15 @@ HRESULT FilterGraph::put_CurrentPosition(REFTIME llTime) {
     m_ended = false;
   }
   HandOffToStreaming();
-  const bool sought = gst_element_seek_simple(m_pipeline, GST_FORMAT_TIME,
-                                              static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                                              ToNanoseconds(target + m_base));
+  bool sought;
+  if (m_seekFromStart) {
+    m_segmentFloor = ToNanoseconds(target + m_base);
+    sought = gst_element_seek_simple(m_pipeline, GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH, 0);
+  } else {
+    sought = gst_element_seek_simple(m_pipeline, GST_FORMAT_TIME,
+                                     static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                                     ToNanoseconds(target + m_base));
+  }
   if (!sought) {
     // A stream that cannot seek (a still picture) stays where it is, ended or not.
     std::lock_guard<std::mutex> lock(m_busMutex);

@@ -71,6 +71,8 @@ class FilterGraph final : public IGraphBuilder,
   bool Ended();
   bool QueryPosition(gint64* position);
   HRESULT SetState(GstState state);
+  // Waits for the pipeline to reach PAUSED; gives up as soon as GStreamer reports an error.
+  GstStateChangeReturn WaitForPreroll();
 
   std::atomic<ULONG> m_refs{1};
   GstElement* m_pipeline = nullptr;
@@ -83,9 +85,15 @@ class FilterGraph final : public IGraphBuilder,
   bool m_stopFixed = false;
   double m_stop = 0.0;
   std::atomic<LONG> m_volume{0};
+  // MPEG program streams: GStreamer's demuxer cannot seek inside them reliably (it maps time to
+  // bytes through the pack clock), so a seek restarts the stream from its first byte and every
+  // segment is made to start no earlier than this stream time, which drops what comes before.
+  bool m_seekFromStart = false;
+  std::atomic<gint64> m_segmentFloor{0};
 
   std::mutex m_busMutex;  // guards what follows; written by the bus handler
   bool m_ended = false;
+  bool m_failed = false;  // an error was posted since the last BuildChain began
 };
 
 }  // namespace dshow

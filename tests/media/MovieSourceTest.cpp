@@ -109,7 +109,7 @@ TEST_F(MovieSourceTest, VideosOpenWithTheirPictureTheRightWayUp) {
 
 TEST_F(MovieSourceTest, PlayPauseStopAndPlayAtTheEnd) {
   ASSERT_NE(nullptr, device.get());
-  for (const char* name : {"clip.avi", "clip.wmv"}) {
+  for (const char* name : {"clip.avi", "clip.wmv", "clip.mpg"}) {
     SCOPED_TRACE(name);
     CMovieSource media;
     ASSERT_EQ(S_OK, media.Open(device.get(), Fixture(name).c_str(), false));
@@ -151,6 +151,13 @@ TEST_F(MovieSourceTest, PlayPauseStopAndPlayAtTheEnd) {
     std::vector<DWORD> texels = ReadTexels(media.GetTexture(), &w, &h);
     ASSERT_FALSE(texels.empty());
     EXPECT_EQ(0xFFu, texels[0] >> 24);
+    // A seek while stopped lands where asked, and play goes on from there to the end.
+    ASSERT_EQ(S_OK, position->put_CurrentPosition(1.5));
+    EXPECT_NEAR(1.5, Position(media), 0.05);
+    ASSERT_EQ(S_OK, control->Run());
+    EXPECT_GE(Position(media), 1.45);
+    ASSERT_TRUE(WaitFor([&] { return Position(media) == StopTime(media); }));
+    EXPECT_NEAR(2.0, StopTime(media), 0.15);
   }
 }
 
