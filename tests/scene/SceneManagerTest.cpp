@@ -9,6 +9,7 @@
 
 #include "platform/d3d9/Font.h"
 #include "platform/d3d9/d3dx9.h"
+#include "platform/win32/win32.h"
 #include "scene/FontSet.h"
 #include "scene/SceneGlobals.h"
 #include "scene/SceneManager.h"
@@ -27,10 +28,17 @@ class SceneManagerTest : public ::testing::Test {
     previous = fs::current_path();
     fs::current_path(ORBELLE_BIN_DIR_DEFAULT);
     ASSERT_NE(nullptr, device.get());
+    // The player scene looks for its welcome picture beside the test program, where there is
+    // none; the media layer's error box is captured instead of waiting for a click.
+    previousHook = SetMessageBoxHook([](HWND, std::u16string_view, std::u16string_view, UINT) { return IDOK; });
   }
-  void TearDown() override { fs::current_path(previous); }
+  void TearDown() override {
+    SetMessageBoxHook(previousHook);
+    fs::current_path(previous);
+  }
 
   fs::path previous;
+  MessageBoxHook previousHook;
   TestDevice device{640, 480};
 };
 
@@ -52,7 +60,8 @@ TEST_F(SceneManagerTest, StartBuildsTheSharedObjectsAndStopClearsThem) {
   ASSERT_NE(nullptr, g_uiFont);
   ASSERT_NE(nullptr, g_uiFont->m_font);
   EXPECT_NE(nullptr, g_uiFont->m_sprite);
-  EXPECT_EQ(1, manager.m_queueIndex);  // the first queue entry has been taken
+  EXPECT_EQ(1, manager.m_queueIndex);          // the first queue entry has been taken
+  EXPECT_NE(nullptr, manager.m_currentScene);  // the player
 
   manager.StopSceneManager();
   EXPECT_EQ(nullptr, manager.m_currentScene);
