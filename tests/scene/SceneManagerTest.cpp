@@ -28,17 +28,10 @@ class SceneManagerTest : public ::testing::Test {
     previous = fs::current_path();
     fs::current_path(ORBELLE_BIN_DIR_DEFAULT);
     ASSERT_NE(nullptr, device.get());
-    // The player scene looks for its welcome picture beside the test program, where there is
-    // none; the media layer's error box is captured instead of waiting for a click.
-    previousHook = SetMessageBoxHook([](HWND, std::u16string_view, std::u16string_view, UINT) { return IDOK; });
   }
-  void TearDown() override {
-    SetMessageBoxHook(previousHook);
-    fs::current_path(previous);
-  }
+  void TearDown() override { fs::current_path(previous); }
 
   fs::path previous;
-  MessageBoxHook previousHook;
   TestDevice device{640, 480};
 };
 
