@@ -103,6 +103,9 @@ class CQoSceneTitle : public CQoScene {
   void DrawTexts();
 };
 
+// The playing time as the control strip shows it: "%2d:%02d:%02d" of the whole seconds.
+std::u16string PlayTimeText(double seconds);
+
 // Picture files beside the program file.
 inline constexpr const char16_t* WELCOME_PICTURE = u"\\image\\ようこそ.bmp";
 inline constexpr const char16_t* HELP_PICTURE = u"\\image\\説明書.bmp";

@@ -1,6 +1,7 @@
 // The player scene's drawing: the media under the lens, the black mask around it, the control
 // strip with the seek bar, the buttons, their tooltips and the texts.
 #include <cstdio>
+#include <cstring>
 
 #include "media/MovieSource.h"
 #include "platform/d3d9/d3dx9.h"
@@ -87,15 +88,17 @@ void CQoSceneTitle::DrawTexts() {
 
   REFTIME position = 0, duration = 0;
   if (MediaTimes(m_media, &position, &duration)) {
-    const int s = static_cast<int>(position);
-    char narrow[256];
-    std::snprintf(narrow, sizeof narrow, "%2d:%02d:%02d", s / 3600, (s / 60) % 60, s % 60);
-    WCHAR text[256] = {};
-    for (int i = 0; narrow[i] && i < 255; ++i) text[i] = static_cast<unsigned char>(narrow[i]);
     RECT timeRect = {200, h - 30, w, h};
-    font->DrawTextW(sprite, text, -1, &timeRect, DT_NOCLIP, kWhite);
+    font->DrawTextW(sprite, PlayTimeText(position).c_str(), -1, &timeRect, DT_NOCLIP, kWhite);
   }
   sprite->End();
+}
+
+std::u16string PlayTimeText(double seconds) {
+  const int s = static_cast<int>(seconds);  // toward zero
+  char narrow[64];
+  std::snprintf(narrow, sizeof narrow, "%2d:%02d:%02d", s / 3600, (s / 60) % 60, s % 60);
+  return std::u16string(narrow, narrow + std::strlen(narrow));
 }
 
 void CQoSceneTitle::DrawMedia() {

@@ -150,4 +150,10 @@ TEST_F(QoSceneTitleDrawTest, AtTheEndOfAVideoTheMarkerStandsAt615) {
   EXPECT_NE(0u, At(px, 616, 433));
 }
 
+TEST(PlayTimeText, HoursTakeTwoCharactersAndSecondsAreTruncated) {
+  EXPECT_EQ(u" 1:02:03", PlayTimeText(3723.9));
+  EXPECT_EQ(u" 0:00:00", PlayTimeText(0.99));
+  EXPECT_EQ(u"12:00:59", PlayTimeText(43259.5));
+}
+
 }  // namespace

@@ -265,6 +265,22 @@ TEST_F(QoSceneTitleTest, AFileThatCannotBeOpenedLeavesNoMediaAndTheButtonsDoNoth
   EXPECT_EQ(r.left, r.right);
 }
 
+TEST_F(QoSceneTitleTest, WithoutAChooserTheOpenButtonChangesNothing) {
+  StartScene();
+  scene->m_files.Rebuild(WinPath(SourceDir() / "tests" / "media" / "fixtures") + u"\\");
+  const int files = scene->m_files.Count();
+  scene->m_currentIndex = 1;
+  CMovieSource* media = scene->m_media;
+  const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+  setenv("PATH", ::testing::TempDir().c_str(), 1);  // no zenity to be found: as a cancel
+  Click(BTN_OPEN);
+  setenv("PATH", path.c_str(), 1);
+  EXPECT_EQ(media, scene->m_media);
+  EXPECT_EQ(files, scene->m_files.Count());
+  EXPECT_EQ(1, scene->m_currentIndex);
+  EXPECT_EQ(SRD_DISABLED, State(BTN_PLAY));
+}
+
 TEST_F(QoSceneTitleTest, ResetViewPutsTheSystemCursorAtTheClientCentre) {
   HWND window = CreateWindowExW(0, u"TestDeviceWindow", u"player", WS_POPUP | WS_VISIBLE, 120, 70, 640, 480, nullptr,
                                 nullptr, GetModuleHandleW(nullptr), nullptr);
