@@ -193,4 +193,29 @@ TEST_F(PlayerEndToEndTest, StartZoomLockTooltipAndOpeningAFileThroughTheChooser)
   EXPECT_EQ(0, XSession::WaitExit(pid, 10000));
 }
 
+TEST_F(PlayerEndToEndTest, TheMoireShowsThroughTheLensBesideAZoomedOutPicture) {
+  // Zoomed out to the smallest size, the picture covers only the middle of the picture area.
+  Move(320, 240);
+  for (int i = 0; i < 14; ++i) x.Run({"xdotool", "click", "--window", window, "5"});
+  Settle(1500);  // the zoom animation runs to its end
+  Move(80, 80);
+  Settle();
+  // Inside the lens (a 128 x 128 square about the pointer), away from its rim: the background.
+  const std::vector<Rgb> first = Shot(40, 40, 80, 80);
+  Settle(1000);
+  const std::vector<Rgb> second = Shot(40, 40, 80, 80);
+  int lit = 0, darkest = 3 * 255, brightest = 0;
+  for (const Rgb& p : first) {
+    lit += p.Sum() > 60;
+    darkest = std::min(darkest, p.Sum());
+    brightest = std::max(brightest, p.Sum());
+  }
+  EXPECT_GT(lit, static_cast<int>(first.size()) / 2) << "the lens is mostly black";
+  EXPECT_GT(brightest - darkest, 60) << "the lens is one flat colour";
+  EXPECT_GT(MeanDifference(first, second), 2.0) << "the background did not move in a second";
+  // Outside the lens the picture area stays black.
+  const std::vector<Rgb> outside = Shot(400, 40, 40, 40);
+  EXPECT_LT(Brightest(outside), 30);
+}
+
 }  // namespace
