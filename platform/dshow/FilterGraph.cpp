@@ -77,6 +77,43 @@ bool AnyTaskRunning(GstElement* bin) {
   return running;
 }
 
+// Without a clock every sink takes each buffer as it comes: no waiting, and no quality-of-
+// service events that would make the decoders skip frames.
+void RenderUnsynchronised(GstElement* sink) {
+  GObjectClass* type = G_OBJECT_GET_CLASS(sink);
+  if (g_object_class_find_property(type, "sync")) g_object_set(sink, "sync", FALSE, nullptr);
+  if (g_object_class_find_property(type, "qos")) g_object_set(sink, "qos", FALSE, nullptr);
+  if (g_object_class_find_property(type, "max-lateness")) g_object_set(sink, "max-lateness", gint64{-1}, nullptr);
+}
+
+void RenderAllUnsynchronised(GstElement* bin) {
+  if (!GST_IS_BIN(bin)) {
+    if (GST_OBJECT_FLAG_IS_SET(bin, GST_ELEMENT_FLAG_SINK)) RenderUnsynchronised(bin);
+    return;
+  }
+  GstIterator* elements = gst_bin_iterate_recurse(GST_BIN(bin));
+  GValue item = G_VALUE_INIT;
+  for (bool done = false; !done;) {
+    switch (gst_iterator_next(elements, &item)) {
+      case GST_ITERATOR_OK: {
+        auto* element = GST_ELEMENT(g_value_get_object(&item));
+        if (!GST_IS_BIN(element) && GST_OBJECT_FLAG_IS_SET(element, GST_ELEMENT_FLAG_SINK))
+          RenderUnsynchronised(element);
+        g_value_reset(&item);
+        break;
+      }
+      case GST_ITERATOR_RESYNC:
+        gst_iterator_resync(elements);
+        break;
+      default:
+        done = true;
+        break;
+    }
+  }
+  g_value_unset(&item);
+  gst_iterator_free(elements);
+}
+
 double VolumeGain(LONG volume) {
   return volume <= -10000 ? 0.0 : std::pow(10.0, volume / 2000.0);
 }
@@ -174,6 +211,7 @@ void FilterGraph::Chain::LinkStream(GstPad* pad, bool isVideo, bool isAudio) {
     // Unused streams are drained as they come; unrendered video keeps the clock.
     g_object_set(target, "sync", isVideo ? TRUE : FALSE, "async", isVideo ? TRUE : FALSE, nullptr);
   }
+  if (graph->m_clockOff) RenderAllUnsynchronised(target);
   gst_bin_add(GST_BIN(Pipeline()), target);
   GstPad* sinkPad = gst_element_get_static_pad(target, "sink");
   const bool linked = sinkPad && gst_pad_link(pad, sinkPad) == GST_PAD_LINK_OK;
@@ -501,13 +539,14 @@ HRESULT FilterGraph::GetState(LONG, OAFilterState* pfs) {
 }
 
 bool FilterGraph::QueryPosition(gint64* position) {
-  // Discarding sinks of unused streams run ahead of the clock: ask the renderer's sink first.
+  // Discarding sinks of unused streams run ahead of the clock (to the end of the stream at
+  // once when it is off): where the renderer's sink knows its position, only that counts.
   GstElement* sink = nullptr;
   for (auto& chain : m_chains) {
     std::lock_guard<std::mutex> lock(chain->mutex);
     if (chain->videoToRenderer) sink = chain->renderer->appsink;
   }
-  if (sink && gst_element_query_position(sink, GST_FORMAT_TIME, position) && *position > 0) return true;
+  if (sink && gst_element_query_position(sink, GST_FORMAT_TIME, position) && *position >= 0) return true;
   return gst_element_query_position(m_pipeline, GST_FORMAT_TIME, position) && *position >= 0;
 }
 
@@ -623,7 +662,12 @@ HRESULT FilterGraph::get_Volume(LONG* plVolume) {
 
 HRESULT FilterGraph::SetSyncSource(IReferenceClock* pClock) {
   if (pClock) return E_NOTIMPL;
+  m_clockOff = true;
   gst_pipeline_use_clock(GST_PIPELINE(m_pipeline), nullptr);
+  RenderAllUnsynchronised(m_pipeline);
+  for (IBaseFilter* filter : m_filters)
+    if (auto* renderer = dynamic_cast<CBaseRenderer*>(filter); renderer && renderer->m_impl->bin)
+      RenderAllUnsynchronised(renderer->m_impl->bin);
   return S_OK;
 }
 

@@ -85,6 +85,7 @@ class FilterGraph final : public IGraphBuilder,
   bool m_stopFixed = false;
   double m_stop = 0.0;
   std::atomic<LONG> m_volume{0};
+  std::atomic<bool> m_clockOff{false};
   // MPEG program streams: GStreamer's demuxer cannot seek inside them reliably (it maps time to
   // bytes through the pack clock), so a seek restarts the stream from its first byte and every
   // segment is made to start no earlier than this stream time, which drops what comes before.

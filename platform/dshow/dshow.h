@@ -197,7 +197,8 @@ struct IMediaPosition : IUnknown {
 struct IReferenceClock;
 
 // SetSyncSource(nullptr) turns the graph's clock off: samples are rendered as soon as they
-// are decoded (for measuring). Any other clock is E_NOTIMPL.
+// are decoded, and none is dropped for being late (for measuring). Any other clock is
+// E_NOTIMPL.
 struct IMediaFilter : IUnknown {
   virtual HRESULT SetSyncSource(IReferenceClock* pClock) = 0;
 };
