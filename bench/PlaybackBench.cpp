@@ -20,20 +20,28 @@ namespace {
 constexpr int kFrames = 300;  // 10 s at 30 frames per second
 
 // The clip, made once per run in a temporary folder that is removed at exit.
-const std::filesystem::path& Clip() {
-  static const std::filesystem::path clip = [] {
+struct TemporaryClip {
+  TemporaryClip() {
     char pattern[] = "/tmp/orbelle-bench-XXXXXX";
-    std::filesystem::path dir = mkdtemp(pattern);
-    std::filesystem::path file = dir / "clip1080.avi";
+    if (!mkdtemp(pattern)) return;
+    dir = pattern;
+    file = dir / "clip1080.avi";
     const std::string command =
         "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc2=size=1920x1080:rate=30 -t 10 "
         "-an -c:v mpeg4 -q:v 4 '" +
         file.string() + "'";
     if (std::system(command.c_str()) != 0) file.clear();
-    std::atexit([] { std::filesystem::remove_all(Clip().parent_path()); });
-    return file;
-  }();
-  return clip;
+  }
+  ~TemporaryClip() {
+    std::error_code ignored;
+    if (!dir.empty()) std::filesystem::remove_all(dir, ignored);
+  }
+  std::filesystem::path dir, file;
+};
+
+const std::filesystem::path& Clip() {
+  static const TemporaryClip clip;
+  return clip.file;
 }
 
 struct Device {

@@ -11,7 +11,8 @@ ORBELLE_BUILD_DIR=$build "$root/scripts/build.sh" -DORBELLE_SANITIZE="$kind"
 export SDL_AUDIODRIVER=dummy
 export TSAN_OPTIONS="suppressions=$root/tests/sanitizers/tsan.supp halt_on_error=0"
 export LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp"
-export ASAN_OPTIONS="detect_leaks=1"
+# Full unwinding on malloc, so that the load-time suppression sees the loader under GLib.
+export ASAN_OPTIONS="detect_leaks=1 fast_unwind_on_malloc=0"
 export UBSAN_OPTIONS="print_stacktrace=1 halt_on_error=1"
 cd "$build"
 xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j2 --timeout 600 -R "$filter"
