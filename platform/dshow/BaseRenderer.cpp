@@ -37,18 +37,22 @@ CBaseRenderer::Impl::~Impl() {
 
 bool CBaseRenderer::Impl::Create() {
   if (!dshow::EnsureGstreamer()) return false;
+  GstElement* queue = dshow::MakeElement("queue");
   GstElement* convert = dshow::MakeElement("videoconvert");
   GstElement* flip = dshow::MakeElement("videoflip");
   GstElement* sink = dshow::MakeElement("appsink");
-  if (!convert || !flip || !sink) {
-    for (GstElement* e : {convert, flip, sink})
+  if (!queue || !convert || !flip || !sink) {
+    for (GstElement* e : {queue, convert, flip, sink})
       if (e) gst_object_unref(e);
     return false;
   }
   bin = gst_bin_new(nullptr);
   gst_object_ref_sink(bin);
-  gst_bin_add_many(GST_BIN(bin), convert, flip, sink, nullptr);
-  gst_element_link_many(convert, flip, sink, nullptr);
+  gst_bin_add_many(GST_BIN(bin), queue, flip, convert, sink, nullptr);
+  // Flipped before the conversion, where a decoder's planar picture is half the size.
+  gst_element_link_many(queue, flip, convert, sink, nullptr);
+  // The decoder works on the next frames while this thread converts and renders the last.
+  g_object_set(queue, "max-size-buffers", 3u, "max-size-bytes", 0u, "max-size-time", guint64{0}, nullptr);
   // The colour conversion is the pipeline's largest cost after decoding: give it every core.
   g_object_set(convert, "n-threads", static_cast<guint>(g_get_num_processors()), "dither", 0, nullptr);
   gst_util_set_object_arg(G_OBJECT(flip), "method", "vertical-flip");
@@ -56,7 +60,7 @@ bool CBaseRenderer::Impl::Create() {
   GstAppSinkCallbacks callbacks{};
   callbacks.new_sample = &Impl::OnNewSample;
   gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
-  GstPad* target = gst_element_get_static_pad(convert, "sink");
+  GstPad* target = gst_element_get_static_pad(queue, "sink");
   gst_element_add_pad(bin, gst_ghost_pad_new("sink", target));
   gst_object_unref(target);
   appsink = sink;

@@ -1,5 +1,6 @@
-// The GStreamer side of CBaseRenderer: a bin of videoconvert, videoflip (rows bottom first,
-// as DirectShow's RGB types have them) and a clock-synchronised appsink whose callback calls
+// The GStreamer side of CBaseRenderer: a bin of a queue (its own streaming thread, so that
+// decoding and rendering overlap), videoflip (rows bottom first, as DirectShow's RGB types
+// have them), videoconvert and a clock-synchronised appsink whose callback calls
 // DoRenderSample. Internal to platform/dshow; the graph drives it on the window's thread.
 #pragma once
 
