@@ -186,7 +186,8 @@ struct IMediaControl : IUnknown {
 // there is no video). The current position never exceeds the stop time; after the end of the
 // stream it equals the stop time, which then becomes the position reached. The duration is the
 // stop time. put_CurrentPosition clamps to [0, stop time] and waits at most a few seconds for
-// the seek to settle.
+// the seek to settle; in an MPEG program stream it decodes again from the start of the file
+// and shows nothing before the target (cheap for the usual seek to 0, slower the further in).
 struct IMediaPosition : IUnknown {
   virtual HRESULT get_Duration(REFTIME* plength) = 0;
   virtual HRESULT put_CurrentPosition(REFTIME llTime) = 0;
