@@ -522,10 +522,10 @@ void Device::PrepareDraw(const VertexLayout& layout) {
   if (dirty & kDirtyRaster) ApplyRaster();
   if (dirty & kDirtyBlend) ApplyBlend();
   if (dirty & kDirtySampler) ApplySampler();
-  shader_->Apply(state_, dirty);
-  state_.dirty = 0;
   // Only textures this device made can be bound: the binding is one of our Texture objects.
   auto* texture = static_cast<Texture*>(static_cast<IDirect3DTexture9*>(state_.textures[0]));
+  shader_->Apply(state_, dirty, texture != nullptr);
+  state_.dirty = 0;
   if (texture) texture->BindForDraw();
   shader_->SetDrawInputs(state_, layout.pretransformed, layout.diffuseOffset >= 0, texture != nullptr, target_->width(),
                          target_->height());

@@ -1,5 +1,6 @@
 #include "platform/d3d9/FixedFunctionShader.h"
 
+#include <string>
 #include <vector>
 
 #include "platform/d3d9/d3dx9math.h"
@@ -59,14 +60,25 @@ constexpr char kFragmentShader[] = R"(#version 330 core
 in vec4 vDiffuse;
 in vec2 vTexCoord;
 uniform sampler2D uSampler;
+#ifdef STAGE_CONSTANTS
+// A variant built for one stage set-up: the compiler folds every test below away.
+const bool uHasTexture = HAS_TEXTURE;
+const int uColorOp = COLOR_OP;
+const ivec2 uColorArgs = ivec2(COLOR_ARGS);
+const int uAlphaOp = ALPHA_OP;
+const ivec2 uAlphaArgs = ivec2(ALPHA_ARGS);
+const bool uAlphaTest = ALPHA_TEST;
+const int uAlphaFunc = ALPHA_FUNC;
+#else
 uniform bool uHasTexture;
 uniform int uColorOp;
 uniform ivec2 uColorArgs;
 uniform int uAlphaOp;
 uniform ivec2 uAlphaArgs;
-uniform vec4 uTFactor;
 uniform bool uAlphaTest;
 uniform int uAlphaFunc;
+#endif
+uniform vec4 uTFactor;
 uniform float uAlphaRef;
 out vec4 fragColor;
 
@@ -135,48 +147,102 @@ void UploadColor(GLint location, const D3DCOLORVALUE& c) {
   glUniform4f(location, c.r, c.g, c.b, c.a);
 }
 
+// The fragment source with the stage set-up of the key written in as constants.
+std::string StageVariantSource(std::uint64_t key) {
+  auto field = [key](int shift) { return std::to_string((key >> shift) & 0xff); };
+  std::string source = kFragmentShader;
+  const std::string defines =
+      "#define STAGE_CONSTANTS\n#define HAS_TEXTURE " + std::string((key >> 48) & 1 ? "true" : "false") +
+      "\n#define COLOR_OP " + field(0) + "\n#define COLOR_ARGS " + field(8) + ", " + field(16) + "\n#define ALPHA_OP " +
+      field(24) + "\n#define ALPHA_ARGS " + field(32) + ", " + field(40) + "\n#define ALPHA_TEST " +
+      std::string((key >> 49) & 1 ? "true" : "false") + "\n#define ALPHA_FUNC " + field(56) + "\n";
+  source.insert(source.find('\n') + 1, defines);
+  return source;
+}
+
 }  // namespace
 
 FixedFunctionShader::~FixedFunctionShader() {
-  if (program_) glDeleteProgram(program_);
+  if (generic_.name) glDeleteProgram(generic_.name);
+  for (auto& [key, program] : variants_)
+    if (program.name) glDeleteProgram(program.name);
+  if (vertexShader_) glDeleteShader(vertexShader_);
 }
 
 bool FixedFunctionShader::Create(std::string* error) {
-  GLuint vs = CompileShader(GL_VERTEX_SHADER, kVertexShader, error);
-  if (!vs) return false;
-  GLuint fs = CompileShader(GL_FRAGMENT_SHADER, kFragmentShader, error);
-  if (!fs) {
-    glDeleteShader(vs);
-    return false;
-  }
-  program_ = glCreateProgram();
-  glAttachShader(program_, vs);
-  glAttachShader(program_, fs);
-  glLinkProgram(program_);
-  glDeleteShader(vs);
-  glDeleteShader(fs);
-  GLint ok = 0;
-  glGetProgramiv(program_, GL_LINK_STATUS, &ok);
-  if (!ok) {
-    char log[1024] = {};
-    glGetProgramInfoLog(program_, sizeof(log) - 1, nullptr, log);
-    *error = log;
-    glDeleteProgram(program_);
-    program_ = 0;
-    return false;
-  }
-  auto at = [this](const char* name) { return glGetUniformLocation(program_, name); };
-  loc_ = {at("uPretransformed"), at("uTargetSize"),   at("uWvp"),       at("uLighting"),   at("uEmissive"),
-          at("uMatAmbient"),     at("uAmbientLight"), at("uMatAlpha"),  at("uFromVertex"), at("uTexTransform"),
-          at("uTexMatrix"),      at("uHasTexture"),   at("uColorOp"),   at("uColorArgs"),  at("uAlphaOp"),
-          at("uAlphaArgs"),      at("uTFactor"),      at("uAlphaTest"), at("uAlphaFunc"),  at("uAlphaRef"),
-          at("uSampler")};
-  glUseProgram(program_);
-  glUniform1i(loc_.sampler, 0);
+  vertexShader_ = CompileShader(GL_VERTEX_SHADER, kVertexShader, error);
+  if (!vertexShader_) return false;
+  if (!Link(kFragmentShader, &generic_, error)) return false;
+  current_ = &generic_;
   return true;
 }
 
-void FixedFunctionShader::Apply(const DeviceState& state, std::uint32_t dirty) {
+bool FixedFunctionShader::Link(const char* fragmentSource, Program* out, std::string* error) {
+  GLuint fs = CompileShader(GL_FRAGMENT_SHADER, fragmentSource, error);
+  if (!fs) return false;
+  GLuint program = glCreateProgram();
+  glAttachShader(program, vertexShader_);
+  glAttachShader(program, fs);
+  glLinkProgram(program);
+  glDetachShader(program, vertexShader_);
+  glDetachShader(program, fs);
+  glDeleteShader(fs);
+  GLint ok = 0;
+  glGetProgramiv(program, GL_LINK_STATUS, &ok);
+  if (!ok) {
+    char log[1024] = {};
+    glGetProgramInfoLog(program, sizeof(log) - 1, nullptr, log);
+    *error = log;
+    glDeleteProgram(program);
+    return false;
+  }
+  auto at = [program](const char* name) { return glGetUniformLocation(program, name); };
+  out->name = program;
+  out->loc = {at("uPretransformed"), at("uTargetSize"),   at("uWvp"),       at("uLighting"),   at("uEmissive"),
+              at("uMatAmbient"),     at("uAmbientLight"), at("uMatAlpha"),  at("uFromVertex"), at("uTexTransform"),
+              at("uTexMatrix"),      at("uHasTexture"),   at("uColorOp"),   at("uColorArgs"),  at("uAlphaOp"),
+              at("uAlphaArgs"),      at("uTFactor"),      at("uAlphaTest"), at("uAlphaFunc"),  at("uAlphaRef"),
+              at("uSampler")};
+  glUseProgram(program);
+  glUniform1i(out->loc.sampler, 0);
+  glUseProgram(current_ ? current_->name : 0);
+  return true;
+}
+
+// The program for the stage set-up of the state. llvmpipe runs every branch of the generic
+// program for every pixel, so each set-up in use gets its own variant; the generic program
+// serves values outside the key's range and a variant that fails to build.
+const FixedFunctionShader::Program& FixedFunctionShader::ProgramFor(const DeviceState& state, bool hasTexture) {
+  const auto& s = state.stage[0];
+  const DWORD fields[] = {s[D3DTSS_COLOROP], s[D3DTSS_COLORARG1], s[D3DTSS_COLORARG2],
+                          s[D3DTSS_ALPHAOP], s[D3DTSS_ALPHAARG1], s[D3DTSS_ALPHAARG2]};
+  const bool alphaTest = state.render[D3DRS_ALPHATESTENABLE] != FALSE;
+  const DWORD alphaFunc = alphaTest ? state.render[D3DRS_ALPHAFUNC] : 0;
+  std::uint64_t key = std::uint64_t(hasTexture) << 48 | std::uint64_t(alphaTest) << 49 | std::uint64_t(alphaFunc) << 56;
+  for (int i = 0; i < 6; ++i) {
+    if (fields[i] > 0xff) return generic_;
+    key |= std::uint64_t(fields[i]) << (8 * i);
+  }
+  if (alphaFunc > 0xff) return generic_;
+  if (auto found = variants_.find(key); found != variants_.end()) return found->second.name ? found->second : generic_;
+  if (variants_.size() >= kMaxVariants) return generic_;
+  Program& program = variants_[key];  // a failed build stays recorded as name 0
+  std::string error;
+  Link(StageVariantSource(key).c_str(), &program, &error);
+  return program.name ? program : generic_;
+}
+
+void FixedFunctionShader::Apply(const DeviceState& state, std::uint32_t dirty, bool hasTexture) {
+  const Program& program = ProgramFor(state, hasTexture);
+  if (&program != current_) {
+    // Uniforms belong to a program: the one switched to gets every value again.
+    current_ = &program;
+    glUseProgram(program.name);
+    dirty = kDirtyAll;
+    pretransformed_ = vertexColor_ = hasTexture_ = -1;
+    targetWidth_ = targetHeight_ = 0;
+  }
+  const Locations& loc_ = program.loc;
   if (dirty & kDirtyTransform) {
     // Row-major Direct3D matrices uploaded untransposed become their transposes in GLSL, so
     // uWvp * v computes Direct3D's v * M.
@@ -203,6 +269,7 @@ void FixedFunctionShader::Apply(const DeviceState& state, std::uint32_t dirty) {
 }
 
 void FixedFunctionShader::ApplyLighting(const DeviceState& state) {
+  const Locations& loc_ = current_->loc;
   glUniform1i(loc_.lighting, state.render[D3DRS_LIGHTING] != FALSE);
   UploadColor(loc_.emissive, state.material.Emissive);
   UploadColor(loc_.matAmbient, state.material.Ambient);
@@ -224,6 +291,7 @@ void FixedFunctionShader::ApplyLighting(const DeviceState& state) {
 
 void FixedFunctionShader::SetDrawInputs(const DeviceState& state, bool pretransformed, bool vertexColor,
                                         bool hasTexture, UINT targetWidth, UINT targetHeight) {
+  const Locations& loc_ = current_->loc;
   if (pretransformed_ != int(pretransformed)) {
     pretransformed_ = pretransformed;
     glUniform1i(loc_.pretransformed, pretransformed);

@@ -50,6 +50,30 @@ TEST_F(DrawingTest, AlphaBlendingAndAlphaTest) {
   }
 }
 
+// Each stage set-up draws with its own program: a value set while one set-up is in use must
+// reach another one at its next draw, even when nothing of its own changed in between.
+TEST_F(DrawingTest, StageSetupsTakeTurnsWithTheirCurrentValues) {
+  IDirect3DTexture9* white = MakeTexture(1, 1, D3DFMT_A8R8G8B8, {0xffffffffu});
+  ASSERT_NE(white, nullptr);
+  device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 1.0f, 0);
+  // Texture (white when none is bound) times the texture factor.
+  device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+  device_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+  device_->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_TFACTOR);
+  device_->SetRenderState(D3DRS_TEXTUREFACTOR, 0xffff0000);
+  DrawRect(0, 0, 10, 10, 0xffffffff);  // without a texture
+  device_->SetRenderState(D3DRS_TEXTUREFACTOR, 0xff00ff00);
+  device_->SetTexture(0, white);
+  DrawTexturedQuad(10, 0, 20, 10, 0, 0, 1, 1, 0xffffffff);
+  DrawRect(20, 0, 10, 10, 0xffffffff);  // without a texture again, nothing else changed
+  const auto pixels = Pixels();
+  EXPECT_EQ(pixels[5 * kWidth + 5], 0xffff0000u);
+  EXPECT_EQ(pixels[5 * kWidth + 15], 0xff00ff00u);
+  EXPECT_EQ(pixels[5 * kWidth + 25], 0xff00ff00u);
+  device_->SetTexture(0, nullptr);
+  EXPECT_EQ(white->Release(), 0u);
+}
+
 TEST_F(DrawingTest, TexturedQuadReproducesTexelsOneToOne) {
   constexpr UINT tw = 64, th = 32;
   std::vector<DWORD> texels(tw * th);
