@@ -44,6 +44,10 @@ void TranslateWindowEvent(const SDL_WindowEvent& e) {
   HWND hwnd = WindowOfEvent(e.windowID);
   HWND__* w = Win32FindWindow(hwnd);
   if (!w || w->destroying) return;
+  const Uint32 windowFlags = SDL_GetWindowFlags(w->sdl);
+  if (!(windowFlags & SDL_WINDOW_FULLSCREEN) &&
+      ((windowFlags & SDL_WINDOW_BORDERLESS) != 0) == ((w->style & WS_CAPTION) == WS_CAPTION))
+    Win32ApplyStyle(w);
   auto queueSize = [&](WPARAM type) {
     SDL_GetWindowSize(w->sdl, &w->clientW, &w->clientH);
     Win32QueueMessage(MakeMessage(hwnd, WM_SIZE, type, MAKELPARAM(w->clientW, w->clientH)));

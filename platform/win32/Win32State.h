@@ -108,6 +108,9 @@ Win32StateData& Win32State();
 
 // Window record for a handle, or null for null, unknown or destroyed handles.
 HWND__* Win32FindWindow(HWND hwnd);
+// Makes the SDL window's border and resizability follow the stored style. SDL ignores border
+// changes while a window is fullscreen, so this runs again when it leaves fullscreen.
+void Win32ApplyStyle(HWND__* w);
 // Frame of a live window as the window system reports it (zero without a window manager).
 Frame Win32WindowFrame(HWND__* w);
 // Queues a message at the end of the queue (any thread) and wakes a waiting GetMessageW.

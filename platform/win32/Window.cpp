@@ -95,11 +95,15 @@ bool IsCaptioned(DWORD style) {
   return (style & WS_CAPTION) == WS_CAPTION;
 }
 
-void ApplyStyle(HWND__* w) {
+}  // namespace
+
+void Win32ApplyStyle(HWND__* w) {
   const bool captioned = IsCaptioned(static_cast<DWORD>(w->style));
   SDL_SetWindowBordered(w->sdl, captioned ? SDL_TRUE : SDL_FALSE);
   SDL_SetWindowResizable(w->sdl, captioned && (w->style & WS_THICKFRAME) ? SDL_TRUE : SDL_FALSE);
 }
+
+namespace {
 
 // The style as Windows would report it: the visible, minimized and maximized bits follow the window.
 LONG CurrentStyle(const HWND__* w) {
@@ -403,7 +407,7 @@ LONG_PTR SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value) {
   switch (index) {
     case GWL_STYLE:
       w->style = static_cast<LONG>(value);
-      ApplyStyle(w);
+      Win32ApplyStyle(w);
       return previous;
     case GWL_EXSTYLE:
       w->exStyle = static_cast<LONG>(value);
@@ -430,7 +434,7 @@ LONG SetWindowLongW(HWND hwnd, int index, LONG value) {
 BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
   HWND__* w = Checked(hwnd);
   if (!w) return FALSE;
-  if (flags & SWP_FRAMECHANGED) ApplyStyle(w);
+  if (flags & SWP_FRAMECHANGED) Win32ApplyStyle(w);
   const Frame f = Win32WindowFrame(w);
   if (!(flags & SWP_NOSIZE))
     SDL_SetWindowSize(w->sdl, std::max(1, cx - f.left - f.right), std::max(1, cy - f.top - f.bottom));

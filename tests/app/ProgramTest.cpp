@@ -94,6 +94,15 @@ TEST_F(ProgramTest, F2GoesFullscreenAt640x480AndF2AgainReturnsToTheWindow) {
   Key("F2");
   EXPECT_TRUE(WaitForScreen("1024x768"));
   EXPECT_TRUE(WaitForSize(640, 480));
+  // Back in a window, it has its frame again (the window manager decorates it).
+  std::string extents;
+  for (int i = 0; i < 100; ++i) {
+    extents = x.Run({"xprop", "-id", window, "_NET_FRAME_EXTENTS"});
+    if (extents.find("= 0, 0, 0, 0") == std::string::npos && extents.find('=') != std::string::npos) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_EQ(std::string::npos, extents.find("= 0, 0, 0, 0")) << extents;
+  EXPECT_NE(std::string::npos, extents.find('=')) << extents;
   Key("Escape");
   EXPECT_EQ(0, XSession::WaitExit(pid, 10000));
 }
