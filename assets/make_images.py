@@ -336,8 +336,8 @@ def ball(x, y):
     nz = math.sqrt(max(0.0, 1 - nx * nx - ny * ny))
     lx, ly, lz = -0.45, -0.55, 0.70
     diffuse = max(0.0, nx * lx + ny * ly + nz * lz)
-    spec = max(0.0, nz * 0.96 + (nx * lx + ny * ly) * 0.5) ** 24
-    return keyed(coverage, 0.2 + 0.7 * diffuse + 0.5 * spec)
+    specular = max(0.0, nz * 0.96 + (nx * lx + ny * ly) * 0.5) ** 24
+    return keyed(coverage, 0.2 + 0.7 * diffuse + 0.5 * specular)
 
 
 def stripes(x, y):

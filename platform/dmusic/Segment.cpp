@@ -11,10 +11,10 @@ bool IsWave(const std::vector<std::uint8_t>& bytes) {
   if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0)
     return false;
   // Decoding once here turns a broken file into a load failure rather than a download failure.
-  SDL_AudioSpec spec;
+  SDL_AudioSpec audioSpec;
   Uint8* samples = nullptr;
   Uint32 length = 0;
-  if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size())), 1, &spec, &samples, &length))
+  if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size())), 1, &audioSpec, &samples, &length))
     return false;
   SDL_FreeWAV(samples);
   return length > 0;

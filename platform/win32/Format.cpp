@@ -73,7 +73,7 @@ std::u16string Format(const char16_t* format, va_list args) {
     }
     const bool left = flags.find('-') != std::string::npos;
     const char16_t conv = *p ? *p++ : u'\0';
-    std::string spec =
+    std::string directive =
         "%" + flags + (width ? std::to_string(width) : "") + (precision >= 0 ? "." + std::to_string(precision) : "");
     char buffer[512];
     switch (conv) {
@@ -87,7 +87,7 @@ std::u16string Format(const char16_t* format, va_list args) {
                       : length == kSize   ? static_cast<long long>(va_arg(args, std::ptrdiff_t))
                                           : va_arg(args, int);
         if (length == kShort) v = static_cast<short>(v);
-        std::snprintf(buffer, sizeof buffer, (spec + "lld").c_str(), v);
+        std::snprintf(buffer, sizeof buffer, (directive + "lld").c_str(), v);
         AppendAscii(out, buffer);
         break;
       }
@@ -100,7 +100,7 @@ std::u16string Format(const char16_t* format, va_list args) {
                                : length == kSize   ? va_arg(args, std::size_t)
                                                    : va_arg(args, unsigned);
         if (length == kShort) v = static_cast<unsigned short>(v);
-        std::snprintf(buffer, sizeof buffer, (spec + "ll" + static_cast<char>(conv)).c_str(), v);
+        std::snprintf(buffer, sizeof buffer, (directive + "ll" + static_cast<char>(conv)).c_str(), v);
         AppendAscii(out, buffer);
         break;
       }
@@ -119,10 +119,10 @@ std::u16string Format(const char16_t* format, va_list args) {
       case u'a':
       case u'A': {
         if (length == kLongDouble)
-          std::snprintf(buffer, sizeof buffer, (spec + "L" + static_cast<char>(conv)).c_str(),
+          std::snprintf(buffer, sizeof buffer, (directive + "L" + static_cast<char>(conv)).c_str(),
                         va_arg(args, long double));
         else
-          std::snprintf(buffer, sizeof buffer, (spec + static_cast<char>(conv)).c_str(), va_arg(args, double));
+          std::snprintf(buffer, sizeof buffer, (directive + static_cast<char>(conv)).c_str(), va_arg(args, double));
         AppendAscii(out, buffer);
         break;
       }
