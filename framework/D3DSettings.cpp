@@ -2,6 +2,24 @@
 
 #include "framework/FrameworkCodes.h"
 
+namespace {
+
+// One half of the settings: the chosen combo with the first of each of its lists.
+void FillMode(D3DModeSettings& mode, D3DAdapterInfo* adapter, D3DDeviceInfo* device, D3DDeviceCombo* combo,
+              const D3DDISPLAYMODE& displayMode) {
+  mode.AdapterInfo = adapter;
+  mode.DeviceInfo = device;
+  mode.DeviceCombo = combo;
+  mode.DisplayMode = displayMode;
+  mode.DepthStencilFormat = combo->DepthStencilFormats.empty() ? D3DFMT_UNKNOWN : combo->DepthStencilFormats.front();
+  mode.MultisampleType = combo->MultiSampleTypes.front();
+  mode.MultisampleQuality = 0;
+  mode.VertexProcessing = combo->VertexProcessingTypes.front();
+  mode.PresentInterval = combo->PresentIntervals.front();
+}
+
+}  // namespace
+
 bool FindBestWindowedMode(IDirect3D9* d3d, CD3DEnumeration& enumeration, CD3DSettings& settings, const RECT& clientRect,
                           bool requireRef) {
   D3DDISPLAYMODE desktop{};
@@ -29,19 +47,9 @@ bool FindBestWindowedMode(IDirect3D9* d3d, CD3DEnumeration& enumeration, CD3DSet
 found:
   if (!bestCombo) return false;
 
-  D3DModeSettings& mode = settings.Windowed;
-  mode.AdapterInfo = bestAdapter;
-  mode.DeviceInfo = bestDevice;
-  mode.DeviceCombo = bestCombo;
-  mode.DisplayMode = desktop;
+  FillMode(settings.Windowed, bestAdapter, bestDevice, bestCombo, desktop);
   settings.WindowedWidth = clientRect.right - clientRect.left;
   settings.WindowedHeight = clientRect.bottom - clientRect.top;
-  mode.DepthStencilFormat =
-      bestCombo->DepthStencilFormats.empty() ? D3DFMT_UNKNOWN : bestCombo->DepthStencilFormats.front();
-  mode.MultisampleType = bestCombo->MultiSampleTypes.front();
-  mode.MultisampleQuality = 0;
-  mode.VertexProcessing = bestCombo->VertexProcessingTypes.front();
-  mode.PresentInterval = bestCombo->PresentIntervals.front();
   settings.IsWindowed = true;
   return true;
 }
@@ -92,17 +100,7 @@ found:
   const D3DDISPLAYMODE* chosen = exact ? exact : lastOfDesktopWidth ? lastOfDesktopWidth : first;
   if (!chosen) return false;
 
-  D3DModeSettings& mode = settings.Fullscreen;
-  mode.AdapterInfo = bestAdapter;
-  mode.DeviceInfo = bestDevice;
-  mode.DeviceCombo = bestCombo;
-  mode.DisplayMode = *chosen;
-  mode.DepthStencilFormat =
-      bestCombo->DepthStencilFormats.empty() ? D3DFMT_UNKNOWN : bestCombo->DepthStencilFormats.front();
-  mode.MultisampleType = bestCombo->MultiSampleTypes.front();
-  mode.MultisampleQuality = 0;
-  mode.VertexProcessing = bestCombo->VertexProcessingTypes.front();
-  mode.PresentInterval = bestCombo->PresentIntervals.front();
+  FillMode(settings.Fullscreen, bestAdapter, bestDevice, bestCombo, *chosen);
   settings.IsWindowed = false;
   return true;
 }

@@ -135,20 +135,7 @@ HRESULT D3DXCreateTextureFromFileExW(IDirect3DDevice9* pDevice, LPCWSTR pSrcFile
 #define FF_SCRIPT 0x40
 #define FF_DECORATIVE 0x50
 #endif
-#ifndef DT_TOP
-#define DT_TOP 0x00000000u
-#define DT_LEFT 0x00000000u
-#define DT_CENTER 0x00000001u
-#define DT_RIGHT 0x00000002u
-#define DT_VCENTER 0x00000004u
-#define DT_BOTTOM 0x00000008u
-#define DT_WORDBREAK 0x00000010u
-#define DT_SINGLELINE 0x00000020u
-#define DT_EXPANDTABS 0x00000040u
-#define DT_NOCLIP 0x00000100u
-#define DT_CALCRECT 0x00000400u
-#define DT_NOPREFIX 0x00000800u
-#endif
+#include "platform/win32/DrawTextFlags.h"
 
 // ---------------------------------------------------------------------------------------------
 // Fonts and sprites

@@ -54,12 +54,7 @@ std::u16string Win32FromNativePath(std::string_view native) {
       continue;
     }
     i += length;
-    if (cp >= 0x10000) {
-      out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
-      out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(cp);
-    }
+    Win32AppendUtf16(out, cp);
   }
   return out;
 }

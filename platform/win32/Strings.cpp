@@ -66,12 +66,7 @@ std::optional<std::u16string> FromUtf8(std::string_view s, bool strict) {
       continue;
     }
     i += length;
-    if (cp >= 0x10000) {
-      out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
-      out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(cp);
-    }
+    Win32AppendUtf16(out, cp);
   }
   return out;
 }
@@ -263,4 +258,13 @@ errno_t _wsplitpath_s(const WCHAR* path, WCHAR* drive, std::size_t driveSize, WC
 void _wsplitpath(const WCHAR* path, WCHAR* drive, WCHAR* dir, WCHAR* fname, WCHAR* ext) {
   _wsplitpath_s(path, drive, drive ? _MAX_DRIVE : 0, dir, dir ? _MAX_DIR : 0, fname, fname ? _MAX_FNAME : 0, ext,
                 ext ? _MAX_EXT : 0);
+}
+
+void Win32AppendUtf16(std::u16string& out, char32_t cp) {
+  if (cp >= 0x10000) {
+    out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+    out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+  } else {
+    out += static_cast<char16_t>(cp);
+  }
 }

@@ -130,5 +130,7 @@ std::string Win32ToUtf8(std::u16string_view text);
 std::u16string Win32FromUtf8(std::string_view text);
 // One UTF-8 sequence at s[at]: the code point, with length 0 when the bytes there are not UTF-8.
 char32_t Win32DecodeUtf8(std::string_view s, std::size_t at, std::size_t& length);
+// Appends a code point as one UTF-16 unit or a surrogate pair.
+void Win32AppendUtf16(std::u16string& out, char32_t cp);
 // Case folding used for comparisons and wildcard matching.
 char16_t Win32FoldCase(char16_t c);
