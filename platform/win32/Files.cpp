@@ -140,29 +140,6 @@ BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD count, DWORD* read, OVERLAPPED
   return TRUE;
 }
 
-BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD count, DWORD* written, OVERLAPPED* overlapped) {
-  if (written) *written = 0;
-  FileObject* f = CheckedFile(handle);
-  if (!f) return FALSE;
-  if (overlapped || (!buffer && count)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  DWORD done = 0;
-  while (done < count) {
-    const ssize_t n = ::write(f->fd, static_cast<const char*>(buffer) + done, count - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (written) *written = done;
-      SetLastError(Win32ErrorFromErrno(errno));
-      return FALSE;
-    }
-    done += static_cast<DWORD>(n);
-  }
-  if (written) *written = done;
-  return TRUE;
-}
-
 BOOL GetFileSizeEx(HANDLE handle, LARGE_INTEGER* size) {
   FileObject* f = CheckedFile(handle);
   struct stat st {};

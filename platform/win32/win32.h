@@ -697,7 +697,6 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, SECURITY_ATTRIBU
                    DWORD flagsAndAttributes, HANDLE templateFile);
 // Reads up to count bytes; *read = 0 at the end of the file (TRUE). Overlapped reads: not supported.
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD count, DWORD* read, OVERLAPPED* overlapped);
-BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD count, DWORD* written, OVERLAPPED* overlapped);
 // Low 32 bits of the size, the high ones in *high; INVALID_FILE_SIZE on failure.
 DWORD GetFileSize(HANDLE file, DWORD* high);
 BOOL GetFileSizeEx(HANDLE file, LARGE_INTEGER* size);
