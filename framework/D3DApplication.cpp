@@ -17,28 +17,6 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-CD3DApplication* g_confirmTarget = nullptr;
-
-bool ConfirmDevice(const D3DCAPS9* caps, VertexProcessingType vertexProcessing, D3DFORMAT backBufferFormat) {
-  DWORD behavior = 0;
-  switch (vertexProcessing) {
-    case SOFTWARE_VP:
-      behavior = D3DCREATE_SOFTWARE_VERTEXPROCESSING;
-      break;
-    case MIXED_VP:
-      behavior = D3DCREATE_MIXED_VERTEXPROCESSING;
-      break;
-    case HARDWARE_VP:
-      behavior = D3DCREATE_HARDWARE_VERTEXPROCESSING;
-      break;
-    case PURE_HARDWARE_VP:
-      behavior = D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_PUREDEVICE;
-      break;
-  }
-  D3DCAPS9 copy = *caps;
-  return g_confirmTarget && SUCCEEDED(g_confirmTarget->CheckDeviceCaps(&copy, behavior, backBufferFormat));
-}
-
 DWORD BehaviorFlags(VertexProcessingType type) {
   switch (type) {
     case SOFTWARE_VP:
@@ -53,27 +31,22 @@ DWORD BehaviorFlags(VertexProcessingType type) {
   return D3DCREATE_SOFTWARE_VERTEXPROCESSING;
 }
 
+// The enumeration's acceptance test: the application's caps check with the behaviour flags of the kind.
+bool ConfirmDevice(const D3DCAPS9* caps, VertexProcessingType vertexProcessing, D3DFORMAT backBufferFormat) {
+  D3DCAPS9 copy = *caps;
+  return g_pD3DApp && SUCCEEDED(g_pD3DApp->CheckDeviceCaps(&copy, BehaviorFlags(vertexProcessing), backBufferFormat));
+}
+
 }  // namespace
 
 CD3DApplication::CD3DApplication() {
   g_pD3DApp = this;
-  g_confirmTarget = this;
-  m_d3dEnumeration.AppMinFullscreenWidth = 640;
-  m_d3dEnumeration.AppMinFullscreenHeight = 480;
-  m_d3dEnumeration.AppMinColorChannelBits = 5;
-  m_d3dEnumeration.AppMinAlphaChannelBits = 0;
-  m_d3dEnumeration.AppMinDepthBits = 15;
-  m_d3dEnumeration.AppMinStencilBits = 0;
-  m_d3dEnumeration.AppUsesDepthBuffer = false;
-  m_d3dEnumeration.AppUsesMixedVP = false;
-  m_d3dEnumeration.AppRequiresWindowed = false;
-  m_d3dEnumeration.AppRequiresFullscreen = false;
+  // The enumeration's requirements keep their defaults (CD3DEnumeration) unless a subclass sets them.
   SetPaused(true);
 }
 
 CD3DApplication::~CD3DApplication() {
   if (g_pD3DApp == this) g_pD3DApp = nullptr;
-  if (g_confirmTarget == this) g_confirmTarget = nullptr;
 }
 
 int CD3DApplication::PauseCount() {
@@ -230,7 +203,6 @@ void CD3DApplication::BuildPresentParameters() {
 
 HRESULT CD3DApplication::InitDevice() {
   D3DModeSettings& mode = m_d3dSettings.Current();
-  D3DAdapterInfo* adapter = mode.AdapterInfo;
   D3DDeviceInfo* device = mode.DeviceInfo;
   m_bWindowed = m_d3dSettings.IsWindowed;
   ApplyWindowStyle();
@@ -281,7 +253,6 @@ HRESULT CD3DApplication::InitDevice() {
       hr = InitDevice();
     }
   }
-  (void)adapter;
   return hr;
 }
 

@@ -84,6 +84,15 @@ inline DWORD PatternTexel(int x, int y) {
   return 0xFF000000u | (r << 16) | (g << 8) | b;
 }
 
+// Texels of a width x height texture that differ from the pattern picture stored bottom row
+// first (texture row 0 holds the picture's last row).
+inline int TexelsOffPattern(const std::vector<DWORD>& texels, int width, int height) {
+  int wrong = 0;
+  for (int row = 0; row < height; ++row)
+    for (int x = 0; x < width; ++x) wrong += texels[row * width + x] != PatternTexel(x, height - 1 - row);
+  return wrong;
+}
+
 // True when each channel is within tolerance.
 inline bool Near(DWORD a, DWORD b, int tolerance) {
   for (int shift = 0; shift < 24; shift += 8) {

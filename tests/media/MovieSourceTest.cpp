@@ -52,10 +52,7 @@ TEST_F(MovieSourceTest, PicturesArriveBottomRowFirstAtTheirOwnSize) {
     std::vector<DWORD> texels = FirstFrame(media, &w, &h);
     ASSERT_EQ(160u, w);
     ASSERT_EQ(120u, h);
-    int wrong = 0;
-    for (int row = 0; row < 120; ++row)
-      for (int x = 0; x < 160; ++x) wrong += texels[row * 160 + x] != PatternTexel(x, 119 - row);
-    EXPECT_EQ(0, wrong);
+    EXPECT_EQ(0, TexelsOffPattern(texels, 160, 120));
   }
   // Quadrant pictures (top left red, top right green, bottom left blue, bottom right white).
   struct Case {
@@ -86,10 +83,7 @@ TEST_F(MovieSourceTest, VideoOf322PixelsConvertsEveryPixelAndSkipsTheFiller) {
   std::vector<DWORD> texels = FirstFrame(media, &w, &h);
   ASSERT_EQ(322u, w);
   ASSERT_EQ(24u, h);
-  int wrong = 0;
-  for (int row = 0; row < 24; ++row)
-    for (int x = 0; x < 322; ++x) wrong += texels[row * 322 + x] != PatternTexel(x, 23 - row);
-  EXPECT_EQ(0, wrong);
+  EXPECT_EQ(0, TexelsOffPattern(texels, 322, 24));
   EXPECT_TRUE(boxes.boxes.empty());
 }
 
