@@ -1,5 +1,7 @@
 #include "app/MyD3DApplication.h"
 
+#include <utility>
+
 #include "background/MoireScreensaver.h"
 #include "input/InputDevices.h"
 #include "platform/d3d9/d3dx9.h"
@@ -28,6 +30,7 @@ HRESULT CMyD3DApplication::InitOnce() {
   m_bIgnoreSizeChange = true;
   SendMessageW(m_hWnd, WM_PAINT, 0, 0);
   m_loading = FALSE;
+  DragAcceptFiles(m_hWnd, TRUE);
   return S_OK;
 }
 
@@ -46,6 +49,8 @@ HRESULT CMyD3DApplication::RestoreDeviceResources() {
   if (!g_sceneManager) {
     g_sceneManager = new CSceneManager();
     g_sceneManager->StartSceneManager(m_pd3dDevice, m_hWnd);
+    // Only the first start: a re-created device begins again with the welcome picture.
+    if (!m_startFile.empty()) g_sceneManager->OpenStartFile(std::exchange(m_startFile, {}));
   } else if (g_uiFont) {
     if (g_uiFont->m_font) g_uiFont->m_font->OnResetDevice();
     if (g_uiFont->m_sprite) g_uiFont->m_sprite->OnResetDevice();
@@ -63,6 +68,8 @@ HRESULT CMyD3DApplication::Advance() {
     g_sceneManager->AdvanceScene();
     g_sceneManager->m_request = 0;
   }
+  // Here rather than in the window procedure: the scene opens files at this point of the frame.
+  if (!m_droppedFile.empty()) g_sceneManager->OpenFile(std::exchange(m_droppedFile, {}));
   if (g_input) {
     g_input->PollPointer();
     g_input->PollKeyboard();
@@ -113,6 +120,18 @@ HRESULT CMyD3DApplication::DestroyDeviceResources() {
 }
 
 LRESULT CMyD3DApplication::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_DROPFILES) {
+    // Several files: the first, as the dialog picks one.
+    const auto drop = reinterpret_cast<HDROP>(wParam);
+    const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+    if (length > 0) {
+      std::u16string path(length + 1, u'\0');
+      path.resize(DragQueryFileW(drop, 0, path.data(), length + 1));
+      m_droppedFile = std::move(path);
+    }
+    DragFinish(drop);
+    return 0;
+  }
   if (msg == WM_PAINT && m_loading) {
     HDC dc = GetDC(hwnd);
     WCHAR text[64];

@@ -2,6 +2,8 @@
 // the 60 Hz pacing and the lifetime of the scene manager on top of the generic framework.
 #pragma once
 
+#include <string>
+
 #include "app/FramePacer.h"
 #include "framework/D3DApplication.h"
 
@@ -21,6 +23,9 @@ class CMyD3DApplication : public CD3DApplication {
   HRESULT DestroyDeviceResources() override;
   LRESULT HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
 
+  // A file for the player scene to open when the scene manager first starts, as if picked.
+  void SetStartFile(std::u16string path) { m_startFile = std::move(path); }
+
   const FramePacer& Pacer() const { return m_pacer; }
   bool IsLoading() const { return m_loading; }
 
@@ -30,4 +35,6 @@ class CMyD3DApplication : public CD3DApplication {
   BOOL m_loading = TRUE;
   ID3DXFont* m_appFont = nullptr;
   FramePacer m_pacer;
+  std::u16string m_startFile;    // taken by the first scene manager start
+  std::u16string m_droppedFile;  // the first file of the last drop, opened in the next Advance
 };

@@ -19,8 +19,9 @@ void RegisterProgramResources() {
                                    static_cast<int>(sizeof kMainAccelerators / sizeof kMainAccelerators[0]));
 }
 
-INT WINAPI wWinMain(HINSTANCE hInst, HINSTANCE, LPWSTR, INT) {
+INT WINAPI wWinMain(HINSTANCE hInst, HINSTANCE, LPWSTR cmdLine, INT) {
   auto app = std::make_unique<CMyD3DApplication>();
+  if (cmdLine && *cmdLine) app->SetStartFile(cmdLine);
   CoInitialize(nullptr);
   g_pApp = app.get();
   g_hInst = hInst;

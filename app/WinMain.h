@@ -12,4 +12,6 @@ extern HINSTANCE g_hInst;
 // The program's resources that Windows keeps in the executable: accelerator table 113.
 void RegisterProgramResources();
 
+// cmdLine: the file to open at start, an absolute path in Windows form, or null for none (the
+// Linux entry has already checked and resolved the arguments).
 INT WINAPI wWinMain(HINSTANCE hInst, HINSTANCE hPrevInstance, LPWSTR cmdLine, INT cmdShow);

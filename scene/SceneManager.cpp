@@ -77,6 +77,16 @@ void CSceneManager::AdvanceScene() {
   if (m_queueIndex < SCENE_QUEUE_LENGTH) ++m_queueIndex;
 }
 
+bool CSceneManager::OpenFile(const std::u16string& path) {
+  auto* player = dynamic_cast<CQoSceneTitle*>(m_currentScene);
+  return player && player->OpenNamedFile(path);
+}
+
+void CSceneManager::OpenStartFile(const std::u16string& path) {
+  auto* player = dynamic_cast<CQoSceneTitle*>(m_currentScene);
+  if (player && !player->OpenNamedFile(path)) player->ShowWelcome();
+}
+
 void CSceneManager::StopSceneManager() {
   if (m_currentScene) {
     delete m_currentScene;

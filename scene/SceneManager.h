@@ -3,6 +3,8 @@
 // Window thread only.
 #pragma once
 
+#include <string>
+
 #include "platform/d3d9/d3d9.h"
 
 class CQoScene;
@@ -18,6 +20,13 @@ class CSceneManager {
   void StopSceneManager();
   // Replaces the current scene by the next one of the queue (none past its end).
   void AdvanceScene();
+  // The player scene opens a file named from outside the program (a file dropped on the window)
+  // as if it had been picked in its dialog. False when there is no player scene or the file did
+  // not open (its error box has been shown).
+  bool OpenFile(const std::u16string& path);
+  // As OpenFile for the file named on the command line; one that cannot be opened leaves the
+  // player scene as it starts, with the welcome picture.
+  void OpenStartFile(const std::u16string& path);
 
   IDirect3DDevice9* m_device = nullptr;
   HWND m_window = nullptr;

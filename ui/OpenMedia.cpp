@@ -1,7 +1,10 @@
 // Opening media: the open-file dialog and opening a file by path.
 #include "ui/OpenMedia.h"
 
+#include <algorithm>
+
 #include "media/MovieSource.h"
+#include "media/MovieTexture.h"
 #include "platform/win32/win32.h"
 #include "scene/SceneGlobals.h"
 #include "ui/QoSceneTitle.h"
@@ -48,7 +51,23 @@ void CQoSceneTitle::OpenFileDialog() {
   ofn.nMaxFile = DIALOG_PATH_SIZE;
   ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
   if (!GetOpenFileNameW(&ofn)) return;
+  OpenDialogPath();
+}
 
+bool CQoSceneTitle::OpenNamedFile(const std::u16string& path) {
+  if (path.empty()) return false;
+  if (path.size() >= DIALOG_PATH_SIZE) {
+    ShowError(u"Could not open a file whose path is %d characters long (at most %d).", static_cast<int>(path.size()),
+              DIALOG_PATH_SIZE - 1);
+    return false;
+  }
+  std::copy(path.begin(), path.end(), g_dialogPath);
+  g_dialogPath[path.size()] = 0;
+  OpenDialogPath();
+  return m_media != nullptr;
+}
+
+void CQoSceneTitle::OpenDialogPath() {
   // Split buffers as large as the dialog buffer: every part of a picked path fits.
   WCHAR drive[DIALOG_PATH_SIZE], dir[DIALOG_PATH_SIZE], name[DIALOG_PATH_SIZE], ext[DIALOG_PATH_SIZE];
   if (_wsplitpath_s(g_dialogPath, drive, DIALOG_PATH_SIZE, dir, DIALOG_PATH_SIZE, name, DIALOG_PATH_SIZE, ext,

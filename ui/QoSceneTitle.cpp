@@ -73,9 +73,15 @@ int CQoSceneTitle::Init(int /*mode*/) {
   const std::size_t slash = m_programFolder.find_last_of(u'\\');
   m_programFolder.resize(slash == std::u16string::npos ? 0 : slash);
 
+  ShowWelcome();
+  return 0;
+}
+
+void CQoSceneTitle::ShowWelcome() {
+  m_files.Clear();
+  m_currentIndex = 0;
   OpenMedia(m_programFolder + WELCOME_PICTURE);
   ResetView();
-  return 0;
 }
 
 void CQoSceneTitle::CloseMedia() {

@@ -70,6 +70,12 @@ class CQoSceneTitle : public CQoScene {
 
   // The system's open-file dialog; a pick rescans its folder into m_files and opens the file.
   void OpenFileDialog();
+  // Opens a file named from outside the dialog (the command line, a drop on the window) exactly
+  // as if it had been picked in it: the next dialog starts there, its folder is rescanned and the
+  // file opened. A path too long for the dialog is refused with an error box. True when it opened.
+  bool OpenNamedFile(const std::u16string& path);
+  // Back to the state after Init: empty file list and the welcome picture in a reset view.
+  void ShowWelcome();
   // Opens a file by path as video or picture (by its extension), retitles the window and
   // replaces the current media; on failure no media is left.
   void OpenMedia(std::u16string path);
@@ -97,6 +103,7 @@ class CQoSceneTitle : public CQoScene {
   void UpdateButtons();
   void RunAction(int button);
   void CloseMedia();
+  void OpenDialogPath();
   void DrawMedia();
   void DrawLens(int x, int y);
   void DrawControlStrip();

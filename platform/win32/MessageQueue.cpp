@@ -158,6 +158,12 @@ void TranslateEvent(const SDL_Event& e) {
       Win32QueueMessage(m);
       break;
     }
+    case SDL_DROPBEGIN:
+    case SDL_DROPFILE:
+    case SDL_DROPTEXT:
+    case SDL_DROPCOMPLETE:
+      Win32TranslateDropEvent(e.drop);
+      break;
     default:
       break;
   }

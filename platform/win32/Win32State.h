@@ -19,6 +19,7 @@ struct SDL_Window;
 struct SDL_Surface;
 struct SDL_Cursor;
 struct SDL_Keysym;
+struct SDL_DropEvent;
 
 struct WindowClass {
   WNDCLASSW wc{};
@@ -42,6 +43,7 @@ struct HWND__ {
   int clientW = 0, clientH = 0;  // the client size last reported with WM_SIZE
   bool needsPaint = false;
   bool destroying = false;
+  bool acceptsFiles = false;             // DragAcceptFiles
   SDL_Surface* erasedSurface = nullptr;  // the window surface already erased with the class brush
 };
 
@@ -51,6 +53,11 @@ struct HDC__ {
   COLORREF bkColor = 0xFFFFFF;
   int bkMode = OPAQUE;
   bool drawn = false;
+};
+
+// The names of one drop, in Windows form.
+struct HDROP__ {
+  std::vector<std::u16string> files;
 };
 
 struct HACCEL__ {
@@ -83,6 +90,11 @@ struct Win32StateData {
 
   std::vector<std::pair<int, SdlEventListener>> listeners;
   int nextListenerId = 1;
+
+  // Dropped files (window's thread): the native names of the drop in progress, and the drops
+  // handed to windows and not yet finished.
+  std::vector<std::string> droppingNames;
+  std::vector<std::unique_ptr<HDROP__>> drops;
 
   // Accelerators.
   std::map<WORD, std::vector<ACCEL>> acceleratorResources;
@@ -117,6 +129,8 @@ Frame Win32WindowFrame(HWND__* w);
 void Win32QueueMessage(const MSG& msg);
 // Drops queued messages for a window being destroyed.
 void Win32DropMessages(HWND hwnd);
+// Collects the names of a drop and queues WM_DROPFILES when it completes; frees SDL's name.
+void Win32TranslateDropEvent(const SDL_DropEvent& event);
 // Sends WM_SIZE when the client size differs from the last one reported.
 void Win32ReportClientSize(HWND hwnd, WPARAM type, bool always);
 // The SDL cursor of a cursor handle (created on first use).

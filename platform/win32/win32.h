@@ -308,6 +308,7 @@ int GetSystemMetrics(int index);
 #define WM_POWERBROADCAST 0x0218u
 #define WM_ENTERSIZEMOVE 0x0231u
 #define WM_EXITSIZEMOVE 0x0232u
+#define WM_DROPFILES 0x0233u
 #define WM_USER 0x0400u
 #define WM_APP 0x8000u
 
@@ -351,6 +352,22 @@ using LPMSG = MSG*;
 #define PM_NOREMOVE 0x0000u
 #define PM_REMOVE 0x0001u
 
+// ---- Dropped files --------------------------------------------------------------------------
+// A window that accepts files gets WM_DROPFILES (wParam: an HDROP) once for every drop of one or
+// more files on it (SDL's drop events, which the window system's drag and drop turns into local
+// paths). The names are full paths in Windows form, converted without loss. Windows that do not
+// accept files ignore drops. Window's thread.
+struct HDROP__;
+using HDROP = HDROP__*;
+void DragAcceptFiles(HWND hwnd, BOOL accept);
+// file 0xFFFFFFFF: the number of names. Otherwise the length of name number file without
+// terminator when buffer is null, or the count of characters copied into buffer (cut to size - 1,
+// always terminated). 0 for an unknown drop or a file number out of range.
+UINT DragQueryFileW(HDROP drop, UINT file, LPWSTR buffer, UINT size);
+// Frees the drop; its handle is invalid afterwards. A drop never finished lives until the end of
+// the process.
+void DragFinish(HDROP drop);
+
 // The queue of the window's thread. Taking messages pumps SDL: every SDL event is shown to the
 // listeners of platform/win32/SdlWindow.h, then becomes messages:
 //   window close request, SDL_QUIT          -> WM_CLOSE (SDL_QUIT: to every window)
@@ -363,6 +380,7 @@ using LPMSG = MSG*;
 //   mouse buttons, wheel                   -> WM_xBUTTONDOWN/UP, WM_MOUSEWHEEL
 //   keys                                   -> WM_KEYDOWN/WM_KEYUP with VK_ codes, or
 //                                             WM_SYSKEYDOWN/WM_SYSKEYUP while Alt is held, F10
+//   files dropped (begin, names, complete) -> WM_DROPFILES, to a window that accepts files
 // Order: queued messages first, then WM_QUIT once the queue is empty, then WM_PAINT.
 // hwnd and the min/max range filter as on Windows (0, 0 takes every message).
 BOOL PeekMessageW(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags);

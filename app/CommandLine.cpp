@@ -1,0 +1,160 @@
+#include "app/CommandLine.h"
+
+#include <optional>
+
+#include "platform/win32/Paths.h"
+#include "ui/OpenMedia.h"
+
+const char* const kUsageText = "Usage: orbelle-player [OPTION]... [FILE]\n";
+
+const char* const kHelpText =
+    "Usage: orbelle-player [OPTION]... [FILE]\n"
+    "Shows a video (avi, wmv, mpg) or a picture (bmp, jpg, gif) through a lens that follows the\n"
+    "mouse. FILE, a path or a file:// URI, opens at start; the other playable files of its folder\n"
+    "are then reached with the previous and next buttons. Without FILE the welcome picture shows.\n"
+    "\n"
+    "  -h, --help     show this help and exit\n"
+    "      --version  show the version and exit\n"
+    "  --             end of options: the next argument is FILE even if it starts with \"-\"\n";
+
+namespace {
+
+// Arguments quoted in messages are cut, so that a huge one does not flood the terminal.
+std::string Quoted(const std::string& text) {
+  constexpr std::size_t kShown = 80;
+  return "'" + (text.size() > kShown ? text.substr(0, kShown) + "..." : text) + "'";
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
+  return Lower(text.substr(0, prefix.size())) == prefix;
+}
+
+// "scheme://" with a scheme as URIs spell it: a letter, then letters, digits, "+", "-" or ".".
+bool HasUriScheme(const std::string& text) {
+  const std::size_t colon = text.find("://");
+  if (colon == std::string::npos || colon == 0) return false;
+  for (std::size_t i = 0; i < colon; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (!letter && (i == 0 || !((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'))) return false;
+  }
+  return true;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The native path of a file:// URI, or nothing (with the reason) when it names no local file.
+std::optional<std::string> PathOfFileUri(const std::string& uri, const std::string& hostName, std::string* error) {
+  std::string rest = uri.substr(5);  // after "file:"
+  if (rest.rfind("//", 0) == 0) {
+    const std::size_t slash = rest.find('/', 2);
+    const std::string host = rest.substr(2, slash == std::string::npos ? std::string::npos : slash - 2);
+    if (!host.empty() && Lower(host) != "localhost" && host != hostName) {
+      *error = Quoted(uri) + " names a file on another computer";
+      return std::nullopt;
+    }
+    rest = slash == std::string::npos ? std::string() : rest.substr(slash);
+  }
+  if (rest.empty() || rest[0] != '/') {
+    *error = Quoted(uri) + " is not a well-formed file URI";
+    return std::nullopt;
+  }
+  std::string path;
+  for (std::size_t i = 0; i < rest.size(); ++i) {
+    if (rest[i] != '%') {
+      path += rest[i];
+      continue;
+    }
+    const int high = i + 2 < rest.size() ? HexValue(rest[i + 1]) : -1;
+    const int low = i + 2 < rest.size() ? HexValue(rest[i + 2]) : -1;
+    if (high < 0 || low < 0 || (high == 0 && low == 0)) {
+      *error = Quoted(uri) + " is not a well-formed file URI";
+      return std::nullopt;
+    }
+    path += static_cast<char>(high * 16 + low);
+    i += 2;
+  }
+  return path;
+}
+
+// path made absolute against folder, without empty and "." components. ".." stays: through a
+// symbolic link it need not mean the folder above.
+std::string Absolute(const std::string& path, const std::string& folder) {
+  const std::string joined = path[0] == '/' ? path : folder + "/" + path;
+  std::string out;
+  std::size_t at = 0;
+  while (at <= joined.size()) {
+    std::size_t end = joined.find('/', at);
+    if (end == std::string::npos) end = joined.size();
+    const std::string part = joined.substr(at, end - at);
+    if (!part.empty() && part != ".") out += "/" + part;
+    at = end + 1;
+  }
+  return out.empty() ? "/" : out;
+}
+
+StartRequest Usage(std::string error) {
+  StartRequest request;
+  request.action = StartRequest::Action::UsageError;
+  request.error = std::move(error);
+  return request;
+}
+
+}  // namespace
+
+StartRequest ParseCommandLine(const std::vector<std::string>& args, const std::string& workingFolder,
+                              const std::string& hostName) {
+  std::vector<std::string> files;
+  bool options = true;
+  for (const std::string& arg : args) {
+    if (options && arg == "--") {
+      options = false;
+    } else if (options && (arg == "-h" || arg == "--help")) {
+      return {StartRequest::Action::Help, {}, {}};
+    } else if (options && arg == "--version") {
+      return {StartRequest::Action::Version, {}, {}};
+    } else if (options && arg == "-") {
+      return Usage("cannot read from standard input; name a file");
+    } else if (options && arg.size() > 1 && arg[0] == '-') {
+      return Usage("unknown option " + Quoted(arg));
+    } else {
+      files.push_back(arg);
+    }
+  }
+  if (files.empty()) return {};
+  if (files.size() > 1)
+    return Usage("one file at a time (" + std::to_string(files.size()) +
+                 " given); the others of its folder are reached with the previous and next buttons");
+
+  const std::string& arg = files[0];
+  if (arg.empty()) return Usage("an empty file name");
+  std::string native = arg;
+  if (StartsWithNoCase(arg, "file:")) {
+    std::string error;
+    const std::optional<std::string> path = PathOfFileUri(arg, hostName, &error);
+    if (!path) return Usage(error);
+    native = *path;
+  } else if (HasUriScheme(arg)) {
+    return Usage("only files on this computer can be opened, not " + Quoted(arg));
+  }
+  if (native[0] != '/' && (workingFolder.empty() || workingFolder[0] != '/'))
+    return Usage("the working folder is unknown, so " + Quoted(arg) + " cannot be found; give a full path");
+
+  StartRequest request;
+  request.file = Win32FromNativePath(Absolute(native, workingFolder));
+  if (request.file.size() >= DIALOG_PATH_SIZE)
+    return Usage("the path of " + Quoted(arg) + " is " + std::to_string(request.file.size()) +
+                 " characters long; at most " + std::to_string(DIALOG_PATH_SIZE - 1) + " can be opened");
+  return request;
+}

@@ -1,0 +1,71 @@
+// Files named from outside the dialog (command line, drops) open exactly as a pick does, and the
+// scene can go back to its start state.
+#include <filesystem>
+
+#include "ui/OpenMedia.h"
+#include "ui/SceneFixture.h"
+
+namespace {
+
+class OpenNamedFileTest : public SceneFixture {
+ protected:
+  void SetUp() override {
+    SceneFixture::SetUp();
+    folder = std::filesystem::path(::testing::TempDir()) / "orbelle_named file";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path fixtures = SourceDir() / "tests" / "media" / "fixtures";
+    std::filesystem::copy_file(fixtures / "pattern.bmp", folder / "a.bmp");
+    std::filesystem::copy_file(fixtures / "clip.avi", folder / "日本.avi");
+  }
+  void TearDown() override {
+    SceneFixture::TearDown();
+    std::filesystem::remove_all(folder);
+  }
+  int State(int index) const { return scene->m_buttons[index]->m_state; }
+  std::filesystem::path folder;
+};
+
+}  // namespace
+
+TEST_F(OpenNamedFileTest, ANamedFileListsItsFolderAndOpensLikeAPick) {
+  StartScene();
+  ASSERT_TRUE(scene->OpenNamedFile(WinPath(folder / "日本.avi")));
+  ASSERT_NE(nullptr, scene->m_media);
+  EXPECT_EQ(2, scene->m_files.Count());
+  EXPECT_EQ(u"日本.avi", scene->m_files.NameAt(scene->m_currentIndex));
+  EXPECT_EQ(SRD_NORMAL, State(BTN_PLAY));
+  EXPECT_EQ(SRD_NORMAL, State(BTN_NEXT));
+  EXPECT_TRUE(boxes.empty());
+
+  // Back to the start: the welcome picture, no list, stepping disabled.
+  scene->ShowWelcome();
+  ASSERT_NE(nullptr, scene->m_media);
+  EXPECT_EQ(640, scene->m_media->GetWidth());
+  EXPECT_EQ(0, scene->m_files.Count());
+  EXPECT_EQ(SRD_DISABLED, State(BTN_NEXT));
+  EXPECT_EQ(SRD_DISABLED, State(BTN_PLAY));
+}
+
+TEST_F(OpenNamedFileTest, NamesThatCannotBeOpenedSayWhy) {
+  StartScene();
+  // Missing, or a folder: the media layer's box, and no media, as after a failed pick.
+  for (const std::filesystem::path& bad : {folder / "missing.jpg", folder}) {
+    SCOPED_TRACE(bad.string());
+    boxes.clear();
+    EXPECT_FALSE(scene->OpenNamedFile(WinPath(bad)));
+    EXPECT_EQ(nullptr, scene->m_media);
+    EXPECT_EQ(1u, boxes.size());
+  }
+
+  // Too long for the dialog's buffer: refused with a box before anything changes.
+  scene->ShowWelcome();
+  boxes.clear();
+  EXPECT_FALSE(scene->OpenNamedFile(u"\\tmp\\" + std::u16string(DIALOG_PATH_SIZE, u'n') + u".jpg"));
+  ASSERT_EQ(1u, boxes.size());
+  EXPECT_NE(std::u16string::npos, boxes[0].find(u"at most 511")) << Win32ToNativePath(boxes[0]);
+  EXPECT_NE(nullptr, scene->m_media) << "the welcome picture stays";
+
+  EXPECT_FALSE(scene->OpenNamedFile(u""));
+  EXPECT_NE(nullptr, scene->m_media);
+}
