@@ -81,7 +81,12 @@ TEST(Install, AnInstalledCopyStartsFromAnotherFolderWithItsData) {
   ASSERT_GT(pid, 0);
   const std::string window = x.FindWindow("Orbelle-Player$", 15000);
   ASSERT_FALSE(window.empty()) << "no player window";
-  EXPECT_EQ("ようこそ.bmp - Orbelle-Player", x.Run({"xdotool", "getwindowname", window}));
+  std::string title;
+  for (int i = 0; i < 150 && title != "ようこそ.bmp - Orbelle-Player"; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    title = x.Run({"xdotool", "getwindowname", window});
+  }
+  EXPECT_EQ("ようこそ.bmp - Orbelle-Player", title) << "the welcome picture is not open";
   EXPECT_TRUE(fs::equivalent(program, fs::read_symlink("/proc/" + std::to_string(pid) + "/cwd")));
   const std::vector<Rgb> welcome = ImagePixels(x, (program / "image/ようこそ.bmp").string(), 290, 210, 60, 60);
   double difference = 1e9;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -80,6 +81,21 @@ class OpenFromAnywhereTest : public ::testing::Test {
     }
     return difference;
   }
+  // A window by its exact title, from the whole window tree. SDL's message box names itself with a
+  // WM_NAME of type "UTF-8", which xdotool's search does not read.
+  std::string FindTitledWindow(const std::string& title, int timeoutMs) const {
+    const std::string quoted = " \"" + title + "\": ";
+    for (int waited = 0; waited <= timeoutMs; waited += 100) {
+      std::istringstream tree(x.Run({"xwininfo", "-root", "-tree"}));
+      std::string line;
+      while (std::getline(tree, line)) {
+        const std::size_t at = line.find(quoted);
+        if (at != std::string::npos) return line.substr(line.find("0x"), at - line.find("0x"));
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return {};
+  }
   void Click(int cx, int cy) {
     x.Run({"xdotool", "mousemove", "--window", window, std::to_string(cx), std::to_string(cy)});
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -120,7 +136,7 @@ TEST_F(OpenFromAnywhereTest, AFileThatCannotBeOpenedGivesTheErrorBoxThenTheWelco
   for (const std::string name : {"pipe.avi", "missing.jpg"}) {
     SCOPED_TRACE(name);
     Start({"a b/" + name}, root);
-    const std::string box = x.FindWindow(kMediaErrorCaption, 15000);
+    const std::string box = FindTitledWindow(kMediaErrorCaption, 15000);
     ASSERT_FALSE(box.empty()) << "no error box";
     EXPECT_EQ(name + " - Orbelle-Player", Title());
     x.Run({"xdotool", "windowactivate", "--sync", box});
