@@ -1,5 +1,7 @@
 // Files named from outside the dialog (command line, drops) open exactly as a pick does, and the
 // scene can go back to its start state.
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "ui/OpenMedia.h"
@@ -49,8 +51,11 @@ TEST_F(OpenNamedFileTest, ANamedFileListsItsFolderAndOpensLikeAPick) {
 
 TEST_F(OpenNamedFileTest, NamesThatCannotBeOpenedSayWhy) {
   StartScene();
-  // Missing, or a folder: the media layer's box, and no media, as after a failed pick.
-  for (const std::filesystem::path& bad : {folder / "missing.jpg", folder}) {
+  // Missing, a folder, a device or a FIFO (which must not block): the media layer's box, and no
+  // media, as after a failed pick.
+  ASSERT_EQ(0, ::mkfifo((folder / "pipe.avi").c_str(), 0600));
+  for (const std::filesystem::path& bad :
+       {folder / "missing.jpg", folder, std::filesystem::path("/dev/zero"), folder / "pipe.avi"}) {
     SCOPED_TRACE(bad.string());
     boxes.clear();
     EXPECT_FALSE(scene->OpenNamedFile(WinPath(bad)));
