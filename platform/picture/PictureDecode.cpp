@@ -28,6 +28,17 @@ void OnSizePrepared(GdkPixbufLoader* loader, int width, int height, gpointer dat
   }
 }
 
+// The jpeg decoder shows a file cut inside its scan as a partly grey picture; such a file counts
+// as broken. Inside scan data a 0xFF byte is always followed by 0x00 or a restart marker, so an
+// end marker after the first scan header is the real end (trailing bytes after it are fine).
+bool JpegHasEnd(const std::uint8_t* d, std::size_t n) {
+  std::size_t i = 2;
+  while (i + 1 < n && !(d[i] == 0xFF && d[i + 1] == 0xDA)) ++i;
+  for (i += 2; i + 1 < n; ++i)
+    if (d[i] == 0xFF && d[i + 1] == 0xD9) return true;
+  return false;
+}
+
 void SetError(std::string* error, std::string text) {
   if (error) *error = std::move(text);
 }
@@ -90,9 +101,14 @@ bool PreparePictureDecoder(PictureType type, std::string* error) {
 bool DecodePictureBytes(const std::uint8_t* data, std::size_t size, const PictureLimits& limits, DecodedPicture* out,
                         std::string* error) {
   *out = DecodedPicture{};
-  const char* name = PixbufTypeName(DetectPictureType(data, size));
+  const PictureType type = DetectPictureType(data, size);
+  const char* name = PixbufTypeName(type);
   if (!name) {
     SetError(error, "not a bmp, jpeg or gif picture");
+    return false;
+  }
+  if (type == PictureType::Jpeg && !JpegHasEnd(data, size)) {
+    SetError(error, "the jpeg picture is cut short");
     return false;
   }
   GError* gerror = nullptr;

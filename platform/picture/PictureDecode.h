@@ -37,9 +37,9 @@ inline int BgrStride(int width) {
 bool WithinLimits(std::int64_t width, std::int64_t height, const PictureLimits& limits);
 
 // Decodes a whole picture file (the first frame of an animated gif) as the type its content
-// says. The size the header announces is checked against the limits before any pixel buffer
-// exists. Alpha is dropped, colours kept. False with a reason in *error (when not null) for an
-// unknown type, a picture beyond the limits, or anything the decoder refuses.
+// says. A jpeg without an end marker after its scan is refused as cut short. The size the header announces is checked
+// against the limits before any pixel buffer exists. Alpha is dropped, colours kept. False with a reason in *error
+// (when not null) for an unknown type, a picture beyond the limits, or anything the decoder refuses.
 bool DecodePictureBytes(const std::uint8_t* data, std::size_t size, const PictureLimits& limits, DecodedPicture* out,
                         std::string* error);
 
