@@ -61,6 +61,36 @@ int SandboxProbe() {
   return opened || socketed ? 3 : 0;
 }
 
+// Rows go to the answer as they are converted, a batch at a time, so the picture exists in
+// this process only once (in the decoder's own buffer).
+class Answer final : public PictureSink {
+ public:
+  explicit Answer(DecoderAnswer header) : m_header(header) {}
+  bool Begin(int width, int height) override {
+    m_header.width = static_cast<std::uint32_t>(width);
+    m_header.height = static_cast<std::uint32_t>(height);
+    m_header.stride = static_cast<std::uint32_t>(BgrStride(width));
+    m_header.pixelBytes = static_cast<std::uint64_t>(m_header.stride) * m_header.height;
+    m_batch.reserve(kBatch + m_header.stride);
+    return WriteAll(1, &m_header, sizeof(m_header));
+  }
+  bool Row(const std::uint8_t* bgr) override {
+    m_batch.insert(m_batch.end(), bgr, bgr + m_header.stride);
+    if (m_batch.size() < kBatch) return true;
+    return Flush();
+  }
+  bool Flush() {
+    const bool ok = WriteAll(1, m_batch.data(), m_batch.size());
+    m_batch.clear();
+    return ok;
+  }
+
+ private:
+  static constexpr std::size_t kBatch = 256 * 1024;
+  DecoderAnswer m_header;
+  std::vector<std::uint8_t> m_batch;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -86,12 +116,7 @@ int main(int argc, char** argv) {
   // Without a filter the process limits alone hold the decoder; the program says so once.
   if (InstallDecoderSandbox(&error)) answer.flags |= kAnswerSandboxed;
 
-  DecodedPicture picture;
-  if (!DecodePictureBytes(file.data(), file.size(), PictureLimits{}, &picture, nullptr)) return 1;
-  answer.width = static_cast<std::uint32_t>(picture.width);
-  answer.height = static_cast<std::uint32_t>(picture.height);
-  answer.stride = static_cast<std::uint32_t>(picture.stride);
-  answer.pixelBytes = picture.bgr.size();
-  if (!WriteAll(1, &answer, sizeof(answer)) || !WriteAll(1, picture.bgr.data(), picture.bgr.size())) return 1;
+  Answer sink(answer);
+  if (!DecodePictureRows(file.data(), file.size(), PictureLimits{}, sink, nullptr) || !sink.Flush()) return 1;
   return 0;
 }
