@@ -35,7 +35,7 @@ struct DecoderAnswer {
 static_assert(sizeof(DecoderAnswer) == 64, "the answer header is 64 bytes, so the pixels stay aligned");
 
 // Hard limits the program puts on the decoder process. The largest picture allowed (8192 x 8192)
-// takes about 1.5 s of CPU here, so a decoder that loops is killed by its CPU limit within
+// takes about 1 s of CPU here, so a decoder that loops is killed by its CPU limit within
 // 4 s; the wall clock only ends one that waits without computing, and leaves room for a slow,
 // busy machine.
 inline constexpr std::uint64_t kDecoderAddressSpace = 1ULL << 30;
