@@ -62,6 +62,11 @@ int main(int argc, char** argv) {
   if (mode == "valid") {
     const DecoderAnswer a = Header(3, 2);
     Answer(a, 0x5A, a.pixelBytes);
+  } else if (mode == "unsandboxed") {
+    // As the real decoder answers where the system refused its seccomp filter.
+    DecoderAnswer a = Header(3, 2);
+    a.flags = 0;
+    Answer(a, 0x5A, a.pixelBytes);
   } else if (mode == "crash") {
     raise(SIGSEGV);
   } else if (mode == "hang") {

@@ -154,11 +154,31 @@ TEST(StillImageSourceTest, ADecoderThatMisbehavesIsTheOrdinaryOpenFailure) {
       EXPECT_EQ(VFW_E_INVALID_FILE_FORMAT, Opened(good).hr);
     }
   }
-  {
-    DecoderOverride missing({"/nonexistent/orbelle-picture-decoder"}, 10000);
-    EXPECT_EQ(VFW_E_INVALID_FILE_FORMAT, Opened(good).hr);
-  }
   EXPECT_EQ(S_OK, Opened(good).hr);
+}
+
+int Occurrences(const std::string& text, const std::string& part) {
+  int n = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+TEST(StillImageSourceTest, FaultsOfTheSystemAreReportedOnceAndPicturesStillDecodeOrFail) {
+  const std::filesystem::path good = PictureFixtures() / "v3_24bit.bmp";
+  testing::internal::CaptureStderr();
+  {
+    // A decoder without its seccomp filter: the pictures still open, under the limits alone.
+    DecoderOverride fake({ORBELLE_FAKE_DECODER, "unsandboxed"}, 10000);
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(S_OK, Opened(good).hr);
+  }
+  {
+    // No decoder at all: the ordinary open failure, never an in-process decode.
+    DecoderOverride missing({"/nonexistent/orbelle-picture-decoder"}, 10000);
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(VFW_E_INVALID_FILE_FORMAT, Opened(good).hr);
+  }
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(1, Occurrences(said, "seccomp filter")) << said;
+  EXPECT_EQ(1, Occurrences(said, "/nonexistent/orbelle-picture-decoder cannot be run")) << said;
 }
 
 TEST(StillImageSourceTest, TheDecoderRunsUnderItsLimitsWithOnlyItsOwnDescriptors) {
