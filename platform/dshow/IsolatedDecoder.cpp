@@ -18,7 +18,6 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <new>
 
 #include "platform/dshow/dshow.h"
 #include "platform/picture/DecoderWire.h"
