@@ -48,6 +48,13 @@ void TranslateWindowEvent(const SDL_WindowEvent& e) {
   if (!(windowFlags & SDL_WINDOW_FULLSCREEN) &&
       ((windowFlags & SDL_WINDOW_BORDERLESS) != 0) == ((w->style & WS_CAPTION) == WS_CAPTION))
     Win32ApplyStyle(w);
+  // Windows sets the cursor again whenever the window under the pointer changes, not only when
+  // the pointer moves: a window that comes back from fullscreen shows its own cursor at once.
+  if ((e.event == SDL_WINDOWEVENT_SIZE_CHANGED || e.event == SDL_WINDOWEVENT_SHOWN ||
+       e.event == SDL_WINDOWEVENT_FOCUS_GAINED) &&
+      SDL_GetMouseFocus() == w->sdl)
+    Win32QueueMessage(
+        MakeMessage(hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
   auto queueSize = [&](WPARAM type) {
     SDL_GetWindowSize(w->sdl, &w->clientW, &w->clientH);
     Win32QueueMessage(MakeMessage(hwnd, WM_SIZE, type, MAKELPARAM(w->clientW, w->clientH)));
@@ -328,10 +335,14 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == SC_CLOSE) SendMessageW(hwnd, WM_CLOSE, 0, 0);
       return 0;
-    case WM_SETCURSOR:
-      if (LOWORD(lParam) == HTCLIENT)
-        if (HWND__* w = Win32FindWindow(hwnd); w && w->cls->wc.hCursor) SetCursor(w->cls->wc.hCursor);
+    case WM_SETCURSOR: {
+      // The class cursor over the client area, the arrow elsewhere and for classes without one.
+      HCURSOR cursor = &Win32State().cursors[0];
+      if (HWND__* w = Win32FindWindow(hwnd); w && w->cls->wc.hCursor && LOWORD(lParam) == HTCLIENT)
+        cursor = w->cls->wc.hCursor;
+      SetCursor(cursor);
       return FALSE;
+    }
     case WM_NCHITTEST:
       return HTCLIENT;
     case WM_PAINT:
