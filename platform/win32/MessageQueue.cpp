@@ -1,6 +1,7 @@
 // The message queue of the window's thread: SDL events become window messages.
 #include <SDL.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "platform/win32/Win32State.h"
@@ -183,6 +184,34 @@ void PumpSdl() {
   SDL_Event e;
   while (SDL_PollEvent(&e)) HandleSdlEvent(e);
 }
+
+}  // namespace
+
+bool Win32PumpWhileModal() {
+  if (!SDL_WasInit(SDL_INIT_EVENTS)) return false;
+  bool closing = false;
+  std::vector<HWND> exposed;
+  SDL_Event e;
+  while (SDL_PollEvent(&e)) {
+    if (e.type == SDL_QUIT) {
+      closing = true;
+    } else if (e.type == SDL_WINDOWEVENT) {
+      const HWND hwnd = WindowOfEvent(e.window.windowID);
+      if (e.window.event == SDL_WINDOWEVENT_CLOSE && hwnd) closing = true;
+      if ((e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) && hwnd &&
+          std::find(exposed.begin(), exposed.end(), hwnd) == exposed.end())
+        exposed.push_back(hwnd);
+    } else {
+      continue;  // input to a window disabled by the modal dialog, and anything else, is dropped
+    }
+    HandleSdlEvent(e);
+  }
+  for (HWND hwnd : exposed)
+    if (HWND__* w = Win32FindWindow(hwnd); w && !w->destroying) Win32Repaint(hwnd);
+  return closing;
+}
+
+namespace {
 
 bool InRange(UINT message, UINT lo, UINT hi) {
   return (lo == 0 && hi == 0) || (message >= lo && message <= hi);
