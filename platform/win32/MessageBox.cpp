@@ -4,6 +4,7 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "platform/win32/ModalWait.h"
@@ -60,6 +61,15 @@ const char* IconName(UINT type) {
   }
 }
 
+// The desktop's box goes to the display the program's windows are on. zenity cannot tell a box
+// closed from a display it could not open (both exit with 1), so before SDL video runs on a real
+// display SDL's box is used, which reports when it cannot be shown.
+bool OnDesktop() {
+  if (!SDL_WasInit(SDL_INIT_VIDEO)) return false;
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return driver && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
+}
+
 }  // namespace
 
 std::vector<std::string> Win32MessageBoxArguments(const std::string& title, const std::string& text, UINT type) {
@@ -112,10 +122,12 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
 
   const std::string title = caption ? Win32ToUtf8(caption) : std::string("Error");
   const std::string message = Win32ToUtf8(textView);
-  const Win32DialogResult run =
-      Win32RunDialog(Win32MessageBoxArguments(title, message, type), Win32DialogEnvironment());
-  if (run.spawnError == 0 && (run.ended || run.exitCode == 0 || run.exitCode == 1))
-    return Win32MessageBoxResult(type, run.output);
+  if (OnDesktop()) {
+    const Win32DialogResult run =
+        Win32RunDialog(Win32MessageBoxArguments(title, message, type), Win32DialogEnvironment());
+    if (run.spawnError == 0 && (run.ended || run.exitCode == 0 || run.exitCode == 1))
+      return Win32MessageBoxResult(type, run.output);
+  }
 
   // No desktop box: SDL's own, which blocks the window's thread until it is closed.
   const std::vector<Button> buttons = ButtonsOf(type);

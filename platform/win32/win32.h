@@ -522,12 +522,12 @@ int ShowCursor(BOOL show);
 #define IDYES 6
 #define IDNO 7
 
-// Modal box with the buttons and icon of type; a null caption reads "Error". The desktop's box
-// (zenity, a separate process) while the windows stay alive as for GetOpenFileNameW; SDL's box,
-// which blocks, where zenity cannot run. Returns the ID of the button pressed (when the box is
-// closed otherwise: IDOK for a box with only OK, else IDCANCEL or IDNO when the box has one,
-// else IDCANCEL; also when the program is asked to close while the box is up). When no box can
-// be shown (no display) the caption and text go to stderr and the result is 0. Any thread.
+// Modal box with the buttons and icon of type; a null caption reads "Error". Once SDL video runs
+// on a real display, the desktop's box (zenity, a separate process) while the windows stay alive
+// as for GetOpenFileNameW; before that, or where zenity cannot run, SDL's box, which blocks. Returns the ID of the
+// button pressed (when the box is closed otherwise: IDOK for a box with only OK, else IDCANCEL or IDNO when the box has
+// one, else IDCANCEL; also when the program is asked to close while the box is up). When no box can be shown (no
+// display) the caption and text go to stderr and the result is 0. Any thread.
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 // The desktop box's argument vector for a box (without running it), and the button ID that its
 // output (the label of the button pressed, or nothing) stands for.
