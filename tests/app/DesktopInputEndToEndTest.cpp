@@ -64,6 +64,17 @@ class DesktopInputEndToEndTest : public ::testing::Test {
     return WindowPixels(x, window, kLockText[0], kLockText[1], kLockText[2], kLockText[3]);
   }
   bool Locked(const std::vector<Rgb>& unlocked) { return MeanDifference(LockText(), unlocked) > 1.0; }
+  // The lock text once the window shows it steadily (the first frames may still be coming).
+  std::vector<Rgb> SteadyLockText() {
+    std::vector<Rgb> last = LockText(), now;
+    EXPECT_TRUE(WaitFor([&] {
+      now = LockText();
+      const bool steady = Brightest(now) > 0 && MeanDifference(now, last) == 0.0;
+      last = now;
+      return steady;
+    })) << "the lock text never settled";
+    return now;
+  }
   std::vector<std::string> Zenities() const {
     std::istringstream lines(x.Run({"xdotool", "search", "--onlyvisible", "--class", "zenity"}));
     std::vector<std::string> ids;
@@ -81,7 +92,7 @@ class DesktopInputEndToEndTest : public ::testing::Test {
 
 TEST_F(DesktopInputEndToEndTest, TapsToggleTheLockAndOpenTheChooserAndTheWindowLivesWhileItIsUp) {
   // Press and release sent together, as a touchpad tap arrives.
-  const std::vector<Rgb> unlocked = LockText();
+  const std::vector<Rgb> unlocked = SteadyLockText();
   x.Run({"xdotool", "click", "3"});
   EXPECT_TRUE(WaitFor([&] { return Locked(unlocked); })) << "a right tap did not lock the camera";
   x.Run({"xdotool", "click", "3"});
@@ -155,7 +166,7 @@ TEST_F(DesktopInputEndToEndTest, ThePointerComesBackAfterLeavingFullscreen) {
 }
 
 TEST_F(DesktopInputEndToEndTest, TheClickThatBringsTheWindowToTheFrontFiresNothing) {
-  const std::vector<Rgb> unlocked = LockText();
+  const std::vector<Rgb> unlocked = SteadyLockText();
   // Another program takes the focus.
   others.push_back(x.Spawn({"zenity", "--info", "--title=Other", "--text=other"}));
   ASSERT_TRUE(WaitFor([&] { return Zenities().size() == 1; })) << "no other window";
