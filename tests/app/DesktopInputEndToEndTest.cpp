@@ -96,7 +96,8 @@ TEST_F(DesktopInputEndToEndTest, TapsToggleTheLockAndOpenTheChooserAndTheWindowL
   x.Run({"xdotool", "click", "3"});
   EXPECT_TRUE(WaitFor([&] { return Locked(unlocked); })) << "a right tap did not lock the camera";
   x.Run({"xdotool", "click", "3"});
-  EXPECT_TRUE(WaitFor([&] { return !Locked(unlocked); })) << "a second right tap did not unlock it";
+  EXPECT_TRUE(WaitFor([&] { return !Locked(unlocked); }))
+      << "a second right tap did not unlock it (" << MeanDifference(LockText(), unlocked) << ")";
 
   Move(kOpenX, kOpenY);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
