@@ -90,7 +90,7 @@ struct Win32StateData {
 
   std::vector<std::pair<int, SdlEventListener>> listeners;
   int nextListenerId = 1;
-  std::thread::id windowThread;  // the thread that started SDL video and pumps its events
+  std::atomic<std::thread::id> windowThread{};  // the thread that started SDL video and pumps its events
   std::vector<RepaintHandler> repaintHandlers;
   int nextRepaintId = 1;
 
