@@ -166,11 +166,14 @@ LRESULT CD3DApplication::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARA
       break;
 
     case WM_SETCURSOR:
+      // Only an active fullscreen window hides the pointer; otherwise the default handling puts
+      // the class cursor back (after a return from fullscreen, for one).
       if (m_bActive && !m_bWindowed) {
         SetCursor(nullptr);
         if (m_bShowCursorWhenFullscreen && m_pd3dDevice) m_pd3dDevice->ShowCursor(TRUE);
+        return TRUE;
       }
-      return TRUE;
+      break;
 
     case WM_MOUSEMOVE:
       if (m_bActive && m_pd3dDevice) {

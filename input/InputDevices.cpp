@@ -128,6 +128,7 @@ int CInputDevices::ReadEvents(IDirectInputDevice8W* device, bool* missedEvents) 
 
 HRESULT CInputDevices::PollPointer() {
   std::memcpy(m_prevMouseButtons, m_mouseButtons, sizeof(m_mouseButtons));
+  m_mouseLatch.StartPoll(m_mouseButtons);
   POINT cursor{};
   GetCursorPos(&cursor);
   ScreenToClient(m_window, &cursor);
@@ -150,26 +151,30 @@ HRESULT CInputDevices::PollPointer() {
     else if (event.dwOfs == DIMOFS_Z)
       m_wheel += value;
     else if (event.dwOfs >= DIMOFS_BUTTON0 && event.dwOfs <= DIMOFS_BUTTON7)
-      m_mouseButtons[event.dwOfs - DIMOFS_BUTTON0] = Bit7(event.dwData);
+      m_mouseLatch.Apply(m_mouseButtons, event.dwOfs - DIMOFS_BUTTON0, Bit7(event.dwData));
   }
-  // Events were dropped or missed, a release among them perhaps: take the buttons as they
-  // are now so that none stays stuck down.
+  // Events were dropped or missed, a release among them perhaps: a button that is up now is
+  // released so that none stays stuck down. One that is down now stays as it was: its press
+  // was not seen here (it may be the click that brought the window to the front).
   DIMOUSESTATE2 state{};
   if (overflowed && SUCCEEDED(m_mouse->GetDeviceState(sizeof(state), &state)))
-    for (int i = 0; i < 8; ++i) m_mouseButtons[i] = Bit7(state.rgbButtons[i]);
+    for (int i = 0; i < 8; ++i)
+      if (!Bit7(state.rgbButtons[i])) m_mouseLatch.Apply(m_mouseButtons, i, 0);
   return S_OK;
 }
 
 HRESULT CInputDevices::PollKeyboard() {
   if (!m_keyboard) return S_OK;
+  m_keyLatch.StartPoll(m_keys);
   bool overflowed = false;
   const int count = ReadEvents(m_keyboard, &overflowed);
   if (count < 0) return E_FAIL;
-  for (int i = 0; i < count; ++i)
-    if (m_events[i].dwOfs < 256) m_keys[m_events[i].dwOfs] = Bit7(m_events[i].dwData);
+  for (int i = 0; i < count; ++i) m_keyLatch.Apply(m_keys, m_events[i].dwOfs, Bit7(m_events[i].dwData));
+  // As for the mouse: the state read now releases keys, never presses one.
   BYTE state[256];
   if (overflowed && SUCCEEDED(m_keyboard->GetDeviceState(sizeof(state), state)))
-    for (int i = 0; i < 256; ++i) m_keys[i] = Bit7(state[i]);
+    for (int i = 0; i < 256; ++i)
+      if (!Bit7(state[i])) m_keyLatch.Apply(m_keys, i, 0);
   return S_OK;
 }
 
@@ -192,8 +197,8 @@ HRESULT CInputDevices::PollJoysticks() {
         state.x = static_cast<LONG>(event.dwData);
       else if (event.dwOfs == DIJOFS_Y)
         state.y = static_cast<LONG>(event.dwData);
-      else if (event.dwOfs >= DIJOFS_BUTTON0 && event.dwOfs <= DIJOFS_BUTTON31)
-        state.buttons[event.dwOfs - DIJOFS_BUTTON0] = Bit7(event.dwData);
+      else if (event.dwOfs >= DIJOFS_BUTTON0 && event.dwOfs <= DIJOFS_BUTTON31 && Bit7(event.dwData))
+        state.buttons[event.dwOfs - DIJOFS_BUTTON0] = 1;  // a release in the same poll leaves the press
     }
     state.up = state.y <= -m_thresholdY;
     state.down = state.y >= m_thresholdY;
@@ -209,6 +214,8 @@ void CInputDevices::ReleaseInput() {
   for (DWORD j = 0; j < kMaxJoysticks; ++j) ReleaseDevice(m_joysticks[j]);
   m_joystickStates.reset();
   m_joystickCount = 0;
+  m_mouseLatch.Clear();
+  m_keyLatch.Clear();
   if (m_directInput) {
     m_directInput->Release();
     m_directInput = nullptr;

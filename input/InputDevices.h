@@ -1,12 +1,16 @@
 // The mouse, keyboard and joysticks through DirectInput, polled once per frame. The scene and
 // its buttons read the fields directly: the pointer, the wheel change of the frame and the
 // mouse buttons now and in the previous poll (a press is down now and up before). Every
-// device is read from its buffer, so a press and a release within one poll leave no edge.
+// device is read from its buffer; a press and a release within one poll (a tap) count as a
+// press in that poll and a release in the next, so the tap still has its edges. Re-reading a
+// device's state after lost events may release a button or key, never press one: a button
+// held down while the window was away (the click that brought it to the front) is no press.
 // Window thread only.
 #pragma once
 
 #include <memory>
 
+#include "input/ButtonLatch.h"
 #include "platform/d3d9/d3d9.h"
 #include "platform/dinput/dinput.h"
 
@@ -72,4 +76,6 @@ class CInputDevices {
   void ScaleToBackBuffer(POINT& point) const;
 
   IDirect3DDevice9* m_device;
+  CButtonLatch m_mouseLatch{8};
+  CButtonLatch m_keyLatch{256};
 };

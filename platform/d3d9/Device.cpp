@@ -123,6 +123,9 @@ HRESULT Device::Create(IDirect3D9* d3d, UINT adapter, HWND window, D3DPRESENT_PA
     device->Release();
     return hr;
   }
+  // While a modal dialog holds the window's thread, the window shows the last presented frame.
+  device->repaintHandler_ =
+      Win32AddRepaintHandler(window, [device] { device->Present(nullptr, nullptr, nullptr, nullptr); });
   *out = device;
   return D3D_OK;
 }
@@ -133,6 +136,7 @@ Device::Device(IDirect3D9* d3d, UINT adapter, HWND window, SDL_Window* sdlWindow
 }
 
 Device::~Device() {
+  if (repaintHandler_) Win32RemoveRepaintHandler(repaintHandler_);
   if (context_) {
     MakeCurrent();  // children hold references, so none can be waiting here
     shader_.reset();

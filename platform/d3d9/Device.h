@@ -112,6 +112,7 @@ class Device final : public IDirect3DDevice9 {
   bool lost_ = false;
   int lostReportsLeft_ = 0;  // TestCooperativeLevel answers DEVICELOST this often, then DEVICENOTRESET
   BOOL cursorShown_ = FALSE;
+  int repaintHandler_ = 0;  // the window layer's id of the handler that presents again
 
   friend class Texture;
   std::set<Texture*> textures_;  // every live texture, for the re-upload after Reset

@@ -1,9 +1,13 @@
-// Modal message boxes on SDL, with one redirection point for tests.
+// Modal message boxes: the desktop's (zenity, run as a child process so that the program's
+// windows stay alive while the box is up), SDL's where zenity cannot run; one redirection point
+// for tests.
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
+#include "platform/win32/ModalWait.h"
 #include "platform/win32/Win32State.h"
 
 namespace {
@@ -44,7 +48,59 @@ Uint32 IconFlags(UINT type) {
   }
 }
 
+const char* IconName(UINT type) {
+  switch (type & 0xF0) {
+    case MB_ICONERROR:
+      return "dialog-error";
+    case MB_ICONWARNING:
+      return "dialog-warning";
+    case MB_ICONQUESTION:
+      return "dialog-question";
+    default:
+      return "dialog-information";
+  }
+}
+
+// The desktop's box goes to the display the program's windows are on. zenity cannot tell a box
+// closed from a display it could not open (both exit with 1), so before SDL video runs on a real
+// display SDL's box is used, which reports when it cannot be shown.
+bool OnDesktop() {
+  if (!SDL_WasInit(SDL_INIT_VIDEO)) return false;
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return driver && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
+}
+
 }  // namespace
+
+std::vector<std::string> Win32MessageBoxArguments(const std::string& title, const std::string& text, UINT type) {
+  const std::vector<Button> buttons = ButtonsOf(type);
+  std::vector<std::string> args = {"zenity"};
+  if (buttons.size() == 1) {
+    const UINT icon = type & 0xF0;
+    args.push_back(icon == MB_ICONERROR ? "--error" : icon == MB_ICONWARNING ? "--warning" : "--info");
+  } else {
+    // Only the box's own buttons, in order; the one pressed prints its label.
+    args.insert(args.end(), {"--question", "--switch", std::string("--icon-name=") + IconName(type)});
+    for (const Button& b : buttons) args.push_back(std::string("--extra-button=") + b.text);
+  }
+  args.insert(args.end(), {"--no-markup", "--title=" + title, "--text=" + text});
+  return args;
+}
+
+int Win32MessageBoxResult(UINT type, const std::string& output) {
+  const std::vector<Button> buttons = ButtonsOf(type);
+  if (buttons.size() == 1) return buttons[0].id;  // OK, whether pressed or the box was closed
+  std::string label = output;
+  while (!label.empty() && (label.back() == '\n' || label.back() == '\r')) label.pop_back();
+  for (const Button& b : buttons)
+    if (label == b.text) return b.id;
+  // Closed without a button: the box's Cancel or No, as Escape gives on Windows.
+  for (const Button& b : buttons)
+    if (b.id == IDCANCEL) return IDCANCEL;
+  for (const Button& b : buttons)
+    if (b.id == IDNO) return IDNO;
+  return IDCANCEL;
+}
 
 MessageBoxHook SetMessageBoxHook(MessageBoxHook hook) {
   auto& s = Win32State();
@@ -66,6 +122,14 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
 
   const std::string title = caption ? Win32ToUtf8(caption) : std::string("Error");
   const std::string message = Win32ToUtf8(textView);
+  if (OnDesktop()) {
+    const Win32DialogResult run =
+        Win32RunDialog(Win32MessageBoxArguments(title, message, type), Win32DialogEnvironment());
+    if (run.spawnError == 0 && (run.ended || run.exitCode == 0 || run.exitCode == 1))
+      return Win32MessageBoxResult(type, run.output);
+  }
+
+  // No desktop box: SDL's own, which blocks the window's thread until it is closed.
   const std::vector<Button> buttons = ButtonsOf(type);
   std::vector<SDL_MessageBoxButtonData> data;
   const int defaultIndex = (type & MB_DEFBUTTON2) && buttons.size() > 1 ? 1 : 0;

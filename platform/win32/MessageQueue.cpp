@@ -1,6 +1,7 @@
 // The message queue of the window's thread: SDL events become window messages.
 #include <SDL.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "platform/win32/Win32State.h"
@@ -48,6 +49,13 @@ void TranslateWindowEvent(const SDL_WindowEvent& e) {
   if (!(windowFlags & SDL_WINDOW_FULLSCREEN) &&
       ((windowFlags & SDL_WINDOW_BORDERLESS) != 0) == ((w->style & WS_CAPTION) == WS_CAPTION))
     Win32ApplyStyle(w);
+  // Windows sets the cursor again whenever the window under the pointer changes, not only when
+  // the pointer moves: a window that comes back from fullscreen shows its own cursor at once.
+  if ((e.event == SDL_WINDOWEVENT_SIZE_CHANGED || e.event == SDL_WINDOWEVENT_SHOWN ||
+       e.event == SDL_WINDOWEVENT_FOCUS_GAINED) &&
+      SDL_GetMouseFocus() == w->sdl)
+    Win32QueueMessage(
+        MakeMessage(hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
   auto queueSize = [&](WPARAM type) {
     SDL_GetWindowSize(w->sdl, &w->clientW, &w->clientH);
     Win32QueueMessage(MakeMessage(hwnd, WM_SIZE, type, MAKELPARAM(w->clientW, w->clientH)));
@@ -182,6 +190,34 @@ void PumpSdl() {
   SDL_Event e;
   while (SDL_PollEvent(&e)) HandleSdlEvent(e);
 }
+
+}  // namespace
+
+bool Win32PumpWhileModal() {
+  if (!SDL_WasInit(SDL_INIT_EVENTS)) return false;
+  bool closing = false;
+  std::vector<HWND> exposed;
+  SDL_Event e;
+  while (SDL_PollEvent(&e)) {
+    if (e.type == SDL_QUIT) {
+      closing = true;
+    } else if (e.type == SDL_WINDOWEVENT) {
+      const HWND hwnd = WindowOfEvent(e.window.windowID);
+      if (e.window.event == SDL_WINDOWEVENT_CLOSE && hwnd) closing = true;
+      if ((e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) && hwnd &&
+          std::find(exposed.begin(), exposed.end(), hwnd) == exposed.end())
+        exposed.push_back(hwnd);
+    } else {
+      continue;  // input to a window disabled by the modal dialog, and anything else, is dropped
+    }
+    HandleSdlEvent(e);
+  }
+  for (HWND hwnd : exposed)
+    if (HWND__* w = Win32FindWindow(hwnd); w && !w->destroying) Win32Repaint(hwnd);
+  return closing;
+}
+
+namespace {
 
 bool InRange(UINT message, UINT lo, UINT hi) {
   return (lo == 0 && hi == 0) || (message >= lo && message <= hi);
@@ -334,10 +370,14 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == SC_CLOSE) SendMessageW(hwnd, WM_CLOSE, 0, 0);
       return 0;
-    case WM_SETCURSOR:
-      if (LOWORD(lParam) == HTCLIENT)
-        if (HWND__* w = Win32FindWindow(hwnd); w && w->cls->wc.hCursor) SetCursor(w->cls->wc.hCursor);
+    case WM_SETCURSOR: {
+      // The class cursor over the client area, the arrow elsewhere and for classes without one.
+      HCURSOR cursor = &Win32State().cursors[0];
+      if (HWND__* w = Win32FindWindow(hwnd); w && w->cls->wc.hCursor && LOWORD(lParam) == HTCLIENT)
+        cursor = w->cls->wc.hCursor;
+      SetCursor(cursor);
       return FALSE;
+    }
     case WM_NCHITTEST:
       return HTCLIENT;
     case WM_PAINT:

@@ -1,22 +1,13 @@
 // GetOpenFileNameW through the desktop's file chooser (zenity) run as a child process.
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <fcntl.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <clocale>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
+#include "platform/win32/ModalWait.h"
 #include "platform/win32/Paths.h"
 #include "platform/win32/Win32State.h"
-
-extern char** environ;
 
 namespace {
 
@@ -71,54 +62,15 @@ BOOL GetOpenFileNameW(LPOPENFILENAMEW ofn) {
     dialogError = CDERR_INITIALIZATION;
     return FALSE;
   }
-  const std::vector<std::string> args = Win32OpenDialogArguments(*ofn);
-  std::vector<char*> argv;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  // The chooser garbles non-ASCII names outside a UTF-8 locale.
-  std::vector<std::string> env;
-  for (char** e = environ; *e; ++e)
-    if (std::strncmp(*e, "LC_ALL=", 7) != 0) env.emplace_back(*e);
-  const char* locale = std::setlocale(LC_CTYPE, nullptr);
-  const char* lcAll = std::getenv("LC_ALL");
-  const bool utf8 = (lcAll && (std::strstr(lcAll, "UTF-8") || std::strstr(lcAll, "utf8"))) ||
-                    (locale && (std::strstr(locale, "UTF-8") || std::strstr(locale, "utf8")));
-  env.push_back(utf8 && lcAll ? std::string("LC_ALL=") + lcAll : "LC_ALL=C.UTF-8");
-  std::vector<char*> envp;
-  for (auto& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-
-  int out[2];
-  if (::pipe2(out, O_CLOEXEC) != 0) {
+  // While the chooser is up the program's windows stay alive; closing the program ends it.
+  Win32DialogResult run = Win32RunDialog(Win32OpenDialogArguments(*ofn), Win32DialogEnvironment());
+  if (run.spawnError != 0) {
+    std::fprintf(stderr, "win32: GetOpenFileNameW: cannot run zenity: %s\n", std::strerror(run.spawnError));
     dialogError = CDERR_INITIALIZATION;
     return FALSE;
   }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-  pid_t pid = 0;
-  const int spawned = ::posix_spawnp(&pid, "zenity", &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(out[1]);
-  if (spawned != 0) {
-    ::close(out[0]);
-    std::fprintf(stderr, "win32: GetOpenFileNameW: cannot run zenity: %s\n", std::strerror(spawned));
-    dialogError = CDERR_INITIALIZATION;
-    return FALSE;
-  }
-  std::string picked;
-  char buffer[4096];
-  for (;;) {
-    const ssize_t n = ::read(out[0], buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    picked.append(buffer, static_cast<std::size_t>(n));
-  }
-  ::close(out[0]);
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return FALSE;  // cancelled
+  if (run.ended || run.exitCode != 0) return FALSE;  // cancelled, or the program is closing
+  std::string picked = std::move(run.output);
   if (!picked.empty() && picked.back() == '\n') picked.pop_back();
   if (picked.empty()) return FALSE;
   // A name typed into the chooser need not exist; the flag asks for a file that does.

@@ -20,3 +20,10 @@ HWND Win32WindowFromSdl(SDL_Window* window);
 using SdlEventListener = std::function<void(const SDL_Event& event)>;
 int Win32AddSdlEventListener(SdlEventListener listener);
 void Win32RemoveSdlEventListener(int id);
+
+// A layer that draws into a window registers how to show the window's last picture again. While
+// a modal wait (a dialog run by the window layer) keeps the window's thread from drawing frames,
+// the window layer calls the handler registered last for a window whenever that window needs
+// painting. Returns an id for removal.
+int Win32AddRepaintHandler(HWND hwnd, std::function<void()> repaint);
+void Win32RemoveRepaintHandler(int id);

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -70,6 +71,12 @@ struct HICON__ {
   SDL_Cursor* sdl = nullptr;
 };
 
+struct RepaintHandler {
+  int id;
+  HWND hwnd;
+  std::function<void()> repaint;
+};
+
 struct Win32StateData {
   // Windows and classes (window's thread).
   std::map<std::u16string, std::shared_ptr<WindowClass>> classes;  // key: name folded to lower case
@@ -90,6 +97,9 @@ struct Win32StateData {
 
   std::vector<std::pair<int, SdlEventListener>> listeners;
   int nextListenerId = 1;
+  std::atomic<std::thread::id> windowThread{};  // the thread that started SDL video and pumps its events
+  std::vector<RepaintHandler> repaintHandlers;
+  int nextRepaintId = 1;
 
   // Dropped files (window's thread): the native names of the drop in progress, and the drops
   // handed to windows and not yet finished.
@@ -131,6 +141,12 @@ void Win32QueueMessage(const MSG& msg);
 void Win32DropMessages(HWND hwnd);
 // Collects the names of a drop and queues WM_DROPFILES when it completes; frees SDL's name.
 void Win32TranslateDropEvent(const SDL_DropEvent& event);
+// One round of the event pump while a modal dialog runs (see ModalWait.h): window events are
+// handled and exposed windows repainted, input is dropped. True when the program was asked to
+// close (a quit or a window's close); the close messages are queued.
+bool Win32PumpWhileModal();
+// Shows a window's last picture again through its repaint handler, if it has one.
+void Win32Repaint(HWND hwnd);
 // Sends WM_SIZE when the client size differs from the last one reported.
 void Win32ReportClientSize(HWND hwnd, WPARAM type, bool always);
 // The SDL cursor of a cursor handle (created on first use).

@@ -64,6 +64,7 @@ bool AcquireVideo() {
     if (started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return false;
   }
+  s.windowThread = std::this_thread::get_id();
   if (!s.videoHeld) {
     // One connection for the life of the process: windows come and go (device re-creation, tests)
     // and reconnecting each time is slow and can fail.

@@ -540,11 +540,17 @@ int ShowCursor(BOOL show);
 #define IDYES 6
 #define IDNO 7
 
-// Modal box (SDL_ShowMessageBox) over the owner window, with the buttons and icon of type; a null
-// caption reads "Error". Returns the ID of the button pressed (IDCANCEL when the box is closed
-// otherwise and there is a Cancel button). When no box can be shown (no display) the caption and
-// text go to stderr and the result is 0. Any thread.
+// Modal box with the buttons and icon of type; a null caption reads "Error". Once SDL video runs
+// on a real display, the desktop's box (zenity, a separate process) while the windows stay alive
+// as for GetOpenFileNameW; before that, or where zenity cannot run, SDL's box, which blocks. Returns the ID of the
+// button pressed (when the box is closed otherwise: IDOK for a box with only OK, else IDCANCEL or IDNO when the box has
+// one, else IDCANCEL; also when the program is asked to close while the box is up). When no box can be shown (no
+// display) the caption and text go to stderr and the result is 0. Any thread.
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
+// The desktop box's argument vector for a box (without running it), and the button ID that its
+// output (the label of the button pressed, or nothing) stands for.
+std::vector<std::string> Win32MessageBoxArguments(const std::string& title, const std::string& text, UINT type);
+int Win32MessageBoxResult(UINT type, const std::string& output);
 
 // The one redirection point for message boxes: while a hook is set, MessageBoxW calls it (with the
 // text and caption as given, a null caption as empty) instead of showing a box and returns its
@@ -804,7 +810,10 @@ using LPOPENFILENAMEW = OPENFILENAMEW*;
 // path in Windows form in lpstrFile, nFileOffset/nFileExtension set, TRUE. Cancel, or with
 // OFN_FILEMUSTEXIST a name that is not an existing file: FALSE with CommDlgExtendedError 0; a path longer
 // than nMaxFile: FALSE with FNERR_BUFFERTOOSMALL; no chooser: FALSE with CDERR_INITIALIZATION.
-// Blocks the calling thread (the window's) until the chooser closes.
+// The calling thread (the window's) waits until the chooser closes, keeping the program's
+// windows alive meanwhile: their events are pumped, their last picture is shown again when they
+// need painting, their input is dropped. A close request (SIGTERM, a window's close button) ends
+// the chooser at once and gives FALSE; the close stays queued for the program's own loop.
 BOOL GetOpenFileNameW(LPOPENFILENAMEW ofn);
 DWORD CommDlgExtendedError();
 // The chooser's argument vector for ofn (without running it).

@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "support/ScreenPixels.h"
+#include "support/ScreenImage.h"
 #include "support/XSession.h"
 
 namespace fs = std::filesystem;

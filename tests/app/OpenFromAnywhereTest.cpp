@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/ScreenPixels.h"
+#include "support/ScreenImage.h"
 #include "support/XSession.h"
 
 namespace fs = std::filesystem;

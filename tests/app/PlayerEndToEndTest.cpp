@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/ScreenImage.h"
 #include "support/XSession.h"
 
 namespace {
@@ -26,11 +27,6 @@ std::filesystem::path SourceDir() {
   const char* dir = std::getenv("ORBELLE_SOURCE_DIR");
   return dir ? dir : ORBELLE_SOURCE_DIR_DEFAULT;
 }
-
-struct Rgb {
-  int r, g, b;
-  int Sum() const { return r + g + b; }
-};
 
 class PlayerEndToEndTest : public ::testing::Test {
  protected:
@@ -81,29 +77,7 @@ class PlayerEndToEndTest : public ::testing::Test {
     return Pixels(png, left, top, width, height);
   }
   std::vector<Rgb> Pixels(const std::string& image, int left, int top, int width, int height) const {
-    const std::string crop =
-        std::to_string(width) + "x" + std::to_string(height) + "+" + std::to_string(left) + "+" + std::to_string(top);
-    std::istringstream lines(x.Run({"convert", image, "-crop", crop, "+repage", "-depth", "8", "txt:-"}));
-    std::vector<Rgb> pixels(static_cast<std::size_t>(width * height), Rgb{-1, -1, -1});
-    std::string line;
-    while (std::getline(lines, line)) {
-      int px = 0, py = 0;
-      Rgb c{};
-      if (std::sscanf(line.c_str(), "%d,%d: (%d,%d,%d", &px, &py, &c.r, &c.g, &c.b) == 5 && px < width && py < height)
-        pixels[static_cast<std::size_t>(py * width + px)] = c;
-    }
-    return pixels;
-  }
-  static double MeanDifference(const std::vector<Rgb>& a, const std::vector<Rgb>& b) {
-    double sum = 0;
-    for (std::size_t i = 0; i < a.size(); ++i)
-      sum += std::abs(a[i].r - b[i].r) + std::abs(a[i].g - b[i].g) + std::abs(a[i].b - b[i].b);
-    return sum / (3.0 * static_cast<double>(a.size()));
-  }
-  static int Brightest(const std::vector<Rgb>& pixels) {
-    int best = 0;
-    for (const Rgb& p : pixels) best = std::max(best, p.Sum());
-    return best;
+    return ImagePixels(x, image, left, top, width, height);
   }
 
   XSession x{true};

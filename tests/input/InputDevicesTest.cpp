@@ -46,7 +46,7 @@ TEST_F(InputDevicesTest, WheelNotchesCountInTheOneFrameThatReceivesThem) {
   }
 }
 
-TEST_F(InputDevicesTest, ButtonEdgesNeedThePressAndReleaseInSeparateFrames) {
+TEST_F(InputDevicesTest, APressAndAReleaseAreEdgesInTheirFramesAndATapIsBoth) {
   Init();
   w.Xdo({"mousedown", "1"});
   ASSERT_TRUE(w.WaitQueued(input.m_mouse, 1, DIMOFS_BUTTON0));
@@ -62,13 +62,24 @@ TEST_F(InputDevicesTest, ButtonEdgesNeedThePressAndReleaseInSeparateFrames) {
   Frame();
   EXPECT_FALSE(Released(0));
 
-  // Press and release within one frame: no edge at all.
+  // Press and release within one frame (a tap): a press in that frame, a release in the next.
   w.Xdo({"click", "1"});
   ASSERT_TRUE(w.WaitQueued(input.m_mouse, 2, DIMOFS_BUTTON0));
   Frame();
-  EXPECT_FALSE(Pressed(0));
+  EXPECT_TRUE(Pressed(0));
+  Frame();
+  EXPECT_TRUE(Released(0));
+  Frame();
   EXPECT_FALSE(Released(0));
   EXPECT_EQ(input.m_mouseButtons[0], 0);
+
+  // A key tapped within one frame is down for that frame.
+  w.Xdo({"key", "b"});
+  ASSERT_TRUE(w.WaitQueued(input.m_keyboard, 2, DIK_B));
+  Frame();
+  EXPECT_EQ(input.m_keys[DIK_B], 1);
+  Frame();
+  EXPECT_EQ(input.m_keys[DIK_B], 0);
 
   // The right button is button 1.
   w.Xdo({"mousedown", "3"});
@@ -103,9 +114,13 @@ TEST_F(InputDevicesTest, AnOverflowKeepsTheEventsReadAndLeavesNoButtonStuck) {
   ASSERT_TRUE(w.WaitQueued(input.m_keyboard, 2, DIK_X));
   EXPECT_EQ(input.PollPointer(), S_OK);
   EXPECT_EQ(input.m_wheel, 255 * 120);
-  EXPECT_EQ(input.m_mouseButtons[0], 0);
+  // The press was read; the state taken after the overflow releases the button in the next
+  // poll, as for a tap.
+  EXPECT_TRUE(Pressed(0));
   Frame();
   EXPECT_EQ(input.m_wheel, 0);
+  EXPECT_TRUE(Released(0));
+  Frame();
   EXPECT_EQ(input.m_mouseButtons[0], 0);
 }
 
@@ -131,6 +146,32 @@ TEST_F(InputDevicesTest, WithoutTheFocusPollsFailAndKeepTheLastState) {
   EXPECT_EQ(input.PollKeyboard(), S_OK);
   EXPECT_EQ(input.PollPointer(), S_OK);
   EXPECT_EQ(input.m_keys[DIK_A], 0);
+}
+
+TEST_F(InputDevicesTest, AButtonHeldDownWhileTheWindowWasAwayIsNoPress) {
+  Init();
+  ASSERT_TRUE(w.Focus(w.CreateOther()));
+  Frame();
+  // Pressed over the window while another has the focus (the click that would bring it to the
+  // front): the device is not acquired, so nothing is queued.
+  w.Xdo({"mousedown", "3"});
+  ASSERT_TRUE(w.PumpUntil([] { return (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_RMASK) != 0; }));
+  ASSERT_TRUE(w.Focus(w.hwnd));
+  // Re-acquired with the button down: re-reading the state must not turn it into a press.
+  Frame();
+  EXPECT_EQ(input.m_mouseButtons[1], 0);
+  EXPECT_FALSE(Pressed(1));
+  w.Xdo({"mouseup", "3"});
+  ASSERT_TRUE(w.WaitQueued(input.m_mouse, 1, DIMOFS_BUTTON1));
+  Frame();
+  EXPECT_FALSE(Pressed(1));
+  EXPECT_FALSE(Released(1));
+
+  // The next click is an ordinary one.
+  w.Xdo({"click", "3"});
+  ASSERT_TRUE(w.WaitQueued(input.m_mouse, 2, DIMOFS_BUTTON1));
+  Frame();
+  EXPECT_TRUE(Pressed(1));
 }
 
 TEST_F(InputDevicesTest, AHeldStickReadsEveryFrameAndAButtonOnlyInItsPressFrame) {
@@ -159,6 +200,19 @@ TEST_F(InputDevicesTest, AHeldStickReadsEveryFrameAndAButtonOnlyInItsPressFrame)
   Frame();
   EXPECT_EQ(state.y, 1000);
   EXPECT_EQ(state.down + state.left, 2);
+
+  // A button released within the poll of its press still reads pressed in that poll.
+  SDL_JoystickSetVirtualButton(stick, 3, SDL_RELEASED);
+  ASSERT_TRUE(w.WaitQueued(input.m_joysticks[0], 1, DIJOFS_BUTTON(3)));
+  Frame();
+  SDL_JoystickSetVirtualButton(stick, 3, SDL_PRESSED);
+  w.Pump();
+  SDL_JoystickSetVirtualButton(stick, 3, SDL_RELEASED);
+  ASSERT_TRUE(w.WaitQueued(input.m_joysticks[0], 2, DIJOFS_BUTTON(3)));
+  Frame();
+  EXPECT_EQ(state.buttons[3], 1);
+  Frame();
+  EXPECT_EQ(state.buttons[3], 0);
 
   input.ReleaseInput();
   SDL_JoystickClose(stick);

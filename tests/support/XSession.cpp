@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -179,6 +180,15 @@ bool XSession::Screenshot(const std::string& window, const std::string& path) co
   int status = -1;
   Run({"import", "-window", window, path}, &status);
   return status == 0;
+}
+
+int XSession::CursorPixels() const {
+  int status = -1;
+  const std::string out = Run({ORBELLE_CURSOR_IMAGE}, &status);
+  unsigned width = 0, height = 0;
+  int opaque = -1;
+  if (status != 0 || std::sscanf(out.c_str(), "%u %u %d", &width, &height, &opaque) != 3) return -1;
+  return opaque;
 }
 
 bool XSession::GreyStats(const std::string& path, double* minimum, double* mean) {

@@ -32,6 +32,9 @@ class XSession {
   bool WindowSize(const std::string& window, int* width, int* height) const;
   // Screenshot of a window into a PNG file.
   bool Screenshot(const std::string& window, const std::string& path) const;
+  // The number of visible pixels in the pointer's image as the server shows it now (0 when the
+  // pointer is hidden), or -1 when it cannot be read.
+  int CursorPixels() const;
   // Smallest and mean grey level (0..1) of a PNG.
   static bool GreyStats(const std::string& path, double* minimum, double* mean);
 

@@ -1,0 +1,27 @@
+// Dialogs that run as child processes (the file chooser, message boxes) and the wait for them.
+// While the window's thread waits, the program's windows stay alive: their events are pumped
+// (so the window manager's pings are answered), a window that needs painting shows its last
+// picture again through its repaint handler (SdlWindow.h), and input to them is dropped, as
+// Windows disables the owner of a modal box. A close request (SIGTERM, which SDL turns into a
+// quit, or a window's close button) ends the dialog at once; the close messages stay queued,
+// so the program shuts down normally when the wait returns. Internal to platform/win32.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct Win32DialogResult {
+  int spawnError = 0;  // errno when the dialog could not be started; the rest is then unset
+  bool ended = false;  // the program is closing: the dialog was ended before it finished
+  int exitCode = -1;   // the dialog's exit code when it finished by itself (-1: killed by a signal)
+  std::string output;  // what it wrote to its standard output
+};
+
+// The environment for a dialog program: ours with a UTF-8 locale (GTK shows non-ASCII names as
+// "???" outside one).
+std::vector<std::string> Win32DialogEnvironment();
+
+// Runs argv[0] (searched on PATH) with the arguments and environment given, its standard output
+// to a pipe, and waits for it as described above. Pumps window events only on the window's
+// thread; any other thread simply waits.
+Win32DialogResult Win32RunDialog(const std::vector<std::string>& argv, const std::vector<std::string>& env);
