@@ -146,7 +146,7 @@ TEST_F(DesktopOrderEndToEndTest, TheChooserShowsUpperCaseExtensionsUnderEveryFil
 }
 
 TEST_F(DesktopOrderEndToEndTest, NextAndPreviousFollowTheFileManagersOrder) {
-  for (const char* name : {"clip10.avi", "clip2.avi", "Clip3.avi", "0001.AVI"})
+  for (const char* name : {"clip10.avi", "clip2.avi", "Clip3.avi", "zz.AVI"})
     std::filesystem::copy_file(Fixtures() / "clip.avi", folder / name);
   std::filesystem::copy_file(Fixtures() / "pattern.bmp", folder / "a1.bmp");
   pid = x.Spawn({(BinDir() / "orbelle-player").string()}, BinDir().string());
@@ -163,9 +163,9 @@ TEST_F(DesktopOrderEndToEndTest, NextAndPreviousFollowTheFileManagersOrder) {
     x.Run({"xdotool", "mouseup", "1"});
     Pause(150);
   };
-  auto waitForTitle = [&](const std::string& name) {
+  auto waitForTitle = [&](const std::string& name, int seconds = 30) {
     const std::string title = name + " - Orbelle-Player";
-    for (const auto end = Deadline(30); std::chrono::steady_clock::now() < end;) {
+    for (const auto end = Deadline(seconds); std::chrono::steady_clock::now() < end;) {
       if (x.Run({"xdotool", "getwindowname", window}) == title) return true;
       Pause(100);
     }
@@ -194,24 +194,32 @@ TEST_F(DesktopOrderEndToEndTest, NextAndPreviousFollowTheFileManagersOrder) {
     captioned = grey();
   }
   ASSERT_TRUE(captioned) << "the player does not run its scene";
-  // In the chooser: the folder, then the first name it lists (digits sort first in every order
-  // the chooser may use).
+  // In the chooser, the folder typed into its location bar, then the last name it lists (by
+  // code point or in any locale). Keys the chooser was not ready for are lost when the machine
+  // is busy, so the steps are repeated while the chooser stays up.
   click(397, 459);
   const std::string chooser = WaitForChooser();
   ASSERT_FALSE(chooser.empty()) << "no file chooser";
-  x.Run({"xdotool", "windowactivate", "--sync", chooser});
-  Pause(300);
-  x.Run({"xdotool", "key", "ctrl+l"});
-  x.Run({"xdotool", "type", "--delay", "20", folder.string() + "/"});
-  Pause(500);
-  x.Run({"xdotool", "key", "Return"});
-  Pause(1000);
-  PickListed(chooser, "Home");
-  ASSERT_TRUE(waitForTitle("0001.AVI")) << "the chooser did not offer 0001.AVI";
+  bool picked = false;
+  for (int attempt = 0; attempt < 4 && !picked; ++attempt) {
+    if (attempt > 0 && x.Run({"xdotool", "search", "--onlyvisible", "--class", "zenity"}).empty()) break;
+    x.Run({"xdotool", "windowactivate", "--sync", chooser});
+    Pause(300);
+    x.Run({"xdotool", "key", "ctrl+l"});
+    Pause(500);
+    x.Run({"xdotool", "key", "ctrl+a"});
+    x.Run({"xdotool", "type", "--delay", "20", folder.string() + "/"});
+    Pause(500);
+    x.Run({"xdotool", "key", "Return"});
+    Pause(1500);
+    PickListed(chooser, "End");
+    picked = waitForTitle("zz.AVI", 5);
+  }
+  ASSERT_TRUE(picked || waitForTitle("zz.AVI", 30)) << "the chooser did not offer zz.AVI";
   x.Run({"xdotool", "windowactivate", "--sync", window});
   Pause(600);
 
-  // 0001.AVI is not in the folder's list (its extension is in capitals): next starts at its
+  // zz.AVI is not in the folder's list (its extension is in capitals): next starts at its
   // second entry, and the steps go in the file manager's order with wrap-around.
   for (const char* name : {"clip2.avi", "Clip3.avi", "clip10.avi", "a1.bmp"}) {
     click(582, 459);
