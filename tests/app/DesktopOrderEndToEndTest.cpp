@@ -107,9 +107,13 @@ TEST_F(DesktopOrderEndToEndTest, TheChooserShowsUpperCaseExtensionsUnderEveryFil
     const char* key;
     const char* picked;
   } cases[] = {
-      {1, "Home", "CLIP.AVI"},  {1, "End", "PHOTO.JPG"},  // all readable files
-      {2, "Home", "CLIP.AVI"},  {2, "End", "CLIP.AVI"},   // video
-      {3, "Home", "PHOTO.JPG"}, {3, "End", "PHOTO.JPG"},  // pictures
+      // All readable files: both, first and last.
+      {1, "Home", "CLIP.AVI"},
+      {1, "End", "PHOTO.JPG"},
+      // Video, last: CLIP.AVI, neither the picture nor a text file after it.
+      {2, "End", "CLIP.AVI"},
+      // Pictures, first: PHOTO.JPG, neither the video nor a text file before it.
+      {3, "Home", "PHOTO.JPG"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "filter " << c.filter << ", " << c.key);
