@@ -52,8 +52,10 @@ class RatioReporter : public benchmark::ConsoleReporter {
     for (const Run& run : runs) {
       const auto fps = run.counters.find("fps");
       const auto bytes = run.counters.find("bytes_per_second");
+      const auto items = run.counters.find("items_per_second");
       if (fps != run.counters.end()) rates[run.benchmark_name()] = fps->second;
       if (bytes != run.counters.end()) rates[run.benchmark_name()] = bytes->second;
+      if (items != run.counters.end()) rates[run.benchmark_name()] = items->second;
     }
   }
   std::map<std::string, double> rates;
@@ -80,6 +82,10 @@ int main(int argc, char** argv) {
   }
   PrintRatio(reporter, "CMovieSource fps / GStreamer to BGR fps, 1080p",
              "BM_PlaybackMovieSource/iterations:3/real_time", "BM_PlaybackGstreamer/iterations:3/real_time");
+  // Rates: a ratio below 1 is the share of the baseline's speed kept.
+  PrintRatio(reporter, "folder list rebuild / folder search, 100,000", "BM_MediaFileListRebuild", "BM_FolderSearch");
+  PrintRatio(reporter, "file-manager sort / code-unit sort, 100,000", "BM_SortFileManagerOrder",
+             "BM_SortCodeUnitOrder");
   benchmark::Shutdown();
   return 0;
 }

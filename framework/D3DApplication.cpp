@@ -195,7 +195,7 @@ void CD3DApplication::BuildPresentParameters() {
   } else {
     m_d3dpp.BackBufferWidth = mode.DisplayMode.Width;
     m_d3dpp.BackBufferHeight = mode.DisplayMode.Height;
-    m_d3dpp.BackBufferFormat = mode.DeviceCombo->BackBufferFormat;
+    m_d3dpp.BackBufferFormat = mode.DisplayMode.Format;
     m_d3dpp.FullScreen_RefreshRateInHz = mode.DisplayMode.RefreshRate;
   }
   m_d3dpp.PresentationInterval = mode.PresentInterval;

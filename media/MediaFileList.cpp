@@ -1,5 +1,7 @@
 #include "media/MediaFileList.h"
 
+#include <algorithm>
+
 #include "platform/win32/win32.h"
 
 namespace {
@@ -50,6 +52,14 @@ void CMediaFileList::Scan(const std::u16string& folder) {
     }
   } while (FindNextFileW(search, &data));
   FindClose(search);
+  // Folder searches report names in the file system's order (hash order on most Linux file
+  // systems); previous and next follow the order the file manager shows instead. Names equal
+  // to it (differing only in case or leading zeros) fall back to code-unit order, so the order
+  // is total and the same on every scan.
+  std::sort(m_files.begin(), m_files.end(), [](const FileEntry& a, const FileEntry& b) {
+    if (const int order = StrCmpLogicalW(a.name.c_str(), b.name.c_str())) return order < 0;
+    return a.name < b.name;
+  });
 }
 
 void CMediaFileList::LocateOpened(const std::u16string& name, int& index) const {
@@ -59,7 +69,9 @@ void CMediaFileList::LocateOpened(const std::u16string& name, int& index) const 
       return;
     }
   }
-  if (index < 0 || index >= m_fileCount) index = 0;
+  // The list was built afresh for the opened file's folder: an index from the previous list
+  // means nothing here.
+  index = 0;
 }
 
 std::u16string CMediaFileList::StepNext(int& index) const {

@@ -1,5 +1,5 @@
-// CMediaFileList: the playable files of one folder, in the order the folder search reports
-// them, and the wrap-around stepping over the player scene's current index. Window's thread.
+// CMediaFileList: the playable files of one folder, in the order the desktop's file manager
+// lists them, and the wrap-around stepping over the player scene's current index. Window's thread.
 #pragma once
 
 #include <string>
@@ -19,13 +19,14 @@ class CMediaFileList {
   // Empties the file sequence and lists the folder's files whose extension (after the last
   // ".") is one of avi, wmv, mpg, bmp, jpg, gif, compared case-sensitively. A folder string
   // ending in "\" is searched as a folder; any other string holding a "." is itself the search
-  // pattern. Subfolders are neither listed nor entered.
+  // pattern. Subfolders are neither listed nor entered. The entries are sorted as the file
+  // manager sorts (StrCmpLogicalW: case-insensitive, numbers by value), ties in exact name order.
   void Rebuild(const std::u16string& folder);
   int Count() const { return m_fileCount; }
   std::u16string PathAt(int i) const { return m_files[static_cast<std::size_t>(i)].fullPath; }
   std::u16string NameAt(int i) const { return m_files[static_cast<std::size_t>(i)].name; }
-  // Sets index to the first entry named name (case-sensitive). With none, an index that lies
-  // outside the list becomes 0 and any other is kept.
+  // Sets index to the first entry named name (case-sensitive); to 0 when none is (the list is
+  // rebuilt before each call, so an index from an earlier list would point at an unrelated file).
   void LocateOpened(const std::u16string& name, int& index) const;
   // Step with wrap-around and give the entry's full path; nothing (an empty string) when the
   // list is empty.

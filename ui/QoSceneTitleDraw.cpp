@@ -22,11 +22,15 @@ IDirect3DTexture9* Slot(int id) {
   return g_textures ? g_textures->GetSlotTexture(id) : nullptr;
 }
 
-// The media's duration when it has a positive one.
+// The position and the duration when the media has a positive duration. The duration is read
+// again after the position, so the two belong together when the duration changes meanwhile (a
+// file still growing); a second reading that is no longer positive shows nothing rather than
+// dividing by it.
 bool MediaTimes(CMovieSource* media, REFTIME* position, REFTIME* duration) {
   IMediaPosition* mp = media ? media->GetMediaPosition() : nullptr;
   if (!mp || FAILED(mp->get_Duration(duration)) || !(*duration > 0)) return false;
-  return SUCCEEDED(mp->get_CurrentPosition(position));
+  if (FAILED(mp->get_CurrentPosition(position))) return false;
+  return SUCCEEDED(mp->get_Duration(duration)) && *duration > 0;
 }
 
 }  // namespace

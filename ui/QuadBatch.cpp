@@ -81,13 +81,20 @@ void CQuadBatch::AddTexturedQuad(int dstX, int dstY, int dstW, int dstH, int src
 
   const float tw = static_cast<float>(m_textureWidth);
   const float th = static_cast<float>(m_textureHeight);
-  const float u0 = (srcX + 0.5f) / tw;
-  const float u1 = (srcX + srcW + 0.5f) / tw;
+  // Pixel centres lie on the quad's left and top edges, so both edges are shifted by half a
+  // pixel: half a texel at 1:1 and when shrinking. Enlarged, half a pixel is less than half a
+  // texel; a whole half texel there would push the last pixel centres past the rectangle's last
+  // texel into the border (black from 200 % on), so the shift is half a pixel in texels instead
+  // and every texel of the rectangle, the last included, gets its share of pixels.
+  const float du = dstW > srcW && dstW > 0 ? 0.5f * srcW / dstW : 0.5f;
+  const float dv = dstH > srcH && dstH > 0 ? 0.5f * srcH / dstH : 0.5f;
+  const float u0 = (srcX + du) / tw;
+  const float u1 = (srcX + srcW + du) / tw;
   // Flipped, the rows run from the rectangle's last texel up to its first, so the top edge sits
-  // half a texel inside the bottom row: a 1:1 quad then samples exactly the source rows, mirrored,
+  // the shift inside the bottom row: the quad then samples exactly the source rows, mirrored,
   // and never the row below the rectangle.
-  const float v0 = flipVertical ? (srcY + srcH - 0.5f) / th : (srcY + 0.5f) / th;
-  const float v1 = flipVertical ? (srcY - 0.5f) / th : (srcY + srcH + 0.5f) / th;
+  const float v0 = flipVertical ? (srcY + srcH - dv) / th : (srcY + dv) / th;
+  const float v1 = flipVertical ? (srcY - dv) / th : (srcY + srcH + dv) / th;
 
   auto corner = [&](float ox, float oy, float u, float v) {
     return TexturedVertex{cx + ox * c - oy * s, cy + ox * s + oy * c, m_depth, 1.0f, m_color, u, v};

@@ -42,8 +42,9 @@ class CQuadBatch {
 
   // Appends the destination rectangle (screen pixels) showing the source rectangle (texels),
   // rotated by angle radians about its centre; flipVertical swaps the top and bottom v. Texture
-  // coordinates sit half a texel in, so a 1:1 quad samples texel centres. Ignored while no
-  // texture (or one of unknown size) is selected.
+  // coordinates sit half a texel in (half a pixel's worth of texels when enlarged), so a 1:1 quad
+  // samples texel centres and an enlarged one ends on the rectangle's own last texels. Ignored
+  // while no texture (or one of unknown size) is selected.
   void AddTexturedQuad(int dstX, int dstY, int dstW, int dstH, int srcX, int srcY, int srcW, int srcH,
                        bool flipVertical, float angle);
   // Appends an untextured rectangle in m_color.

@@ -17,6 +17,24 @@ std::string Utf8(const char16_t* s) {
   return s ? Win32ToUtf8(s) : std::string();
 }
 
+// A Windows filter pattern matches names without regard to case; GTK's chooser matches its
+// patterns case-sensitively. Each ASCII letter becomes a class of both cases ("*.avi" becomes
+// "*.[aA][vV][iI]"), and a "[", which has no special meaning on Windows, a class of itself.
+std::string AnyCasePattern(std::u16string_view pattern) {
+  std::u16string out;
+  for (const char16_t c : pattern) {
+    const char16_t lower = c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+    if (lower >= u'a' && lower <= u'z') {
+      out += {u'[', lower, static_cast<char16_t>(lower - 32), u']'};
+    } else if (c == u'[') {
+      out += u"[[]";
+    } else {
+      out += c;
+    }
+  }
+  return Win32ToUtf8(out);
+}
+
 }  // namespace
 
 DWORD CommDlgExtendedError() {
@@ -44,7 +62,7 @@ std::vector<std::string> Win32OpenDialogArguments(const OPENFILENAMEW& ofn) {
     std::size_t start = 0;
     while (start <= patterns.size()) {
       const std::size_t end = std::min(patterns.find(u';', start), patterns.size());
-      if (end > start) list += (list.empty() ? "" : " ") + Win32ToUtf8(patterns.substr(start, end - start));
+      if (end > start) list += (list.empty() ? "" : " ") + AnyCasePattern(patterns.substr(start, end - start));
       start = end + 1;
     }
     filters.push_back("--file-filter=" + Win32ToUtf8(description) + " | " + list);

@@ -642,6 +642,12 @@ LPWSTR lstrcpynW(LPWSTR dst, LPCWSTR src, int max);
 LPWSTR lstrcatW(LPWSTR dst, LPCWSTR src);
 int lstrcmpW(LPCWSTR a, LPCWSTR b);
 int lstrcmpiW(LPCWSTR a, LPCWSTR b);
+// The order in which the desktop's file manager lists names (StrCmpLogicalW of the shell):
+// case folded as CompareStringW with NORM_IGNORECASE, and runs of ASCII digits compared as
+// numbers, of any length ("clip2" before "clip10", "clip007" equal to "clip7"). -1, 0 or 1; a
+// null string comes before any other. Names that differ only in case, or in leading zeros,
+// compare equal: a caller that needs a total order breaks the tie itself.
+int StrCmpLogicalW(LPCWSTR a, LPCWSTR b);
 
 #define LOCALE_USER_DEFAULT 0x0400u
 #define LOCALE_SYSTEM_DEFAULT 0x0800u

@@ -82,8 +82,17 @@ TEST(MediaFileListTest, LocatesAndStepsWithWrapAround) {
   EXPECT_EQ(0, index);
   EXPECT_EQ(list.PathAt(2), list.StepPrevious(index));
   EXPECT_EQ(2, index);
-  list.LocateOpened(u"A.AVI", index);  // case matters: not found, index kept
-  EXPECT_EQ(2, index);
+  list.LocateOpened(u"A.AVI", index);  // case matters: not found, so the start of the new list
+  EXPECT_EQ(0, index);
+  // A file missing from a rebuilt list of the same size starts at the list's first entry, not
+  // at the place of the file shown last in the previous folder.
+  Folder other;
+  for (const char* name : {"x.avi", "y.avi", "z.avi"}) other.Touch(name);
+  list.LocateOpened(list.NameAt(2), index);
+  list.Rebuild(other.Win());
+  list.LocateOpened(u"X.AVI", index);
+  EXPECT_EQ(0, index);
+  EXPECT_EQ(list.PathAt(1), list.StepNext(index));
   // A rebuild of a smaller folder brings a stale index back into range.
   Folder single;
   single.Touch("only.gif");
@@ -93,6 +102,75 @@ TEST(MediaFileListTest, LocatesAndStepsWithWrapAround) {
   EXPECT_EQ(list.PathAt(0), list.StepNext(index));
   EXPECT_EQ(list.PathAt(0), list.StepPrevious(index));
   EXPECT_EQ(0, index);
+}
+
+TEST(MediaFileListTest, StepsInTheOrderTheFileManagerShows) {
+  Folder folder;
+  for (const char* name : {"clip10.avi", "clip2.avi", "Clip3.avi", "a1.bmp", "CLIP.AVI"}) folder.Touch(name);
+  CMediaFileList list;
+  int index = 0;
+  list.Rebuild(folder.Win());
+  EXPECT_EQ((std::vector<std::u16string>{u"a1.bmp", u"clip2.avi", u"Clip3.avi", u"clip10.avi"}), Names(list));
+  list.LocateOpened(u"clip2.avi", index);
+  EXPECT_EQ(1, index);
+  for (const char16_t* next : {u"Clip3.avi", u"clip10.avi", u"a1.bmp"})
+    EXPECT_EQ(folder.Win() + u"\\" + next, list.StepNext(index));
+  EXPECT_EQ(folder.Win() + u"\\clip10.avi", list.StepPrevious(index));
+  // The upper-case pick is not listed: the steps start from the first entry.
+  list.LocateOpened(u"CLIP.AVI", index);
+  EXPECT_EQ(folder.Win() + u"\\clip2.avi", list.StepNext(index));
+}
+
+TEST(MediaFileListTest, NamesEqualUnderTheFileManagersOrderKeepATotalOrder) {
+  // Names that differ only in case or in leading zeros, Japanese names, and names whose bytes
+  // are not UTF-8: one order whatever the file system reports, the same on every scan.
+  Folder folder;
+  const std::vector<std::string> names = {"x.avi",
+                                          "X.avi",
+                                          "c7.gif",
+                                          "c007.gif",
+                                          "c07.gif",
+                                          "動画10.wmv",
+                                          "動画2.wmv",
+                                          "\xff"
+                                          "2.jpg",
+                                          "\xfe.jpg",
+                                          "\xff"
+                                          "10.jpg",
+                                          "ｂ.bmp",
+                                          "Ｂ.bmp",
+                                          "e9.mpg",
+                                          "E10.mpg"};
+  for (const std::string& name : names) folder.Touch(name);
+  CMediaFileList list;
+  list.Rebuild(folder.Win());
+  std::vector<std::u16string> expected;
+  for (const char* name :
+       {"c007.gif", "c07.gif", "c7.gif", "e9.mpg", "E10.mpg", "X.avi", "x.avi", "動画2.wmv", "動画10.wmv", "\xfe.jpg",
+        "\xff"
+        "2.jpg",
+        "\xff"
+        "10.jpg",
+        "Ｂ.bmp", "ｂ.bmp"})
+    expected.push_back(Win32FromNativePath(name));
+  EXPECT_EQ(expected, Names(list));
+  list.Rebuild(folder.Win());
+  EXPECT_EQ(expected, Names(list));
+}
+
+TEST(MediaFileListTest, AFolderThatCannotBeSearchedListsNothing) {
+  Folder folder;
+  folder.Touch("plain.avi");
+  CMediaFileList list;
+  int index = 0;
+  // A file where a folder should be, and a path that names no native file.
+  for (const std::u16string& path : {folder.Win() + u"plain.avi\\", std::u16string(u"\xD800\\")}) {
+    list.Rebuild(path);
+    EXPECT_EQ(0, list.Count());
+    list.LocateOpened(u"plain.avi", index);
+    EXPECT_EQ(0, index);
+    EXPECT_EQ(u"", list.StepNext(index));
+  }
 }
 
 }  // namespace

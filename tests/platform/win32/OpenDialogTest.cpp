@@ -23,10 +23,20 @@ TEST(OpenDialog, FiltersAndStartFileBecomeChooserArguments) {
                                              "--file-selection",
                                              "--title=Open",
                                              "--filename=/tmp/clips/a.avi",
-                                             "--file-filter=読めるファイル全部 | *.avi *.wmv *.mpg *.bmp *.jpg *.gif",
-                                             "--file-filter=動画 | *.avi *.wmv *.mpg",
-                                             "--file-filter=絵 | *.bmp *.jpg *.gif"};
+                                             "--file-filter=読めるファイル全部 | *.[aA][vV][iI] *.[wW][mM][vV] "
+                                             "*.[mM][pP][gG] *.[bB][mM][pP] *.[jJ][pP][gG] *.[gG][iI][fF]",
+                                             "--file-filter=動画 | *.[aA][vV][iI] *.[wW][mM][vV] *.[mM][pP][gG]",
+                                             "--file-filter=絵 | *.[bB][mM][pP] *.[jJ][pP][gG] *.[gG][iI][fF]"};
   EXPECT_EQ(Win32OpenDialogArguments(ofn), expected);
   ofn.nFilterIndex = 3;  // the selected filter is offered first
-  EXPECT_EQ(Win32OpenDialogArguments(ofn)[4], "--file-filter=絵 | *.bmp *.jpg *.gif");
+  EXPECT_EQ(Win32OpenDialogArguments(ofn)[4], "--file-filter=絵 | *.[bB][mM][pP] *.[jJ][pP][gG] *.[gG][iI][fF]");
+}
+
+TEST(OpenDialog, PatternsMatchAnyCase) {
+  // Letters of either case, digits, wildcards and other scripts as they are, "[" literal.
+  const WCHAR filter[] = u"Mixed\0*.JpEg;IMG_0?.*;動画*.avi;a[1].txt;\0";
+  OPENFILENAMEW ofn{};
+  ofn.lpstrFilter = filter;
+  EXPECT_EQ(Win32OpenDialogArguments(ofn).back(),
+            "--file-filter=Mixed | *.[jJ][pP][eE][gG] [iI][mM][gG]_0?.* 動画*.[aA][vV][iI] [aA][[]1].[tT][xX][tT]");
 }
