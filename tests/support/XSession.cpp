@@ -137,17 +137,20 @@ std::string XSession::Run(const std::vector<std::string>& argv, int* status) con
 }
 
 int XSession::WaitExit(pid_t pid, int timeoutMs) {
+  // Polls at least once, so a zero time-out still reaps a process that has already ended.
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (std::chrono::steady_clock::now() < end) {
+  for (;;) {
     int st = 0;
     pid_t r = waitpid(pid, &st, WNOHANG);
     if (r == pid) return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+    if (r < 0 || std::chrono::steady_clock::now() >= end) return -1;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  return -1;
 }
 
 void XSession::Kill(pid_t pid) {
+  // Only a child still running is signalled: a reaped pid may belong to another process by now.
+  if (waitpid(pid, nullptr, WNOHANG) != 0) return;
   kill(pid, SIGTERM);
   if (WaitExit(pid, 2000) < 0) {
     kill(pid, SIGKILL);
