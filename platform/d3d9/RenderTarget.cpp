@@ -55,6 +55,13 @@ void RenderTarget::BlitToWindow(int drawableWidth, int drawableHeight) const {
                     sameSize ? GL_NEAREST : GL_LINEAR);
 }
 
+std::array<GLint, 4> RenderTarget::GlBox(const RECT& rect) const {
+  const LONG left = std::max<LONG>(rect.left, 0), top = std::max<LONG>(rect.top, 0);
+  const LONG right = std::min<LONG>(rect.right, LONG(width_)), bottom = std::min<LONG>(rect.bottom, LONG(height_));
+  if (right <= left || bottom <= top) return {0, 0, 0, 0};
+  return {left, LONG(height_) - bottom, right - left, bottom - top};
+}
+
 std::vector<DWORD> RenderTarget::Read(bool opaque) const {
   std::vector<DWORD> pixels(std::size_t(width_) * height_);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);

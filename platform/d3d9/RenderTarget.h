@@ -5,6 +5,7 @@
 
 #include <epoxy/gl.h>
 
+#include <array>
 #include <vector>
 
 #include "platform/d3d9/d3d9.h"
@@ -23,6 +24,9 @@ class RenderTarget {
   void Bind() const { glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_); }
   // Copies the target to the default framebuffer, stretched to the drawable size.
   void BlitToWindow(int drawableWidth, int drawableHeight) const;
+  // A rectangle in Direct3D's pixels (top row 0) as a GL scissor box {x, y, width, height}
+  // (bottom row 0), cut to the target; an empty or inverted rectangle gives a zero-sized box.
+  std::array<GLint, 4> GlBox(const RECT& rect) const;
   // ARGB pixels, top row first; alpha forced to 0xff when opaque.
   std::vector<DWORD> Read(bool opaque) const;
 

@@ -14,3 +14,8 @@ void D3D9TestSetDeviceLost(IDirect3DDevice9* device);
 // The back buffer as ARGB pixels, top row first, with its size. Alpha is 0xff for an
 // X8R8G8B8 back buffer.
 std::vector<DWORD> D3D9TestReadBackBuffer(IDirect3DDevice9* device, UINT* width, UINT* height);
+
+// With ignore set, the device draws and clears as if D3DRS_SCISSORTESTENABLE were FALSE, while
+// the state itself stays as the program set it: the same frame can be rendered with and without
+// its scissor limits and the two compared.
+void D3D9TestIgnoreScissor(IDirect3DDevice9* device, bool ignore);
