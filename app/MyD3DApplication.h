@@ -21,6 +21,9 @@ class CMyD3DApplication : public CD3DApplication {
   HRESULT DestroyDeviceResources() override;
   LRESULT HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
 
+  // One frame into the back buffer without waiting for its slot: the background and the scene.
+  void DrawFrameUnpaced();
+
   const FramePacer& Pacer() const { return m_pacer; }
   bool IsLoading() const { return m_loading; }
 
