@@ -158,6 +158,10 @@ HRESULT Device::Initialise(D3DPRESENT_PARAMETERS* params) {
     return D3DERR_NOTAVAILABLE;
   }
   SDL_GL_SetSwapInterval(0);  // the program paces itself; failing here is fine
+  int depth = 0, stencil = 0;
+  SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &depth);
+  SDL_GL_GetAttribute(SDL_GL_STENCIL_SIZE, &stencil);
+  windowHasDepthStencil_ = depth >= 24 && stencil >= 8;
   GLint maxSize = 0;
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
   maxTextureSize_ = std::min<UINT>(kMaxTextureSize, static_cast<UINT>(maxSize));
@@ -333,8 +337,13 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND overr
   ReapChildren();
   int w = 0, h = 0;
   SDL_GL_GetDrawableSize(sdlWindow_, &w, &h);
-  target_->BlitToWindow(w, h);
+  if (!target_->drawsToWindow()) target_->BlitToWindow(w, h);
   SDL_GL_SwapWindow(sdlWindow_);
+  // While the window's buffer is just like the back buffer (same size, no alpha to keep, a
+  // depth-stencil as deep), the next frame is drawn straight into it and needs no copy. When the
+  // window is resized the frame already drawn shows unstretched once; the next one is stretched.
+  target_->DrawToWindow(windowHasDepthStencil_ && !forceOffscreen_ && params_.BackBufferFormat == D3DFMT_X8R8G8B8 &&
+                        w == int(target_->width()) && h == int(target_->height()));
   target_->Bind();
   state_.dirty |= kDirtyScissor;  // the copy to the window ran without the scissor test
   return D3D_OK;
@@ -624,6 +633,11 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, cons
   SetVertexAttributes(layout, stride, 0);
   glDrawArrays(GlPrimitive(type), 0, GLsizei(vertices));
   return D3D_OK;
+}
+
+void Device::ForceOffscreen(bool force) {
+  forceOffscreen_ = force;
+  if (force) target_->DrawToWindow(false);
 }
 
 void Device::IgnoreScissor(bool ignore) {

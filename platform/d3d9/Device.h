@@ -81,6 +81,8 @@ class Device final : public IDirect3DDevice9 {
   // Test hooks (d3d9_testing.h).
   void SimulateLost();
   void IgnoreScissor(bool ignore);
+  void ForceOffscreen(bool force);
+  bool DrawsToWindow() const { return target_ && target_->drawsToWindow(); }
   std::vector<DWORD> ReadBackBuffer(UINT* width, UINT* height);
 
  private:
@@ -115,8 +117,10 @@ class Device final : public IDirect3DDevice9 {
   UINT maxTextureSize_ = 0;
   bool inScene_ = false;
   bool lost_ = false;
-  bool ignoreScissor_ = false;  // test hook: draw and clear as if the scissor test were off
-  int lostReportsLeft_ = 0;     // TestCooperativeLevel answers DEVICELOST this often, then DEVICENOTRESET
+  bool ignoreScissor_ = false;   // test hook: draw and clear as if the scissor test were off
+  bool forceOffscreen_ = false;  // test hook: never draw straight into the window
+  bool windowHasDepthStencil_ = false;
+  int lostReportsLeft_ = 0;  // TestCooperativeLevel answers DEVICELOST this often, then DEVICENOTRESET
   BOOL cursorShown_ = FALSE;
 
   friend class Texture;

@@ -14,6 +14,7 @@ void RenderTarget::Destroy() {
   if (depth_) glDeleteRenderbuffers(1, &depth_);
   framebuffer_ = color_ = depth_ = 0;
   width_ = height_ = 0;
+  toWindow_ = false;
 }
 
 bool RenderTarget::Create(UINT width, UINT height) {
@@ -64,7 +65,8 @@ std::array<GLint, 4> RenderTarget::GlBox(const RECT& rect) const {
 
 std::vector<DWORD> RenderTarget::Read(bool opaque) const {
   std::vector<DWORD> pixels(std::size_t(width_) * height_);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, toWindow_ ? 0 : framebuffer_);
+  glReadBuffer(toWindow_ ? GL_BACK : GL_COLOR_ATTACHMENT0);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   glReadPixels(0, 0, width_, height_, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels.data());
   for (UINT y = 0; y < height_ / 2; ++y)

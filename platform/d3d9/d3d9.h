@@ -498,7 +498,9 @@ struct IDirect3DDevice9 : IUnknown {
   // D3DERR_INVALIDCALL for bad parameters, D3DERR_NOTAVAILABLE when the mode cannot be set.
   virtual HRESULT Reset(D3DPRESENT_PARAMETERS* pPresentationParameters) = 0;
   // Draws the back buffer stretched over the window's drawable and swaps. Rectangles, regions
-  // and override windows are ignored. D3DERR_INVALIDCALL inside a scene.
+  // and override windows are ignored. D3DERR_INVALIDCALL inside a scene. As with
+  // D3DSWAPEFFECT_DISCARD, the back buffer's content is undefined afterwards: while the window
+  // matches an X8R8G8B8 back buffer in size, frames are drawn straight into the window.
   virtual HRESULT Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDestWindowOverride,
                           const RGNDATA* pDirtyRegion) = 0;
   virtual HRESULT GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBACKBUFFER_TYPE Type,
