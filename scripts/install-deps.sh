@@ -17,7 +17,7 @@ packages=(
   xauth x11-xserver-utils
 )
 if [[ "${1:-}" == "--test" ]]; then
-  packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool openbox imagemagick ffmpeg gstreamer1.0-tools)
+  packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb x11-utils xdotool openbox imagemagick ffmpeg gstreamer1.0-tools)
 fi
 
 missing=()
