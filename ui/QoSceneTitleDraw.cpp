@@ -32,6 +32,16 @@ bool MediaTimes(CMovieSource* media, REFTIME* position, REFTIME* duration) {
   return SUCCEEDED(mp->get_CurrentPosition(position));
 }
 
+// Starts black rectangles. Opaque black needs neither blending nor the alpha test: the pixels
+// are the same, and the rasteriser writes them without reading what lies underneath.
+void BeginOpaqueBlack(CQuadBatch& batch) {
+  batch.BeginTextured(nullptr);
+  batch.m_color = kBlack;
+  if (!g_device) return;
+  g_device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+  g_device->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+}
+
 }  // namespace
 
 void CQoSceneTitle::Draw() {
@@ -46,8 +56,7 @@ void CQoSceneTitle::Draw() {
   if (m_media) DrawMedia();
   DrawLens(m_cursorX, m_cursorY);
 
-  batch.BeginTextured(nullptr);
-  batch.m_color = kBlack;
+  BeginOpaqueBlack(batch);
   batch.AddRect(w - 40, 0, 40, 40);                     // behind the help button
   batch.AddRect(0, h - kStripHeight, w, kStripHeight);  // the control strip
   batch.Flush();
@@ -150,8 +159,7 @@ void CQoSceneTitle::DrawLens(int x, int y) {
   batch.Flush();
 
   LimitDrawing(g_device, nullptr);
-  batch.BeginTextured(nullptr);
-  batch.m_color = kBlack;
+  BeginOpaqueBlack(batch);
   if (y - half > 0) batch.AddRect(0, 0, w, y - half);
   if (x - half > 0) batch.AddRect(0, y - half, x - half, LENS_SIZE);
   if (x + half < w) batch.AddRect(x + half, y - half, w - x - half, LENS_SIZE);
