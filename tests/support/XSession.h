@@ -11,8 +11,8 @@
 class XSession {
  public:
   // Starts Xvfb at 1024x768x24 with a 640x480 mode available; with a window manager when asked.
-  // ok() is false unless the server answers, the window manager (when asked for) has claimed the
-  // screen and the mode is listed.
+  // ok() is false unless the server answers and the window manager (when asked for) has claimed
+  // the screen.
   explicit XSession(bool windowManager);
   ~XSession();
   XSession(const XSession&) = delete;
