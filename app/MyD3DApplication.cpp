@@ -7,6 +7,7 @@
 #include "platform/d3d9/d3dx9.h"
 #include "platform/d3d9/d3dx9math.h"
 #include "platform/win32/win32.h"
+#include "scene/DrawLimit.h"
 #include "scene/FontSet.h"
 #include "scene/QoScene.h"
 #include "scene/SceneGlobals.h"
@@ -81,6 +82,15 @@ HRESULT CMyD3DApplication::Advance() {
 
 HRESULT CMyD3DApplication::DrawFrame() {
   m_pacer.WaitForFrameSlot();
+  DrawFrameUnpaced();
+  return S_OK;
+}
+
+void CMyD3DApplication::DrawFrameUnpaced() {
+  CQoScene* scene = g_sceneManager ? g_sceneManager->m_currentScene : nullptr;
+  // What the scene covers opaquely need not be cleared or drawn underneath.
+  RECT open;
+  LimitDrawing(m_pd3dDevice, scene && scene->OpenArea(&open) ? &open : nullptr);
   m_pd3dDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00FFFFFF, 1.0f, 0);
   m_pd3dDevice->SetRenderState(D3DRS_ZENABLE, TRUE);
   // The background renders its own frame first; it leaves transforms and states changed.
@@ -89,11 +99,12 @@ HRESULT CMyD3DApplication::DrawFrame() {
     g_background->Draw();
   }
   ApplyFixedDeviceState();
-  if (FAILED(m_pd3dDevice->BeginScene())) return S_OK;
-  m_pd3dDevice->SetRenderState(D3DRS_ZENABLE, FALSE);
-  if (g_sceneManager && g_sceneManager->m_currentScene) g_sceneManager->m_currentScene->Draw();
-  m_pd3dDevice->EndScene();
-  return S_OK;
+  if (SUCCEEDED(m_pd3dDevice->BeginScene())) {
+    m_pd3dDevice->SetRenderState(D3DRS_ZENABLE, FALSE);
+    if (scene) scene->Draw();
+    m_pd3dDevice->EndScene();
+  }
+  LimitDrawing(m_pd3dDevice, nullptr);
 }
 
 HRESULT CMyD3DApplication::LoseDeviceResources() {

@@ -25,6 +25,8 @@ class CMyD3DApplication : public CD3DApplication {
 
   // A file for the player scene to open when the scene manager first starts, as if picked.
   void SetStartFile(std::u16string path) { m_startFile = std::move(path); }
+  // One frame into the back buffer without waiting for its slot: the background and the scene.
+  void DrawFrameUnpaced();
 
   const FramePacer& Pacer() const { return m_pacer; }
   bool IsLoading() const { return m_loading; }

@@ -1,6 +1,8 @@
 // A scene of the program: created by the scene manager, updated and drawn once per frame.
 #pragma once
 
+#include "platform/win32/wintypes.h"
+
 class CQoScene {
  public:
   virtual ~CQoScene() = default;
@@ -12,6 +14,10 @@ class CQoScene {
   virtual int Update() = 0;
   // Per-frame drawing between BeginScene and EndScene with depth testing off.
   virtual void Draw() = 0;
+  // The part of the back buffer where what is drawn before the scene (the background) still
+  // shows once the scene is drawn; everything else the scene covers opaquely. False when that is
+  // not one rectangle or not known, and then the whole back buffer counts.
+  virtual bool OpenArea(RECT* /*area*/) const { return false; }
   // Diagnostic text drawn with g_appFont.
   virtual void DrawDebugInfo() = 0;
 };

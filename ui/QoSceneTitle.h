@@ -52,6 +52,10 @@ class CQoSceneTitle : public CQoScene {
   // actions of a clicked one. Always 0: the scene never finishes.
   int Update() override;
   void Draw() override;
+  // The lens square cut to the logical screen above the control strip (empty when the lens is
+  // off the screen); false when the back buffer reaches past the logical screen, whose rest
+  // nothing masks.
+  bool OpenArea(RECT* area) const override;
   // The media position and duration in g_appFont at the top left.
   void DrawDebugInfo() override;
 

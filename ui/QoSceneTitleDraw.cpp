@@ -1,10 +1,12 @@
 // The player scene's drawing: the media under the lens, the black mask around it, the control
 // strip with the seek bar, the buttons, their tooltips and the texts.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "media/MovieSource.h"
 #include "platform/d3d9/d3dx9.h"
+#include "scene/DrawLimit.h"
 #include "scene/FontSet.h"
 #include "scene/SceneGlobals.h"
 #include "scene/TextureTable.h"
@@ -17,6 +19,7 @@ constexpr D3DCOLOR kWhite = 0xFFFFFFFF;
 constexpr D3DCOLOR kBlack = 0xFF000000;
 constexpr D3DCOLOR kTrackGrey = 0xFFC0C0C0;
 constexpr D3DCOLOR kFrameWhite = 0x80FFFFFF;
+constexpr int kStripHeight = 50;
 
 IDirect3DTexture9* Slot(int id) {
   return g_textures ? g_textures->GetSlotTexture(id) : nullptr;
@@ -33,6 +36,16 @@ bool MediaTimes(CMovieSource* media, REFTIME* position, REFTIME* duration) {
   return SUCCEEDED(mp->get_Duration(duration)) && *duration > 0;
 }
 
+// Starts black rectangles. Opaque black needs neither blending nor the alpha test: the pixels
+// are the same, and the rasteriser writes them without reading what lies underneath.
+void BeginOpaqueBlack(CQuadBatch& batch) {
+  batch.BeginTextured(nullptr);
+  batch.m_color = kBlack;
+  if (!g_device) return;
+  g_device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+  g_device->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+}
+
 }  // namespace
 
 void CQoSceneTitle::Draw() {
@@ -40,13 +53,16 @@ void CQoSceneTitle::Draw() {
   const int w = g_screenWidth, h = g_screenHeight;
   CQuadBatch& batch = *g_quadBatch;
 
+  // The picture and the lens layers only show through the lens; DrawLens lifts the limit before
+  // the mask.
+  RECT open;
+  if (OpenArea(&open)) LimitDrawing(g_device, &open);
   if (m_media) DrawMedia();
   DrawLens(m_cursorX, m_cursorY);
 
-  batch.BeginTextured(nullptr);
-  batch.m_color = kBlack;
-  batch.AddRect(w - 40, 0, 40, 40);  // behind the help button
-  batch.AddRect(0, h - 50, w, 50);   // the control strip
+  BeginOpaqueBlack(batch);
+  batch.AddRect(w - 40, 0, 40, 40);                     // behind the help button
+  batch.AddRect(0, h - kStripHeight, w, kStripHeight);  // the control strip
   batch.Flush();
 
   DrawControlStrip();
@@ -55,6 +71,18 @@ void CQoSceneTitle::Draw() {
   for (auto& button : m_buttons)
     if (button) button->DrawTooltip();
   DrawTexts();
+}
+
+bool CQoSceneTitle::OpenArea(RECT* area) const {
+  const int w = g_screenWidth, h = g_screenHeight;
+  if (!area || !BackBufferWithin(g_device, w, h)) return false;
+  // The mask covers the screen but for the lens square, and the strip is opaque black over its
+  // rows; what is left may be empty (the lens off the screen or under the strip).
+  const int half = LENS_SIZE / 2;
+  *area = {std::max(m_cursorX - half, 0), std::max(m_cursorY - half, 0), std::min(m_cursorX + half, w),
+           std::min(m_cursorY + half, h - kStripHeight)};
+  if (area->right <= area->left || area->bottom <= area->top) *area = {0, 0, 0, 0};
+  return true;
 }
 
 void CQoSceneTitle::DrawControlStrip() {
@@ -134,8 +162,8 @@ void CQoSceneTitle::DrawLens(int x, int y) {
   batch.AddTexturedQuad(x - half, y - half, LENS_SIZE, LENS_SIZE, 0, 0, 256, 256, false, 0.0f);
   batch.Flush();
 
-  batch.BeginTextured(nullptr);
-  batch.m_color = kBlack;
+  LimitDrawing(g_device, nullptr);
+  BeginOpaqueBlack(batch);
   if (y - half > 0) batch.AddRect(0, 0, w, y - half);
   if (x - half > 0) batch.AddRect(0, y - half, x - half, LENS_SIZE);
   if (x + half < w) batch.AddRect(x + half, y - half, w - x - half, LENS_SIZE);

@@ -162,6 +162,10 @@ HRESULT Device::Initialise(D3DPRESENT_PARAMETERS* params) {
     return D3DERR_NOTAVAILABLE;
   }
   SDL_GL_SetSwapInterval(0);  // the program paces itself; failing here is fine
+  int depth = 0, stencil = 0;
+  SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &depth);
+  SDL_GL_GetAttribute(SDL_GL_STENCIL_SIZE, &stencil);
+  windowHasDepthStencil_ = depth >= 24 && stencil >= 8;
   GLint maxSize = 0;
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
   maxTextureSize_ = std::min<UINT>(kMaxTextureSize, static_cast<UINT>(maxSize));
@@ -216,7 +220,7 @@ HRESULT Device::ApplyPresentParameters(D3DPRESENT_PARAMETERS* params) {
   target_ = std::move(target);
   params_ = p;
   *params = p;
-  state_.SetDefaults(p.EnableAutoDepthStencil != FALSE);
+  state_.SetDefaults(p.EnableAutoDepthStencil != FALSE, p.BackBufferWidth, p.BackBufferHeight);
   return D3D_OK;
 }
 
@@ -337,9 +341,15 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND overr
   ReapChildren();
   int w = 0, h = 0;
   SDL_GL_GetDrawableSize(sdlWindow_, &w, &h);
-  target_->BlitToWindow(w, h);
+  if (!target_->drawsToWindow()) target_->BlitToWindow(w, h);
   SDL_GL_SwapWindow(sdlWindow_);
+  // While the window's buffer is just like the back buffer (same size, no alpha to keep, a
+  // depth-stencil as deep), the next frame is drawn straight into it and needs no copy. When the
+  // window is resized the frame already drawn shows unstretched once; the next one is stretched.
+  target_->DrawToWindow(windowHasDepthStencil_ && !forceOffscreen_ && params_.BackBufferFormat == D3DFMT_X8R8G8B8 &&
+                        w == int(target_->width()) && h == int(target_->height()));
   target_->Bind();
+  state_.dirty |= kDirtyScissor;  // the copy to the window ran without the scissor test
   return D3D_OK;
 }
 
@@ -405,25 +415,32 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
     glClearDepth(std::clamp(z, 0.0f, 1.0f));
     glDepthMask(GL_TRUE);
     mask |= GL_DEPTH_BUFFER_BIT;
+    state_.dirty |= kDirtyRaster;  // the depth write mask was forced on
   }
   if (flags & D3DCLEAR_STENCIL) {
     glClearStencil(GLint(stencil));
     mask |= GL_STENCIL_BUFFER_BIT;
   }
-  if (count == 0) {
-    glClear(mask);
-  } else {
-    glEnable(GL_SCISSOR_TEST);
-    const LONG height = LONG(target_->height());
-    for (DWORD i = 0; i < count; ++i) {
-      const D3DRECT& r = rects[i];
-      if (r.x2 <= r.x1 || r.y2 <= r.y1) continue;
-      glScissor(r.x1, height - r.y2, r.x2 - r.x1, r.y2 - r.y1);  // GL counts rows from the bottom
-      glClear(mask);
+  // Each rectangle is cut to the scissor rectangle while the test is on. A clear of the whole
+  // target runs without the GL scissor test, which lets the driver take its fast path.
+  const RECT whole = {0, 0, LONG(target_->width()), LONG(target_->height())};
+  const RECT limit = ScissorTestOn() ? state_.scissor : whole;
+  const DWORD n = count == 0 ? 1 : count;
+  for (DWORD i = 0; i < n; ++i) {
+    const RECT r = count == 0 ? whole : RECT{rects[i].x1, rects[i].y1, rects[i].x2, rects[i].y2};
+    const RECT cut = {std::max(r.left, limit.left), std::max(r.top, limit.top), std::min(r.right, limit.right),
+                      std::min(r.bottom, limit.bottom)};
+    const std::array<GLint, 4> box = target_->GlBox(cut);
+    if (box[2] == 0) continue;
+    if (box[2] == GLint(target_->width()) && box[3] == GLint(target_->height())) {
+      glDisable(GL_SCISSOR_TEST);
+    } else {
+      glEnable(GL_SCISSOR_TEST);
+      glScissor(box[0], box[1], box[2], box[3]);
     }
-    glDisable(GL_SCISSOR_TEST);
+    glClear(mask);
   }
-  state_.dirty |= kDirtyRaster;  // the depth write mask was forced on
+  state_.dirty |= kDirtyScissor;  // the GL scissor now holds whatever the clear needed
   return D3D_OK;
 }
 
@@ -470,6 +487,16 @@ HRESULT Device::SetFVF(DWORD fvf) {
 
 HRESULT Device::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset, UINT stride) {
   return state_.SetStreamSource(stream, buffer, offset, stride);
+}
+
+HRESULT Device::SetScissorRect(const RECT* rect) {
+  return state_.SetScissorRect(rect);
+}
+
+HRESULT Device::GetScissorRect(RECT* rect) {
+  if (!rect) return D3DERR_INVALIDCALL;
+  *rect = state_.scissor;
+  return D3D_OK;
 }
 
 void Device::ApplyRaster() {
@@ -519,6 +546,16 @@ void Device::ApplySampler() {
   glSamplerParameterfv(sampler_, GL_TEXTURE_BORDER_COLOR, border.data());
 }
 
+void Device::ApplyScissor() {
+  if (!ScissorTestOn()) {
+    glDisable(GL_SCISSOR_TEST);
+    return;
+  }
+  const auto box = target_->GlBox(state_.scissor);
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(box[0], box[1], box[2], box[3]);
+}
+
 void Device::PrepareDraw(const VertexLayout& layout) {
   ReapChildren();
   target_->Bind();
@@ -526,6 +563,7 @@ void Device::PrepareDraw(const VertexLayout& layout) {
   if (dirty & kDirtyRaster) ApplyRaster();
   if (dirty & kDirtyBlend) ApplyBlend();
   if (dirty & kDirtySampler) ApplySampler();
+  if (dirty & kDirtyScissor) ApplyScissor();
   // Only textures this device made can be bound: the binding is one of our Texture objects.
   auto* texture = static_cast<Texture*>(static_cast<IDirect3DTexture9*>(state_.textures[0]));
   shader_->Apply(state_, dirty, texture != nullptr);
@@ -599,6 +637,16 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, cons
   SetVertexAttributes(layout, stride, 0);
   glDrawArrays(GlPrimitive(type), 0, GLsizei(vertices));
   return D3D_OK;
+}
+
+void Device::ForceOffscreen(bool force) {
+  forceOffscreen_ = force;
+  if (force) target_->DrawToWindow(false);
+}
+
+void Device::IgnoreScissor(bool ignore) {
+  ignoreScissor_ = ignore;
+  state_.dirty |= kDirtyScissor;
 }
 
 void Device::SimulateLost() {

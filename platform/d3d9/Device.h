@@ -69,6 +69,8 @@ class Device final : public IDirect3DDevice9 {
   HRESULT SetFVF(DWORD FVF) override;
   HRESULT SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData, UINT OffsetInBytes,
                           UINT Stride) override;
+  HRESULT SetScissorRect(const RECT* pRect) override;
+  HRESULT GetScissorRect(RECT* pRect) override;
 
   // For the objects the device creates.
   bool OnDeviceThread() const { return std::this_thread::get_id() == thread_; }
@@ -78,6 +80,9 @@ class Device final : public IDirect3DDevice9 {
 
   // Test hooks (d3d9_testing.h).
   void SimulateLost();
+  void IgnoreScissor(bool ignore);
+  void ForceOffscreen(bool force);
+  bool DrawsToWindow() const { return target_ && target_->drawsToWindow(); }
   std::vector<DWORD> ReadBackBuffer(UINT* width, UINT* height);
 
  private:
@@ -92,6 +97,8 @@ class Device final : public IDirect3DDevice9 {
   void ApplyRaster();
   void ApplyBlend();
   void ApplySampler();
+  void ApplyScissor();
+  bool ScissorTestOn() const { return state_.render[D3DRS_SCISSORTESTENABLE] && !ignoreScissor_; }
   void SetVertexAttributes(const VertexLayout& layout, UINT stride, std::uintptr_t base);
   HRESULT CheckDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, VertexLayout* layout, UINT* vertices);
 
@@ -110,6 +117,9 @@ class Device final : public IDirect3DDevice9 {
   UINT maxTextureSize_ = 0;
   bool inScene_ = false;
   bool lost_ = false;
+  bool ignoreScissor_ = false;   // test hook: draw and clear as if the scissor test were off
+  bool forceOffscreen_ = false;  // test hook: never draw straight into the window
+  bool windowHasDepthStencil_ = false;
   int lostReportsLeft_ = 0;  // TestCooperativeLevel answers DEVICELOST this often, then DEVICENOTRESET
   BOOL cursorShown_ = FALSE;
   int repaintHandler_ = 0;  // the window layer's id of the handler that presents again

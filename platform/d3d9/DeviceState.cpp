@@ -40,6 +40,8 @@ std::uint32_t RenderStateDirty(D3DRENDERSTATETYPE state) {
     case D3DRS_AMBIENTMATERIALSOURCE:
     case D3DRS_EMISSIVEMATERIALSOURCE:
       return kDirtyLighting;
+    case D3DRS_SCISSORTESTENABLE:
+      return kDirtyScissor;
     default:
       return 0;
   }
@@ -92,7 +94,7 @@ std::array<float, 4> ColorToFloat(D3DCOLOR color) {
           (color >> 24) / 255.0f};
 }
 
-void DeviceState::SetDefaults(bool autoDepthStencil) {
+void DeviceState::SetDefaults(bool autoDepthStencil, UINT width, UINT height) {
   render.fill(0);
   render[D3DRS_ZENABLE] = autoDepthStencil ? D3DZB_TRUE : D3DZB_FALSE;
   render[D3DRS_FILLMODE] = D3DFILL_SOLID;
@@ -136,6 +138,7 @@ void DeviceState::SetDefaults(bool autoDepthStencil) {
   fvf = 0;
   stream = nullptr;
   streamOffset = streamStride = 0;
+  scissor = {0, 0, LONG(width), LONG(height)};
   dirty = kDirtyAll;
 }
 
@@ -317,6 +320,14 @@ HRESULT DeviceState::SetStreamSource(UINT streamNumber, IDirect3DVertexBuffer9* 
   stream = buffer;
   streamOffset = offset;
   streamStride = stride;
+  return D3D_OK;
+}
+
+HRESULT DeviceState::SetScissorRect(const RECT* rect) {
+  if (!rect) return D3DERR_INVALIDCALL;
+  if (SameBytes(&scissor, rect, sizeof(RECT))) return D3D_OK;
+  scissor = *rect;
+  if (render[D3DRS_SCISSORTESTENABLE]) dirty |= kDirtyScissor;
   return D3D_OK;
 }
 

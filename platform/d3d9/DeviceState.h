@@ -20,7 +20,8 @@ enum DirtyBit : std::uint32_t {
   kDirtyTexTransform = 1u << 5,  // texture matrix and its flags
   kDirtySampler = 1u << 6,       // filters, addressing, border colour
   kDirtyTexture = 1u << 7,       // the texture bound to stage 0
-  kDirtyAll = 0xffu,
+  kDirtyScissor = 1u << 8,       // scissor test switch and rectangle
+  kDirtyAll = 0x1ffu,
 };
 
 struct LightSlot {
@@ -48,10 +49,11 @@ struct DeviceState {
   IDirect3DVertexBuffer9* stream = nullptr;
   UINT streamOffset = 0;
   UINT streamStride = 0;
+  RECT scissor{};
   std::uint32_t dirty = kDirtyAll;
 
-  // Direct3D's defaults for a new or reset device.
-  void SetDefaults(bool autoDepthStencil);
+  // Direct3D's defaults for a new or reset device with a back buffer of that size.
+  void SetDefaults(bool autoDepthStencil, UINT width, UINT height);
 
   HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value);
   HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value);
@@ -64,6 +66,7 @@ struct DeviceState {
   HRESULT SetTexture(DWORD stage, IDirect3DBaseTexture9* texture);
   HRESULT SetFVF(DWORD value);
   HRESULT SetStreamSource(UINT streamNumber, IDirect3DVertexBuffer9* buffer, UINT offset, UINT stride);
+  HRESULT SetScissorRect(const RECT* rect);
 
   // Forgets every binding of a resource that is going away.
   void Unbind(const IUnknown* resource);

@@ -14,6 +14,7 @@ void RenderTarget::Destroy() {
   if (depth_) glDeleteRenderbuffers(1, &depth_);
   framebuffer_ = color_ = depth_ = 0;
   width_ = height_ = 0;
+  toWindow_ = false;
 }
 
 bool RenderTarget::Create(UINT width, UINT height) {
@@ -55,9 +56,17 @@ void RenderTarget::BlitToWindow(int drawableWidth, int drawableHeight) const {
                     sameSize ? GL_NEAREST : GL_LINEAR);
 }
 
+std::array<GLint, 4> RenderTarget::GlBox(const RECT& rect) const {
+  const LONG left = std::max<LONG>(rect.left, 0), top = std::max<LONG>(rect.top, 0);
+  const LONG right = std::min<LONG>(rect.right, LONG(width_)), bottom = std::min<LONG>(rect.bottom, LONG(height_));
+  if (right <= left || bottom <= top) return {0, 0, 0, 0};
+  return {left, LONG(height_) - bottom, right - left, bottom - top};
+}
+
 std::vector<DWORD> RenderTarget::Read(bool opaque) const {
   std::vector<DWORD> pixels(std::size_t(width_) * height_);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, toWindow_ ? 0 : framebuffer_);
+  glReadBuffer(toWindow_ ? GL_BACK : GL_COLOR_ATTACHMENT0);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   glReadPixels(0, 0, width_, height_, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels.data());
   for (UINT y = 0; y < height_ / 2; ++y)

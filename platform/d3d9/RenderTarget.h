@@ -5,6 +5,7 @@
 
 #include <epoxy/gl.h>
 
+#include <array>
 #include <vector>
 
 #include "platform/d3d9/d3d9.h"
@@ -20,9 +21,17 @@ class RenderTarget {
 
   // False (with nothing allocated) when GL cannot make a complete framebuffer of that size.
   bool Create(UINT width, UINT height);
-  void Bind() const { glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_); }
+  // Binds the framebuffer that draws go to: the offscreen one, or the window's own.
+  void Bind() const { glBindFramebuffer(GL_FRAMEBUFFER, toWindow_ ? 0 : framebuffer_); }
+  // With on, draws go straight to the window's back buffer (of the same size and depth), and
+  // Present has nothing to copy; the offscreen framebuffer then stands unused.
+  void DrawToWindow(bool on) { toWindow_ = on; }
+  bool drawsToWindow() const { return toWindow_; }
   // Copies the target to the default framebuffer, stretched to the drawable size.
   void BlitToWindow(int drawableWidth, int drawableHeight) const;
+  // A rectangle in Direct3D's pixels (top row 0) as a GL scissor box {x, y, width, height}
+  // (bottom row 0), cut to the target; an empty or inverted rectangle gives a zero-sized box.
+  std::array<GLint, 4> GlBox(const RECT& rect) const;
   // ARGB pixels, top row first; alpha forced to 0xff when opaque.
   std::vector<DWORD> Read(bool opaque) const;
 
@@ -34,6 +43,7 @@ class RenderTarget {
 
   GLuint framebuffer_ = 0, color_ = 0, depth_ = 0;
   UINT width_ = 0, height_ = 0;
+  bool toWindow_ = false;
 };
 
 }  // namespace d3d9

@@ -8,3 +8,15 @@ void D3D9TestSetDeviceLost(IDirect3DDevice9* device) {
 std::vector<DWORD> D3D9TestReadBackBuffer(IDirect3DDevice9* device, UINT* width, UINT* height) {
   return static_cast<d3d9::Device*>(device)->ReadBackBuffer(width, height);
 }
+
+void D3D9TestIgnoreScissor(IDirect3DDevice9* device, bool ignore) {
+  static_cast<d3d9::Device*>(device)->IgnoreScissor(ignore);
+}
+
+void D3D9TestForceOffscreen(IDirect3DDevice9* device, bool force) {
+  static_cast<d3d9::Device*>(device)->ForceOffscreen(force);
+}
+
+bool D3D9TestDrawsToWindow(IDirect3DDevice9* device) {
+  return static_cast<d3d9::Device*>(device)->DrawsToWindow();
+}

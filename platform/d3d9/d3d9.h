@@ -10,7 +10,7 @@
 // buffer is an offscreen framebuffer of the back-buffer size; Present stretches it onto the
 // window and swaps. Fixed-function state is mirrored and turned into one shader's inputs before
 // each draw. Supported: stage 0 only (ops DISABLE, SELECTARG1/2, MODULATE(2X/4X), ADD; args
-// DIFFUSE, CURRENT, TEXTURE, TFACTOR), alpha test, blending, culling, depth, point/linear
+// DIFFUSE, CURRENT, TEXTURE, TFACTOR), alpha test, blending, culling, depth, scissor test, point/linear
 // filtering, wrap/mirror/clamp/border addressing, lighting from emissive and ambient terms only
 // (vertices carry no normals), a COUNT2 texture transform. Anything else is accepted, ignored
 // and reported once on stderr with the function's name.
@@ -205,6 +205,7 @@ enum D3DRENDERSTATETYPE : DWORD {
   D3DRS_SPECULARMATERIALSOURCE = 146,
   D3DRS_EMISSIVEMATERIALSOURCE = 148,
   D3DRS_BLENDOP = 171,
+  D3DRS_SCISSORTESTENABLE = 174,
 };
 enum D3DFILLMODE : DWORD { D3DFILL_POINT = 1, D3DFILL_WIREFRAME = 2, D3DFILL_SOLID = 3 };
 enum D3DSHADEMODE : DWORD { D3DSHADE_FLAT = 1, D3DSHADE_GOURAUD = 2 };
@@ -497,7 +498,9 @@ struct IDirect3DDevice9 : IUnknown {
   // D3DERR_INVALIDCALL for bad parameters, D3DERR_NOTAVAILABLE when the mode cannot be set.
   virtual HRESULT Reset(D3DPRESENT_PARAMETERS* pPresentationParameters) = 0;
   // Draws the back buffer stretched over the window's drawable and swaps. Rectangles, regions
-  // and override windows are ignored. D3DERR_INVALIDCALL inside a scene.
+  // and override windows are ignored. D3DERR_INVALIDCALL inside a scene. As with
+  // D3DSWAPEFFECT_DISCARD, the back buffer's content is undefined afterwards: while the window
+  // matches an X8R8G8B8 back buffer in size, frames are drawn straight into the window.
   virtual HRESULT Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDestWindowOverride,
                           const RGNDATA* pDirtyRegion) = 0;
   virtual HRESULT GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBACKBUFFER_TYPE Type,
@@ -516,6 +519,8 @@ struct IDirect3DDevice9 : IUnknown {
   // D3DERR_INVALIDCALL.
   virtual HRESULT BeginScene() = 0;
   virtual HRESULT EndScene() = 0;
+  // Clears the whole back buffer or the given rectangles, within the scissor rectangle while
+  // the scissor test is on.
   virtual HRESULT Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z, DWORD Stencil) = 0;
   // World, view, projection (row vectors, depth 0..1) and texture matrices. Two texture
   // coordinates enter the texture matrix as (u, v, 1, 0), so 2-D translation sits in _31/_32.
@@ -537,6 +542,12 @@ struct IDirect3DDevice9 : IUnknown {
   virtual HRESULT SetFVF(DWORD FVF) = 0;
   virtual HRESULT SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData, UINT OffsetInBytes,
                                   UINT Stride) = 0;
+  // The scissor rectangle in back-buffer pixels; it limits draws and Clear while
+  // D3DRS_SCISSORTESTENABLE is TRUE. Any rectangle is accepted: it is intersected with the back
+  // buffer when used, and an empty or inverted one lets nothing through. Reset and a new device
+  // set it to the whole back buffer with the test off. D3DERR_INVALIDCALL for a null pointer.
+  virtual HRESULT SetScissorRect(const RECT* pRect) = 0;
+  virtual HRESULT GetScissorRect(RECT* pRect) = 0;
 };
 
 // Adapters are SDL's displays; the device type is HAL only (others: D3DERR_NOTAVAILABLE).

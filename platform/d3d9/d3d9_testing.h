@@ -14,3 +14,15 @@ void D3D9TestSetDeviceLost(IDirect3DDevice9* device);
 // The back buffer as ARGB pixels, top row first, with its size. Alpha is 0xff for an
 // X8R8G8B8 back buffer.
 std::vector<DWORD> D3D9TestReadBackBuffer(IDirect3DDevice9* device, UINT* width, UINT* height);
+
+// With ignore set, the device draws and clears as if D3DRS_SCISSORTESTENABLE were FALSE, while
+// the state itself stays as the program set it: the same frame can be rendered with and without
+// its scissor limits and the two compared.
+void D3D9TestIgnoreScissor(IDirect3DDevice9* device, bool ignore);
+
+// With force set, every frame is drawn into the offscreen back buffer and copied to the window
+// at Present, even where the window's own buffer could serve; from the next frame on when unset.
+void D3D9TestForceOffscreen(IDirect3DDevice9* device, bool force);
+
+// True while frames are drawn straight into the window rather than the offscreen back buffer.
+bool D3D9TestDrawsToWindow(IDirect3DDevice9* device);

@@ -6,10 +6,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <thread>
 
 extern char** environ;
@@ -65,22 +67,53 @@ XSession::XSession(bool windowManager) {
   if (number.empty()) return;
   m_display = ":" + number;
 
-  // A 640 x 480 mode for fullscreen switches (Xvfb starts with its screen size only).
-  if (windowManager) {
-    m_wm = Spawn({"openbox", "--sm-disable"});
-    // Wait until the window manager has claimed the screen.
-    for (int i = 0; i < 100; ++i) {
-      int status = 0;
-      std::string out = Run({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}, &status);
-      if (status == 0 && out.find("window id") != std::string::npos) break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-  }
+  // Clients start only once the server answers: on a busy machine a client started earlier can
+  // fail to open the display and give up (openbox does, and then nothing is ever fullscreen).
+  if (!Poll([this] {
+        int status = -1;
+        Run({"xprop", "-root", "-len", "0", "_NET_SUPPORTING_WM_CHECK"}, &status);
+        return status == 0;
+      }))
+    return;
+  if (windowManager && !StartWindowManager()) return;
   // A 640 x 480 mode for fullscreen switches (Xvfb starts with its screen size only). Added after
   // the window manager has started: Xvfb rebuilds its mode list whenever a client asks for a full
   // RandR poll, as window managers do at start-up.
   Run({ORBELLE_ADD_VIDEO_MODE, "640", "480"});
   m_ok = true;
+}
+
+bool XSession::Poll(const std::function<bool()>& condition) {
+  // Generous: the machine may be busy with other work; a healthy start takes well under a second.
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return true;
+}
+
+bool XSession::Exited(pid_t pid) {
+  const pid_t r = waitpid(pid, nullptr, WNOHANG);
+  return r == pid || (r < 0 && errno == ECHILD);
+}
+
+bool XSession::StartWindowManager() {
+  // openbox exits when it cannot take the screen in time; it is started again, a few times.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    m_wm = Spawn({"openbox", "--sm-disable"});
+    if (m_wm <= 0) return false;
+    const bool claimed = Poll([this] {
+      if (Exited(m_wm)) return true;  // stop waiting; told apart below
+      int status = 0;
+      const std::string out = Run({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}, &status);
+      return status == 0 && out.find("window id") != std::string::npos;
+    });
+    if (claimed && !Exited(m_wm)) return true;
+    if (!Exited(m_wm)) Kill(m_wm);
+    m_wm = -1;
+  }
+  return false;
 }
 
 XSession::~XSession() {

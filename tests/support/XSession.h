@@ -4,12 +4,15 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 class XSession {
  public:
   // Starts Xvfb at 1024x768x24 with a 640x480 mode available; with a window manager when asked.
+  // ok() is false unless the server answers and the window manager (when asked for) has claimed
+  // the screen.
   explicit XSession(bool windowManager);
   ~XSession();
   XSession(const XSession&) = delete;
@@ -39,6 +42,13 @@ class XSession {
   static bool GreyStats(const std::string& path, double* minimum, double* mean);
 
  private:
+  // Polls until the condition holds (true) or a generous bound passes (false).
+  static bool Poll(const std::function<bool()>& condition);
+  // True once the child has ended (reaped here or before).
+  static bool Exited(pid_t pid);
+  // Starts openbox until it has claimed the screen; false when it never does.
+  bool StartWindowManager();
+
   bool m_ok = false;
   std::string m_display;
   pid_t m_xvfb = -1;

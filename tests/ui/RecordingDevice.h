@@ -102,6 +102,8 @@ class RecordingDevice final : public IDirect3DDevice9 {
   HRESULT SetStreamSource(UINT n, IDirect3DVertexBuffer9* b, UINT o, UINT s) override {
     return Log("SetStreamSource", m_real->SetStreamSource(n, b, o, s));
   }
+  HRESULT SetScissorRect(const RECT* r) override { return Log("SetScissorRect", m_real->SetScissorRect(r)); }
+  HRESULT GetScissorRect(RECT* r) override { return Log("GetScissorRect", m_real->GetScissorRect(r)); }
 
  private:
   template <typename T>
