@@ -7,6 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config git
   libsdl2-dev libsdl2-image-dev libsdl2-mixer-dev
+  libgdk-pixbuf-2.0-dev libseccomp-dev
   libepoxy-dev libgl-dev libgl1-mesa-dri
   libfreetype-dev libfontconfig-dev
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev

@@ -1,0 +1,166 @@
+#include "platform/picture/PictureDecode.h"
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace picture {
+namespace {
+
+// Size announced by the header, refused before the decoder allocates its pixels.
+struct SizeCheck {
+  const PictureLimits* limits;
+  bool refused = false;
+  int width = 0;
+  int height = 0;
+};
+
+void OnSizePrepared(GdkPixbufLoader* loader, int width, int height, gpointer data) {
+  auto* check = static_cast<SizeCheck*>(data);
+  check->width = width;
+  check->height = height;
+  if (!WithinLimits(width, height, *check->limits)) {
+    check->refused = true;
+    // A size of zero tells the module to stop before allocating anything.
+    gdk_pixbuf_loader_set_size(loader, 0, 0);
+  }
+}
+
+void SetError(std::string* error, std::string text) {
+  if (error) *error = std::move(text);
+}
+
+struct LoaderRef {
+  GdkPixbufLoader* loader = nullptr;
+  ~LoaderRef() {
+    if (loader) {
+      // Closing is required before the last unref; its result no longer matters here.
+      gdk_pixbuf_loader_close(loader, nullptr);
+      g_object_unref(loader);
+    }
+  }
+};
+
+}  // namespace
+
+PictureType DetectPictureType(const std::uint8_t* d, std::size_t n) {
+  if (n >= 2 && d[0] == 'B' && d[1] == 'M') return PictureType::Bmp;
+  if (n >= 3 && d[0] == 0xFF && d[1] == 0xD8 && d[2] == 0xFF) return PictureType::Jpeg;
+  if (n >= 6 && (std::memcmp(d, "GIF87a", 6) == 0 || std::memcmp(d, "GIF89a", 6) == 0)) return PictureType::Gif;
+  return PictureType::Unknown;
+}
+
+const char* PixbufTypeName(PictureType type) {
+  switch (type) {
+    case PictureType::Bmp:
+      return "bmp";
+    case PictureType::Jpeg:
+      return "jpeg";
+    case PictureType::Gif:
+      return "gif";
+    case PictureType::Unknown:
+      break;
+  }
+  return nullptr;
+}
+
+bool WithinLimits(std::int64_t width, std::int64_t height, const PictureLimits& limits) {
+  return width > 0 && height > 0 && width <= limits.maxSide && height <= limits.maxSide &&
+         width * height <= limits.maxPixels;
+}
+
+bool PreparePictureDecoder(PictureType type, std::string* error) {
+  const char* name = PixbufTypeName(type);
+  if (!name) {
+    SetError(error, "not a bmp, jpeg or gif picture");
+    return false;
+  }
+  GError* gerror = nullptr;
+  LoaderRef ref{gdk_pixbuf_loader_new_with_type(name, &gerror)};
+  if (!ref.loader) {
+    SetError(error, std::string("no decoder for ") + name + ": " + (gerror ? gerror->message : "unknown"));
+    g_clear_error(&gerror);
+    return false;
+  }
+  return true;
+}
+
+bool DecodePictureBytes(const std::uint8_t* data, std::size_t size, const PictureLimits& limits, DecodedPicture* out,
+                        std::string* error) {
+  *out = DecodedPicture{};
+  const char* name = PixbufTypeName(DetectPictureType(data, size));
+  if (!name) {
+    SetError(error, "not a bmp, jpeg or gif picture");
+    return false;
+  }
+  GError* gerror = nullptr;
+  LoaderRef ref{gdk_pixbuf_loader_new_with_type(name, &gerror)};
+  if (!ref.loader) {
+    SetError(error, std::string("no decoder for ") + name + ": " + (gerror ? gerror->message : "unknown"));
+    g_clear_error(&gerror);
+    return false;
+  }
+  SizeCheck check{&limits};
+  g_signal_connect(ref.loader, "size-prepared", G_CALLBACK(&OnSizePrepared), &check);
+
+  // Fed in pieces so that a refused size stops the work at the next piece.
+  constexpr std::size_t kPiece = 64 * 1024;
+  bool ok = true;
+  for (std::size_t at = 0; at < size && ok && !check.refused; at += kPiece) {
+    const std::size_t piece = std::min(kPiece, size - at);
+    ok = gdk_pixbuf_loader_write(ref.loader, data + at, piece, &gerror);
+  }
+  if (ok && !check.refused) ok = gdk_pixbuf_loader_close(ref.loader, &gerror);
+  if (check.refused) {
+    g_clear_error(&gerror);
+    SetError(error, "picture of " + std::to_string(check.width) + " x " + std::to_string(check.height) +
+                        " is beyond the size limit");
+    return false;
+  }
+  if (!ok) {
+    SetError(error, gerror ? gerror->message : "the decoder refused the picture");
+    g_clear_error(&gerror);
+    return false;
+  }
+  // For an animation this is its first frame.
+  GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(ref.loader);
+  if (!pixbuf) {
+    SetError(error, "the decoder gave no picture");
+    return false;
+  }
+  const int width = gdk_pixbuf_get_width(pixbuf);
+  const int height = gdk_pixbuf_get_height(pixbuf);
+  const int channels = gdk_pixbuf_get_n_channels(pixbuf);
+  const int rowstride = gdk_pixbuf_get_rowstride(pixbuf);
+  if (!WithinLimits(width, height, limits) || gdk_pixbuf_get_bits_per_sample(pixbuf) != 8 ||
+      gdk_pixbuf_get_colorspace(pixbuf) != GDK_COLORSPACE_RGB || (channels != 3 && channels != 4) ||
+      rowstride < channels * width) {
+    SetError(error, "the decoder gave an unexpected pixel layout");
+    return false;
+  }
+  const std::uint8_t* pixels = gdk_pixbuf_read_pixels(pixbuf);
+  out->width = width;
+  out->height = height;
+  out->stride = BgrStride(width);
+  try {
+    out->bgr.assign(static_cast<std::size_t>(out->stride) * height, 0);
+  } catch (const std::bad_alloc&) {
+    *out = DecodedPicture{};
+    SetError(error, "out of memory");
+    return false;
+  }
+  for (int y = 0; y < height; ++y) {
+    const std::uint8_t* src = pixels + static_cast<std::size_t>(y) * rowstride;
+    std::uint8_t* dst = out->bgr.data() + static_cast<std::size_t>(y) * out->stride;
+    for (int x = 0; x < width; ++x, src += channels, dst += 3) {
+      dst[0] = src[2];
+      dst[1] = src[1];
+      dst[2] = src[0];
+    }
+  }
+  return true;
+}
+
+}  // namespace picture

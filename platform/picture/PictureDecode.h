@@ -1,0 +1,50 @@
+// Decoding of pictures that come from outside the program (bmp, jpg, gif) with gdk-pixbuf.
+// This is the step the isolated decoder process runs on untrusted bytes; it holds no state and
+// touches nothing but its arguments, so it can also run in-process (fuzzing, tests). Any thread.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace picture {
+
+enum class PictureType { Unknown, Bmp, Jpeg, Gif };
+
+// The type by content alone (the file name plays no part). PNG, SVG and everything else is
+// Unknown: this path never decodes them.
+PictureType DetectPictureType(const std::uint8_t* data, std::size_t size);
+// gdk-pixbuf's name for the type ("bmp", "jpeg", "gif"); null for Unknown.
+const char* PixbufTypeName(PictureType type);
+
+struct PictureLimits {
+  int maxSide = 16384;
+  std::int64_t maxPixels = 8192LL * 8192;
+};
+
+// Packed BGR, rows top first, each row (3 x width + 3) & ~3 bytes (GStreamer's BGR layout).
+struct DecodedPicture {
+  int width = 0;
+  int height = 0;
+  int stride = 0;
+  std::vector<std::uint8_t> bgr;
+};
+
+inline int BgrStride(int width) {
+  return (3 * width + 3) & ~3;
+}
+bool WithinLimits(std::int64_t width, std::int64_t height, const PictureLimits& limits);
+
+// Decodes a whole picture file (the first frame of an animated gif) as the type its content
+// says. The size the header announces is checked against the limits before any pixel buffer
+// exists. Alpha is dropped, colours kept. False with a reason in *error (when not null) for an
+// unknown type, a picture beyond the limits, or anything the decoder refuses.
+bool DecodePictureBytes(const std::uint8_t* data, std::size_t size, const PictureLimits& limits, DecodedPicture* out,
+                        std::string* error);
+
+// Loads the gdk-pixbuf module for a type ahead of decoding, so that a sandbox installed
+// afterwards need not allow opening files or libraries. False when the type has no loader.
+bool PreparePictureDecoder(PictureType type, std::string* error);
+
+}  // namespace picture
