@@ -48,20 +48,29 @@ std::string CFormat(const std::string& directive, T value) {
 
 // One numeric conversion through the C library. Width and precision are clamped so that the first
 // `room` code units come out exactly as the unclamped directive would write them, without ever
-// building text of the size a hostile width or precision asks for.
+// building text of the size a hostile width or precision asks for. `digitsFollowPrecision`: every
+// unit of precision is one more character (all but %g and %G without '#', whose trailing zeros go).
 template <class T>
 void AppendNumber(std::u16string& out, const Field& field, std::string_view spec, T value, long long room,
-                  long long precisionSlack) {
-  std::string base = "%" + field.flags;
+                  long long precisionSlack, bool digitsFollowPrecision) {
+  const std::string base = "%" + field.flags;
   std::string tail;
-  if (field.precision >= 0) tail = "." + std::to_string(std::min(field.precision, room + precisionSlack));
+  long long dropped = 0;  // precision beyond the clamp: characters the full text has and ours lacks
+  if (field.precision >= 0) {
+    const long long kept = std::min(field.precision, room + precisionSlack);
+    dropped = digitsFollowPrecision ? field.precision - kept : 0;
+    tail = "." + std::to_string(kept);
+  }
   tail += spec;
   const std::string body = CFormat(base + tail, value);
-  const long long width = std::min(field.width, room + static_cast<long long>(body.size()));
-  if (width <= static_cast<long long>(body.size())) {
+  const long long pad = field.width - (static_cast<long long>(body.size()) + dropped);
+  if (pad <= 0) {
     AppendAscii(out, body);
     return;
   }
+  // Padding goes before the text (or between its sign and digits) unless left-aligned; no more
+  // of it than the room can show.
+  const long long width = static_cast<long long>(body.size()) + std::min(pad, room);
   AppendAscii(out, CFormat(base + std::to_string(width) + tail, value));
 }
 
@@ -141,7 +150,7 @@ std::u16string Format(const char16_t* format, va_list args, long long limit) {
                                           : va_arg(args, int);
         if (length == kShort) v = static_cast<short>(v);
         std::erase(field.flags, '#');  // no alternate form for decimal numbers
-        AppendNumber(out, field, "lld", v, room, kIntegerPrecisionSlack);
+        AppendNumber(out, field, "lld", v, room, kIntegerPrecisionSlack, true);
         break;
       }
       case u'u':
@@ -155,7 +164,7 @@ std::u16string Format(const char16_t* format, va_list args, long long limit) {
         if (length == kShort) v = static_cast<unsigned short>(v);
         if (conv == u'u') std::erase(field.flags, '#');
         const char spec[] = {'l', 'l', static_cast<char>(conv), '\0'};
-        AppendNumber(out, field, spec, v, room, kIntegerPrecisionSlack);
+        AppendNumber(out, field, spec, v, room, kIntegerPrecisionSlack, true);
         break;
       }
       case u'p': {
@@ -174,10 +183,11 @@ std::u16string Format(const char16_t* format, va_list args, long long limit) {
       case u'a':
       case u'A': {
         const char spec[] = {'L', static_cast<char>(conv), '\0'};
+        const bool stripsZeros = (conv == u'g' || conv == u'G') && field.flags.find('#') == std::string::npos;
         if (length == kLongDouble)
-          AppendNumber(out, field, spec, va_arg(args, long double), room, kFloatPrecisionSlack);
+          AppendNumber(out, field, spec, va_arg(args, long double), room, kFloatPrecisionSlack, !stripsZeros);
         else
-          AppendNumber(out, field, spec + 1, va_arg(args, double), room, kFloatPrecisionSlack);
+          AppendNumber(out, field, spec + 1, va_arg(args, double), room, kFloatPrecisionSlack, !stripsZeros);
         break;
       }
       case u'c':

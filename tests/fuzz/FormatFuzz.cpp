@@ -78,7 +78,13 @@ void Check(const Directive& d, bool comparable, int size, bool sized, Args... ar
   const std::string expected = "<" + CText(Spell(d, true), args...) + ">";
   const bool cut = expected.size() >= capacity;
   const std::string shown = expected.substr(0, cut ? capacity - 1 : expected.size());
-  FUZZ_CHECK(std::u16string(buffer.data()) == std::u16string(shown.begin(), shown.end()));
+  const std::u16string got(buffer.data());
+  if (got != std::u16string(shown.begin(), shown.end())) {
+    std::fprintf(stderr, "format %s (C: %s), size %d%s\nexpected: %s\ngot:      %s\n", wideSpelling.c_str(),
+                 Spell(d, true).c_str(), size, sized ? "" : " (unsized)", shown.c_str(),
+                 std::string(got.begin(), got.end()).c_str());
+  }
+  FUZZ_CHECK(got == std::u16string(shown.begin(), shown.end()));
   FUZZ_CHECK(n == (cut && sized ? -1 : static_cast<int>(shown.size())));
 }
 

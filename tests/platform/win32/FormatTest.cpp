@@ -88,4 +88,12 @@ TEST(Format, HostileWidthsAndPrecisionsAreCutNotObeyed) {
   EXPECT_EQ(std::u16string(buffer), u"0.500");
   EXPECT_EQ(wnsprintfW(buffer, 6, u"%.*d", INT_MAX, -9), -1);
   EXPECT_EQ(std::u16string(buffer), u"-0000");
+  // A width shorter than the digits a huge precision asks for adds no padding, and a longer one
+  // pads by the difference, before the digits.
+  EXPECT_EQ(wnsprintfW(buffer, 7, u"%*.5000X", 4000, 0xAB), -1);
+  EXPECT_EQ(std::u16string(buffer), u"000000");
+  EXPECT_EQ(wnsprintfW(buffer, 7, u"%*.5000X", 5003, 0xAB), -1);
+  EXPECT_EQ(std::u16string(buffer), u"   000");
+  EXPECT_EQ(wnsprintfW(buffer, 7, u"%#*.30000g", 30003, 1.5), -1);
+  EXPECT_EQ(std::u16string(buffer), u"  1.50");
 }
