@@ -30,7 +30,7 @@ for target in "${targets[@]}"; do
   echo "fuzz: $target for ${seconds}s"
   # One process: the machine is shared. -timeout turns a hang into a finding; -rss_limit_mb
   # a runaway allocation.
-  if ! "$build/fuzz_$target" "$corpus" "$root/tests/fuzz/corpus/$target" "$root/tests/fuzz/regressions/$target" \
+  if ! "$build/bin/fuzz_$target" "$corpus" "$root/tests/fuzz/corpus/$target" "$root/tests/fuzz/regressions/$target" \
     -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
     -artifact_prefix="$findings/" -print_final_stats=1 2>"$build/$target.log"; then
     failed+=("$target")

@@ -63,6 +63,7 @@ void AppendNumber(std::u16string& out, const Field& field, std::string_view spec
   }
   tail += spec;
   const std::string body = CFormat(base + tail, value);
+  if (body.find_first_of("nN") != std::string::npos) dropped = 0;  // inf and nan have no digits
   const long long pad = field.width - (static_cast<long long>(body.size()) + dropped);
   if (pad <= 0) {
     AppendAscii(out, body);

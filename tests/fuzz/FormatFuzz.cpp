@@ -14,7 +14,7 @@ namespace {
 
 // Widths and precisions above this are not compared (the C library's text would be too large to
 // build); the call must still be sound and report its cut.
-constexpr long long kComparable = 1 << 16;
+constexpr long long kComparable = 1 << 13;
 
 struct Directive {
   std::string flags;

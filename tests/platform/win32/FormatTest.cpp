@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -96,4 +97,6 @@ TEST(Format, HostileWidthsAndPrecisionsAreCutNotObeyed) {
   EXPECT_EQ(std::u16string(buffer), u"   000");
   EXPECT_EQ(wnsprintfW(buffer, 7, u"%#*.30000g", 30003, 1.5), -1);
   EXPECT_EQ(std::u16string(buffer), u"  1.50");
+  EXPECT_EQ(wnsprintfW(buffer, 7, u"%+*.40000f", 20, -HUGE_VAL), -1);
+  EXPECT_EQ(std::u16string(buffer), u"      ");
 }
