@@ -22,6 +22,7 @@ cmake --build "$build" -j"${ORBELLE_FUZZ_JOBS:-2}" --target "${targets[@]/#/fuzz
 
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=1}"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export LSAN_OPTIONS="suppressions=$root/tests/fuzz/lsan.supp"
 failed=()
 for target in "${targets[@]}"; do
   corpus=$build/corpus/$target
