@@ -387,8 +387,12 @@ HRESULT FilterGraph::BuildChain(SourceFilter* source, CBaseRenderer* rendererFil
     gst_caps_unref(caps);
     gst_bin_add(GST_BIN(m_pipeline), appsrc);
     chain->Add(appsrc);
-    GstBuffer* frame = gst_buffer_new_allocate(nullptr, still.bgr.size(), nullptr);
-    gst_buffer_fill(frame, 0, still.bgr.data(), still.bgr.size());
+    // The buffer wraps the decoded bytes (read-only) instead of copying them, so a large
+    // picture is held once however long it is shown.
+    auto* hold = new std::shared_ptr<const std::uint8_t>(still.bgr);
+    GstBuffer* frame = gst_buffer_new_wrapped_full(
+        GST_MEMORY_FLAG_READONLY, const_cast<std::uint8_t*>(still.bgr.get()), still.size, 0, still.size, hold,
+        [](gpointer p) { delete static_cast<std::shared_ptr<const std::uint8_t>*>(p); });
     GST_BUFFER_PTS(frame) = 0;
     gst_app_src_push_buffer(GST_APP_SRC(appsrc), frame);
     gst_app_src_end_of_stream(GST_APP_SRC(appsrc));

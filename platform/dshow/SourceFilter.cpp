@@ -9,12 +9,12 @@
 #include <new>
 
 #include "platform/dshow/ProgramStream.h"
+#include "platform/picture/DecoderWire.h"
 
 namespace dshow {
 namespace {
 
 constexpr std::size_t kSniffBytes = 64 * 1024;
-constexpr off_t kMaxPictureFile = 256LL * 1024 * 1024;
 
 constexpr std::uint8_t kAsfHeader[16] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
                                          0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
@@ -103,13 +103,10 @@ HRESULT SourceFilter::Create(const std::string& nativePath, SourceFilter** out) 
       filter->m_pins.push_back(std::make_unique<SourcePin>(filter, std::move(name)));
   } else if (LooksLikePicture(head.data(), head.size())) {
     filter->m_kind = Kind::Still;
-    HRESULT hr = S_OK;
-    if (info.st_size > kMaxPictureFile) hr = VFW_E_INVALID_FILE_FORMAT;
-    std::vector<std::uint8_t> whole;
-    if (SUCCEEDED(hr) &&
-        (lseek(fd.get(), 0, SEEK_SET) != 0 || !ReadUpTo(fd.get(), &whole, static_cast<std::size_t>(info.st_size))))
-      hr = E_ACCESSDENIED;
-    if (SUCCEEDED(hr)) hr = DecodeStillImage(whole, &filter->m_still);
+    // The decoder process reads the file itself, from the descriptor it is given.
+    HRESULT hr = static_cast<std::uint64_t>(info.st_size) > picture::kDecoderMaxInput
+                     ? VFW_E_INVALID_FILE_FORMAT
+                     : DecodeStillImage(fd.get(), head.data(), head.size(), &filter->m_still);
     if (FAILED(hr)) {
       filter->Release();
       return hr;

@@ -163,12 +163,15 @@ struct IGraphBuilder : IFilterGraph {
   virtual HRESULT RenderFile(LPCWSTR lpcwstrFile, LPCWSTR lpcwstrPlayList) = 0;
   // Adds a source filter for the file (a Windows-form path), chosen by the file's content:
   // an ASF file gets a demuxing source with one pin per stream ("Raw Video 0", "Raw Audio 1",
-  // ...) and no "Output" pin; a bmp, jpg, gif or png picture gets a still-image source that
-  // delivers one 24-bit frame and holds it; any other file a byte-stream source whose one pin
-  // is "Output". VFW_E_NOT_FOUND when the file does not exist; VFW_E_UNKNOWN_FILE_TYPE for a
-  // path that is not a regular file (a folder, a FIFO, a device), so nothing ever blocks on
-  // it; VFW_E_INVALID_FILE_FORMAT for a picture whose header is corrupt or claims a size
-  // beyond 16384 pixels a side or beyond what the file can hold.
+  // ...) and no "Output" pin; a bmp, jpg or gif picture gets a still-image source that
+  // delivers one 24-bit frame (the first of a gif) and holds it; any other file a byte-stream
+  // source whose one pin is "Output". Pictures are decoded here, on the calling thread, by a
+  // separate process under hard limits (orbelle-picture-decoder, beside the program file).
+  // VFW_E_NOT_FOUND when the file does not exist; VFW_E_UNKNOWN_FILE_TYPE for a path that is
+  // not a regular file (a folder, a FIFO, a device), so nothing ever blocks on it;
+  // VFW_E_INVALID_FILE_FORMAT for a png, and for a picture that is corrupt, cut short or
+  // beyond 16384 pixels a side or 8192 x 8192 in all, or whose decoder crashes, exceeds its
+  // limits (at most 10 s), answers garbage or cannot be started.
   virtual HRESULT AddSourceFilter(LPCWSTR lpcwstrFileName, LPCWSTR lpcwstrFilterName, IBaseFilter** ppFilter) = 0;
 };
 

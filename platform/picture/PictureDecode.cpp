@@ -28,6 +28,17 @@ void OnSizePrepared(GdkPixbufLoader* loader, int width, int height, gpointer dat
   }
 }
 
+// The jpeg decoder shows a file cut inside its scan as a partly grey picture; such a file counts
+// as broken. Inside scan data a 0xFF byte is always followed by 0x00 or a restart marker, so an
+// end marker after the first scan header is the real end (trailing bytes after it are fine).
+bool JpegHasEnd(const std::uint8_t* d, std::size_t n) {
+  std::size_t i = 2;
+  while (i + 1 < n && !(d[i] == 0xFF && d[i + 1] == 0xDA)) ++i;
+  for (i += 2; i + 1 < n; ++i)
+    if (d[i] == 0xFF && d[i + 1] == 0xD9) return true;
+  return false;
+}
+
 void SetError(std::string* error, std::string text) {
   if (error) *error = std::move(text);
 }
@@ -87,12 +98,16 @@ bool PreparePictureDecoder(PictureType type, std::string* error) {
   return true;
 }
 
-bool DecodePictureBytes(const std::uint8_t* data, std::size_t size, const PictureLimits& limits, DecodedPicture* out,
-                        std::string* error) {
-  *out = DecodedPicture{};
-  const char* name = PixbufTypeName(DetectPictureType(data, size));
+bool DecodePictureRows(const std::uint8_t* data, std::size_t size, const PictureLimits& limits, PictureSink& sink,
+                       std::string* error) {
+  const PictureType type = DetectPictureType(data, size);
+  const char* name = PixbufTypeName(type);
   if (!name) {
     SetError(error, "not a bmp, jpeg or gif picture");
+    return false;
+  }
+  if (type == PictureType::Jpeg && !JpegHasEnd(data, size)) {
+    SetError(error, "the jpeg picture is cut short");
     return false;
   }
   GError* gerror = nullptr;
@@ -140,27 +155,59 @@ bool DecodePictureBytes(const std::uint8_t* data, std::size_t size, const Pictur
     SetError(error, "the decoder gave an unexpected pixel layout");
     return false;
   }
-  const std::uint8_t* pixels = gdk_pixbuf_read_pixels(pixbuf);
-  out->width = width;
-  out->height = height;
-  out->stride = BgrStride(width);
-  try {
-    out->bgr.assign(static_cast<std::size_t>(out->stride) * height, 0);
-  } catch (const std::bad_alloc&) {
-    *out = DecodedPicture{};
-    SetError(error, "out of memory");
+  if (!sink.Begin(width, height)) {
+    SetError(error, "the picture could not be taken");
     return false;
   }
+  const std::uint8_t* pixels = gdk_pixbuf_read_pixels(pixbuf);
+  std::vector<std::uint8_t> row(static_cast<std::size_t>(BgrStride(width)), 0);
   for (int y = 0; y < height; ++y) {
     const std::uint8_t* src = pixels + static_cast<std::size_t>(y) * rowstride;
-    std::uint8_t* dst = out->bgr.data() + static_cast<std::size_t>(y) * out->stride;
+    std::uint8_t* dst = row.data();
     for (int x = 0; x < width; ++x, src += channels, dst += 3) {
       dst[0] = src[2];
       dst[1] = src[1];
       dst[2] = src[0];
     }
+    if (!sink.Row(row.data())) {
+      SetError(error, "the picture could not be taken");
+      return false;
+    }
   }
   return true;
+}
+
+bool DecodePictureBytes(const std::uint8_t* data, std::size_t size, const PictureLimits& limits, DecodedPicture* out,
+                        std::string* error) {
+  class Collect final : public PictureSink {
+   public:
+    explicit Collect(DecodedPicture* out) : m_out(out) {}
+    bool Begin(int width, int height) override {
+      m_out->width = width;
+      m_out->height = height;
+      m_out->stride = BgrStride(width);
+      try {
+        m_out->bgr.resize(static_cast<std::size_t>(m_out->stride) * height);
+      } catch (const std::bad_alloc&) {
+        return false;
+      }
+      return true;
+    }
+    bool Row(const std::uint8_t* bgr) override {
+      std::memcpy(m_out->bgr.data() + m_at, bgr, static_cast<std::size_t>(m_out->stride));
+      m_at += static_cast<std::size_t>(m_out->stride);
+      return true;
+    }
+
+   private:
+    DecodedPicture* m_out;
+    std::size_t m_at = 0;
+  };
+  *out = DecodedPicture{};
+  Collect collect(out);
+  if (DecodePictureRows(data, size, limits, collect, error)) return true;
+  *out = DecodedPicture{};
+  return false;
 }
 
 }  // namespace picture

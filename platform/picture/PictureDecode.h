@@ -37,11 +37,27 @@ inline int BgrStride(int width) {
 bool WithinLimits(std::int64_t width, std::int64_t height, const PictureLimits& limits);
 
 // Decodes a whole picture file (the first frame of an animated gif) as the type its content
-// says. The size the header announces is checked against the limits before any pixel buffer
-// exists. Alpha is dropped, colours kept. False with a reason in *error (when not null) for an
-// unknown type, a picture beyond the limits, or anything the decoder refuses.
+// says. A jpeg without an end marker after its scan is refused as cut short. The size the header announces is checked
+// against the limits before any pixel buffer exists. Alpha is dropped, colours kept. False with a reason in *error
+// (when not null) for an unknown type, a picture beyond the limits, or anything the decoder refuses.
 bool DecodePictureBytes(const std::uint8_t* data, std::size_t size, const PictureLimits& limits, DecodedPicture* out,
                         std::string* error);
+
+// Receives a decoded picture: Begin once with its size, then Row once for each row, top row
+// first, with BgrStride(width) bytes of packed BGR (padding zero). Returning false stops the
+// decode, which then fails.
+class PictureSink {
+ public:
+  virtual bool Begin(int width, int height) = 0;
+  virtual bool Row(const std::uint8_t* bgr) = 0;
+
+ protected:
+  ~PictureSink() = default;
+};
+
+// The same decode as DecodePictureBytes, handing the rows to a sink instead of one buffer.
+bool DecodePictureRows(const std::uint8_t* data, std::size_t size, const PictureLimits& limits, PictureSink& sink,
+                       std::string* error);
 
 // Loads the gdk-pixbuf module for a type ahead of decoding, so that a sandbox installed
 // afterwards need not allow opening files or libraries. False when the type has no loader.
