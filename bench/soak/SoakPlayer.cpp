@@ -4,7 +4,8 @@
 //  3. device re-creations: the scene manager stopped, the device released and made anew, the
 //     scene manager started again, as the framework does on F2.
 // After a warm-up of each phase, the resident memory and the open descriptors are taken; at the
-// end of the phase they must be within 5 % of that. Exit status 1 when a phase grew more.
+// end of the phase they must be within 5 % of that, and no child process may be left over (the
+// picture decoder runs in one per picture). Exit status 1 when a phase grew more.
 // Usage: soak_player [opens=1000] [steps=10000] [recreations=100]
 #include <dirent.h>
 #include <malloc.h>
@@ -34,7 +35,28 @@ namespace {
 struct Usage {
   double residentMiB = 0;
   int descriptors = 0;
+  int threads = 0;
+  int children = 0;  // child processes not yet reaped (decoder processes), zombies included
 };
+
+int CountChildren() {
+  int n = 0;
+  const std::string self = std::to_string(getpid());
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream stat(entry.path() / "stat");
+    std::string line;
+    std::getline(stat, line);
+    // pid (comm) state ppid ...: the command may hold spaces and parentheses, so read after the last ')'.
+    const auto close = line.rfind(')');
+    if (close == std::string::npos) continue;
+    char state = 0;
+    long ppid = 0;
+    if (std::sscanf(line.c_str() + close + 1, " %c %ld", &state, &ppid) == 2 && std::to_string(ppid) == self) ++n;
+  }
+  return n;
+}
 
 // Live memory, not what the allocator keeps cached: free heap pages are returned first.
 Usage Measure() {
@@ -48,6 +70,10 @@ Usage Measure() {
     (void)entry;
     ++u.descriptors;
   }
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("Threads:", 0) == 0) u.threads = std::atoi(line.c_str() + 8);
+  u.children = CountChildren();
   return u;
 }
 
@@ -188,10 +214,11 @@ bool RunPhase(Soak& soak, const Phase& phase, std::FILE* report) {
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
   const double memory = Percent(end.residentMiB, start.residentMiB);
   const double descriptors = Percent(end.descriptors, start.descriptors);
-  const bool pass = memory <= 5.0 && descriptors <= 5.0;
-  std::fprintf(report, "| %s | %d | %.0f s | %.1f -> %.1f MiB (%+.1f %%) | %d -> %d (%+.1f %%) | %s |\n", phase.name,
-               phase.count, seconds, start.residentMiB, end.residentMiB, memory, start.descriptors, end.descriptors,
-               descriptors, pass ? "within 5 %" : "GREW");
+  const bool pass = memory <= 5.0 && descriptors <= 5.0 && end.children <= start.children;
+  std::fprintf(
+      report, "| %s | %d | %.0f s | %.1f -> %.1f MiB (%+.1f %%) | %d -> %d (%+.1f %%) | %d -> %d | %d -> %d | %s |\n",
+      phase.name, phase.count, seconds, start.residentMiB, end.residentMiB, memory, start.descriptors, end.descriptors,
+      descriptors, start.threads, end.threads, start.children, end.children, pass ? "within 5 %" : "GREW");
   std::fflush(report);
   return pass;
 }
@@ -232,8 +259,8 @@ int main(int argc, char** argv) {
       Win32FromNativePath((fixtures / "quadrants.gif").string()),
   };
 
-  std::printf("| phase | count | time | resident memory | open descriptors | result |\n");
-  std::printf("| --- | --- | --- | --- | --- | --- |\n");
+  std::printf("| phase | count | time | resident memory | open descriptors | threads | child processes | result |\n");
+  std::printf("| --- | --- | --- | --- | --- | --- | --- | --- |\n");
   bool pass = true;
   pass &= RunPhase(soak,
                    {"opens and closes", opens,
