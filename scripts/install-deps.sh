@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the project needs, and nothing when they are all present.
-# Usage: scripts/install-deps.sh [--test]   (--test adds what the test suite uses)
+# Usage: scripts/install-deps.sh [--test|--fuzz]   (--test adds what the test suite uses, --fuzz
+# the compiler and runtime of the fuzz targets)
 set -euo pipefail
 
 packages=(
@@ -19,6 +20,9 @@ packages=(
 )
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb x11-utils xdotool openbox libxfixes-dev libxrandr-dev imagemagick ffmpeg gstreamer1.0-tools desktop-file-utils)
+fi
+if [[ "${1:-}" == "--fuzz" ]]; then
+  packages+=(clang-14 libclang-rt-14-dev)
 fi
 
 missing=()

@@ -24,6 +24,31 @@ FILE* OpenNarrowPath(const char* path) {
   return _wfopen(wide.c_str(), u"rb");
 }
 
+// Bytes in memory read through libvorbisfile's callbacks.
+struct MemoryStream {
+  std::span<const std::uint8_t> bytes;
+  std::size_t at = 0;
+
+  static std::size_t Read(void* to, std::size_t size, std::size_t count, void* self) {
+    auto* s = static_cast<MemoryStream*>(self);
+    if (size == 0) return 0;
+    const std::size_t n = std::min(count, (s->bytes.size() - s->at) / size);
+    std::memcpy(to, s->bytes.data() + s->at, n * size);
+    s->at += n * size;
+    return n;
+  }
+  static int Seek(void* self, ogg_int64_t offset, int whence) {
+    auto* s = static_cast<MemoryStream*>(self);
+    const auto size = static_cast<ogg_int64_t>(s->bytes.size());
+    const ogg_int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? static_cast<ogg_int64_t>(s->at) : size;
+    if (whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END) return -1;
+    if (offset < -base || offset > size - base) return -1;
+    s->at = static_cast<std::size_t>(base + offset);
+    return 0;
+  }
+  static long Tell(void* self) { return static_cast<long>(static_cast<MemoryStream*>(self)->at); }
+};
+
 class VorbisFile {
  public:
   // Takes the file: closed here when the stream cannot be opened, by ov_clear otherwise.
@@ -34,6 +59,11 @@ class VorbisFile {
       return;
     }
     open_ = true;
+  }
+  // The stream must outlive this object.
+  explicit VorbisFile(MemoryStream* stream) {
+    const ov_callbacks callbacks{MemoryStream::Read, MemoryStream::Seek, nullptr, MemoryStream::Tell};
+    open_ = ov_open_callbacks(stream, &vf_, nullptr, 0, callbacks) >= 0;
   }
   ~VorbisFile() {
     if (open_) ov_clear(&vf_);
@@ -84,10 +114,7 @@ bool Grow(WaveImage& image, std::size_t needed, std::size_t maxBytes) {
   return true;
 }
 
-}  // namespace
-
-WaveImage DecodeOggFileToWave(const char* path, const OggWaveLimits& limits) {
-  VorbisFile vf(OpenNarrowPath(path));
+WaveImage Decode(VorbisFile& vf, const OggWaveLimits& limits) {
   if (!vf.IsOpen()) return {};
   const vorbis_info* info = ov_info(vf.get(), -1);
   if (!info || info->channels <= 0 || info->rate <= 0) return {};
@@ -135,4 +162,17 @@ WaveImage DecodeOggFileToWave(const char* path, const OggWaveLimits& limits) {
   WriteHeader(image.bytes.get(), channels, static_cast<std::uint32_t>(rate),
               static_cast<std::uint32_t>(image.size - kWaveImageHeaderBytes));
   return image;
+}
+
+}  // namespace
+
+WaveImage DecodeOggFileToWave(const char* path, const OggWaveLimits& limits) {
+  VorbisFile vf(OpenNarrowPath(path));
+  return Decode(vf, limits);
+}
+
+WaveImage DecodeOggMemoryToWave(std::span<const std::uint8_t> bytes, const OggWaveLimits& limits) {
+  MemoryStream stream{bytes};
+  VorbisFile vf(&stream);
+  return Decode(vf, limits);
 }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 
 inline constexpr std::size_t kWaveImageHeaderBytes = 46;
 
@@ -33,3 +34,5 @@ struct WaveImage {
 // image when the file cannot be opened, is not Ogg Vorbis, fails to decode anywhere, or exceeds the
 // limits.
 WaveImage DecodeOggFileToWave(const char* path, const OggWaveLimits& limits = {});
+// The same for a whole file already in memory.
+WaveImage DecodeOggMemoryToWave(std::span<const std::uint8_t> bytes, const OggWaveLimits& limits = {});

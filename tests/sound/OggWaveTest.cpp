@@ -56,10 +56,16 @@ TEST_P(OggWaveFormats, HeaderDescribesTheDecodedSamples) {
   const Format f = GetParam();
   TempDir dir;
   const auto file = dir.path() / "clip.ogg";
-  WriteBytes(file, MakeOgg({.channels = f.channels, .rate = f.rate, .frames = f.frames}));
+  const Bytes ogg = MakeOgg({.channels = f.channels, .rate = f.rate, .frames = f.frames});
+  WriteBytes(file, ogg);
 
   WaveImage image = DecodeOggFileToWave(file.c_str());
   ASSERT_TRUE(image);
+  // The same stream read from memory (seeking through the callbacks) gives the same image.
+  const WaveImage fromMemory = DecodeOggMemoryToWave(ogg);
+  ASSERT_TRUE(fromMemory);
+  ASSERT_EQ(fromMemory.size, image.size);
+  EXPECT_EQ(std::memcmp(fromMemory.bytes.get(), image.bytes.get(), image.size), 0);
   const std::uint8_t* h = image.bytes.get();
   const std::uint32_t dataBytes = Get32(h + 42);
   EXPECT_EQ(image.size, kWaveImageHeaderBytes + dataBytes);
@@ -139,6 +145,7 @@ TEST(OggWave, BrokenFilesGiveNoImage) {
     SCOPED_TRACE(name);
     WriteBytes(dir.path() / name, bytes);
     EXPECT_FALSE(DecodeOggFileToWave((dir.path() / name).c_str()));
+    EXPECT_FALSE(DecodeOggMemoryToWave(bytes));
   }
   EXPECT_FALSE(DecodeOggFileToWave((dir.path() / "missing.ogg").c_str()));
   EXPECT_FALSE(DecodeOggFileToWave(""));
