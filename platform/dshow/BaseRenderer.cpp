@@ -98,6 +98,7 @@ HRESULT CBaseRenderer::Impl::Settle(GstSample* preroll) {
   CAutoLock rendererLock(&owner->m_RendererLock);
   converter.SetOutput(gst_video_format_from_string(chosen.gstFormat), w, h, GST_VIDEO_INFO_PAR_N(&info),
                       GST_VIDEO_INFO_PAR_D(&info));
+  lastEnd = -1;
   std::lock_guard<std::mutex> lock(mutex);
   connected = true;
   type = settled;
@@ -146,6 +147,8 @@ bool CBaseRenderer::Impl::Deliver(GstAppSink* sink) {
   if (!media.Valid()) return false;
   owner->DoRenderSample(&media);
   rendered.fetch_add(1, std::memory_order_relaxed);
+  REFERENCE_TIME start = 0, end = 0;
+  if (media.GetTime(&start, &end) == S_OK) lastEnd = static_cast<gint64>(end) * 100;
   return true;
 }
 

@@ -42,6 +42,8 @@ struct CBaseRenderer::Impl {
   GstElement* bin = nullptr;      // owned reference
   GstElement* appsink = nullptr;  // inside bin
   std::atomic<LONG> rendered{0};
+  // Stream time (ns) where the last delivered picture ends; -1 before the first.
+  std::atomic<gint64> lastEnd{-1};
   int offer = -1;  // the accepted type (index into the offers); window's thread, before streaming
   // Used under the owner's renderer lock (the streaming thread, and Settle and Disconnect).
   dshow::FrameConverter converter;
