@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -234,6 +235,108 @@ TEST_F(PlaybackCoverageTest, PictureSizeChangingMidStreamKeepsPlayingIntoTheFirs
     EXPECT_NEAR(2.0, StopTime(media), 0.1);
   }
   EXPECT_TRUE(boxes.boxes.empty());
+}
+
+int Count(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+// Sets the size of a chunk in an AVI file's index (entries of 16 bytes: id, flags, offset,
+// size) so that the demuxer hands out a short picture there.
+bool ShortenIndexedChunk(std::vector<char>& avi, std::size_t entry, std::uint32_t size) {
+  const std::string file(avi.begin(), avi.end());
+  const std::size_t index = file.rfind("idx1");
+  const std::size_t at = index + 8 + 16 * entry + 12;
+  if (index == std::string::npos || at + 4 > avi.size()) return false;
+  for (int i = 0; i < 4; ++i) avi[at + i] = static_cast<char>((size >> (8 * i)) & 0xFF);
+  return true;
+}
+
+TEST_F(PlaybackCoverageTest, FileFailingHalfWayEndsAtItsLastGoodPictureAndPlaysAgain) {
+  ASSERT_NE(nullptr, device.get());
+  // Two seconds of Motion JPEG cut off in the middle, and of uncompressed pictures of which the
+  // 31st is far too short for its size (the stream fails there with an error).
+  const fs::path whole = Made("whole.avi"), cut = Made("cut.avi"), raw = Made("raw.avi"), shortened = Made("short.avi");
+  ASSERT_TRUE(Ffmpeg({"-f", "lavfi", "-i", Quadrants("160x120", 2.0), "-c:v", "mjpeg", "-q:v", "3", whole.string()}));
+  std::vector<char> bytes = ReadFile(whole);
+  bytes.resize(bytes.size() / 2);
+  WriteFile(cut, bytes);
+  ASSERT_TRUE(
+      Ffmpeg({"-f", "lavfi", "-i", Quadrants("160x120", 2.0), "-c:v", "rawvideo", "-pix_fmt", "bgr24", raw.string()}));
+  bytes = ReadFile(raw);
+  ASSERT_TRUE(ShortenIndexedChunk(bytes, 30, 1000));
+  WriteFile(shortened, bytes);
+
+  struct Case {
+    fs::path file;
+    double low, high;  // where the stream ends
+    int errors;        // lines on stderr for each play
+  };
+  for (const Case& c : {Case{cut, 0.3, 1.5, 0}, Case{shortened, 1.15, 1.25, 1}}) {
+    SCOPED_TRACE(c.file.filename().string());
+    CMovieSource media;
+    ASSERT_EQ(S_OK, media.Open(device.get(), WinPath(c.file).c_str(), false));
+    for (int play = 0; play < 2; ++play) {
+      SCOPED_TRACE(play);
+      testing::internal::CaptureStderr();
+      if (play == 0)
+        EXPECT_TRUE(WaitFor([&] { return Position(media) == StopTime(media); }));
+      else
+        PlayAgainFromTheEnd(media);
+      const bool ended = WaitFor([&] { return Position(media) == StopTime(media); });
+      const std::string said = testing::internal::GetCapturedStderr();
+      ASSERT_TRUE(ended);
+      EXPECT_GE(StopTime(media), c.low);
+      EXPECT_LE(StopTime(media), c.high);
+      EXPECT_EQ(c.errors, Count(said, "playback ended by an error")) << said;
+      // The position stays at the end, and the last good picture stays in the texture.
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      EXPECT_EQ(Position(media), StopTime(media));
+      ExpectUprightQuadrants(media, 40);
+    }
+  }
+  EXPECT_TRUE(boxes.boxes.empty());
+}
+
+int CountEntries(const char* dir) {
+  int n = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir)) ++n;
+  return n;
+}
+
+TEST_F(PlaybackCoverageTest, StreamThatNothingDecodesFailsAtOpenAndLeavesNothingBehind) {
+  ASSERT_NE(nullptr, device.get());
+  // FFmpeg's own HuffYUV variant, for which GStreamer has no decoder.
+  const fs::path file = Made("ffvhuff.avi");
+  ASSERT_TRUE(Ffmpeg({"-f", "lavfi", "-i", Quadrants("160x120", 0.2), "-c:v", "ffvhuff", file.string()}));
+  const std::u16string path = WinPath(file);
+  struct Case {
+    bool sound;
+    const char16_t* message;
+  };
+  for (const Case& c : {Case{false, u"Could not connect pins!  hr=0x80040217"},
+                        Case{true, u"Could not render source output pin!  hr=0x80040218"}}) {
+    boxes.boxes.clear();
+    CMovieSource media;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(FAILED(media.Open(device.get(), path.c_str(), c.sound)));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));  // the preroll wait
+    ASSERT_EQ(1u, boxes.boxes.size());
+    EXPECT_EQ(c.message, boxes.boxes[0].text);
+  }
+  auto cycle = [&](int i) {
+    CMovieSource media;
+    EXPECT_TRUE(FAILED(media.Open(device.get(), path.c_str(), i % 2 == 0)));
+  };
+  for (int i = 0; i < 10; ++i) cycle(i);  // warm-up: plugins loaded, thread pools started
+  const int fds = CountEntries("/proc/self/fd");
+  const int threads = CountEntries("/proc/self/task");
+  for (int i = 0; i < 200; ++i) cycle(i);
+  EXPECT_LE(CountEntries("/proc/self/fd"), fds);
+  // GStreamer keeps a few idle pool threads; a leak would grow with the 200 opens.
+  EXPECT_LE(CountEntries("/proc/self/task"), threads + 4);
 }
 
 }  // namespace
