@@ -1,6 +1,10 @@
 #include "platform/dshow/FrameConverter.h"
 
+#include <immintrin.h>
+
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace dshow {
 namespace {
@@ -26,6 +30,29 @@ double DisplayAspect(const GstVideoInfo& info, int parN, int parD) {
          (static_cast<double>(GST_VIDEO_INFO_HEIGHT(&info)) * parD);
 }
 
+// Packs a row of 4-byte BGRx pixels into 3-byte BGR ones, sixteen at a time. Each store writes
+// 4 bytes beyond the 12 it fills, so the loop stops 2 pixels early to stay inside the row.
+__attribute__((target("ssse3"))) int PackRowSsse3(const guint8* s, guint8* d, int width) {
+  const __m128i drop = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+  int x = 0;
+  for (; x + 18 <= width; x += 16) {
+    for (int k = 0; k < 4; ++k) {
+      const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 4 * x + 16 * k));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 3 * x + 12 * k), _mm_shuffle_epi8(in, drop));
+    }
+  }
+  return x;
+}
+
+void PackRow(const guint8* s, guint8* d, int width) {
+  static const bool ssse3 = __builtin_cpu_supports("ssse3");
+  for (int x = ssse3 ? PackRowSsse3(s, d, width) : 0; x < width; ++x) std::memcpy(d + 3 * x, s + 4 * x, 3);
+}
+
+bool IsPackedRgb24(GstVideoFormat format) {
+  return format == GST_VIDEO_FORMAT_BGR || format == GST_VIDEO_FORMAT_RGB;
+}
+
 }  // namespace
 
 FrameConverter::~FrameConverter() {
@@ -37,6 +64,8 @@ void FrameConverter::Reset() {
   m_converter = nullptr;
   if (m_buffer) gst_buffer_unref(m_buffer);
   m_buffer = nullptr;
+  if (m_stage) gst_buffer_unref(m_stage);
+  m_stage = nullptr;
   m_hasOutput = false;
 }
 
@@ -68,8 +97,20 @@ bool FrameConverter::Prepare(const GstVideoInfo& in) {
       GST_VIDEO_CONVERTER_OPT_DEST_WIDTH, G_TYPE_INT, at.width, GST_VIDEO_CONVERTER_OPT_DEST_HEIGHT, G_TYPE_INT,
       at.height, GST_VIDEO_CONVERTER_OPT_FILL_BORDER, G_TYPE_BOOLEAN, TRUE, GST_VIDEO_CONVERTER_OPT_BORDER_ARGB,
       G_TYPE_UINT, 0xFF000000u, nullptr);
-  // The converter wants the rate, the interlacing and the views of both sides alike.
+  // The video library packs 24-bit pixels one byte at a time, but 32-bit ones fast (and has
+  // direct paths from the common YUV layouts to them): for 24-bit output from anything else, it
+  // makes BGRx, which PackRow then narrows to BGR.
+  m_staged = GST_VIDEO_INFO_FORMAT(&m_out) == GST_VIDEO_FORMAT_BGR && !IsPackedRgb24(GST_VIDEO_INFO_FORMAT(&in));
   m_target = m_out;
+  if (m_staged) {
+    gst_video_info_set_format(&m_target, GST_VIDEO_FORMAT_BGRx, width, height);
+    if (!m_stage) m_stage = gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(&m_target), nullptr);
+    if (!m_stage) {
+      gst_structure_free(config);
+      return false;
+    }
+  }
+  // The converter wants the rate, the interlacing and the views of both sides alike.
   GST_VIDEO_INFO_FPS_N(&m_target) = GST_VIDEO_INFO_FPS_N(&in);
   GST_VIDEO_INFO_FPS_D(&m_target) = GST_VIDEO_INFO_FPS_D(&in);
   GST_VIDEO_INFO_INTERLACE_MODE(&m_target) = GST_VIDEO_INFO_INTERLACE_MODE(&in);
@@ -88,18 +129,32 @@ GstBuffer* FrameConverter::Convert(GstSample* sample) {
 
   GstVideoFrame source, target;
   if (!gst_video_frame_map(&source, &in, input, GST_MAP_READ)) return nullptr;
-  if (!gst_video_frame_map(&target, &m_target, m_buffer, GST_MAP_WRITE)) {
+  if (!gst_video_frame_map(&target, &m_target, m_staged ? m_stage : m_buffer, GST_MAP_WRITE)) {
     gst_video_frame_unmap(&source);
     return nullptr;
   }
-  // Rows bottom first: the converter writes picture row y at the buffer's row height - 1 - y.
+  const int height = GST_VIDEO_FRAME_HEIGHT(&target);
   const int stride = GST_VIDEO_FRAME_PLANE_STRIDE(&target, 0);
-  target.data[0] = static_cast<guint8*>(target.data[0]) +
-                   static_cast<gsize>(stride) * static_cast<gsize>(GST_VIDEO_FRAME_HEIGHT(&target) - 1);
-  target.info.stride[0] = -stride;
+  if (!m_staged) {
+    // Rows bottom first: the converter writes picture row y at the buffer's row height - 1 - y.
+    target.data[0] = static_cast<guint8*>(target.data[0]) + static_cast<gsize>(stride) * static_cast<gsize>(height - 1);
+    target.info.stride[0] = -stride;
+  }
   gst_video_converter_frame(m_converter, &source, &target);
-  gst_video_frame_unmap(&target);
   gst_video_frame_unmap(&source);
+  bool packed = !m_staged;
+  GstMapInfo out;
+  if (m_staged && gst_buffer_map(m_buffer, &out, GST_MAP_WRITE)) {
+    const auto* rows = static_cast<const guint8*>(GST_VIDEO_FRAME_PLANE_DATA(&target, 0));
+    const gsize outStride = static_cast<gsize>(GST_VIDEO_INFO_PLANE_STRIDE(&m_out, 0));
+    for (int y = 0; y < height; ++y)
+      PackRow(rows + static_cast<gsize>(stride) * y, out.data + outStride * static_cast<gsize>(height - 1 - y),
+              GST_VIDEO_FRAME_WIDTH(&target));
+    gst_buffer_unmap(m_buffer, &out);
+    packed = true;
+  }
+  gst_video_frame_unmap(&target);
+  if (!packed) return nullptr;
 
   GST_BUFFER_PTS(m_buffer) = GST_BUFFER_PTS(input);
   GST_BUFFER_DTS(m_buffer) = GST_BUFFER_DTS(input);

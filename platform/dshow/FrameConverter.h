@@ -37,6 +37,8 @@ class FrameConverter {
   GstVideoInfo m_in{};            // what m_converter was made for
   GstVideoInfo m_target{};        // m_out with the timing of m_in
   GstBuffer* m_buffer = nullptr;  // the output, re-used for every picture
+  bool m_staged = false;          // converted to BGRx in m_stage first, then packed to BGR
+  GstBuffer* m_stage = nullptr;
 };
 
 }  // namespace dshow
