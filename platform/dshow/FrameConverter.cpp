@@ -49,10 +49,6 @@ void PackRow(const guint8* s, guint8* d, int width) {
   for (int x = ssse3 ? PackRowSsse3(s, d, width) : 0; x < width; ++x) std::memcpy(d + 3 * x, s + 4 * x, 3);
 }
 
-bool IsPackedRgb24(GstVideoFormat format) {
-  return format == GST_VIDEO_FORMAT_BGR || format == GST_VIDEO_FORMAT_RGB;
-}
-
 }  // namespace
 
 FrameConverter::~FrameConverter() {
@@ -97,18 +93,15 @@ bool FrameConverter::Prepare(const GstVideoInfo& in) {
       GST_VIDEO_CONVERTER_OPT_DEST_WIDTH, G_TYPE_INT, at.width, GST_VIDEO_CONVERTER_OPT_DEST_HEIGHT, G_TYPE_INT,
       at.height, GST_VIDEO_CONVERTER_OPT_FILL_BORDER, G_TYPE_BOOLEAN, TRUE, GST_VIDEO_CONVERTER_OPT_BORDER_ARGB,
       G_TYPE_UINT, 0xFF000000u, nullptr);
-  // The video library packs 24-bit pixels one byte at a time, but 32-bit ones fast (and has
-  // direct paths from the common YUV layouts to them): for 24-bit output from anything else, it
-  // makes BGRx, which PackRow then narrows to BGR.
-  m_staged = GST_VIDEO_INFO_FORMAT(&m_out) == GST_VIDEO_FORMAT_BGR && !IsPackedRgb24(GST_VIDEO_INFO_FORMAT(&in));
-  m_target = m_out;
-  if (m_staged) {
-    gst_video_info_set_format(&m_target, GST_VIDEO_FORMAT_BGRx, width, height);
-    if (!m_stage) m_stage = gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(&m_target), nullptr);
-    if (!m_stage) {
-      gst_structure_free(config);
-      return false;
-    }
+  // The video library writes 32-bit pixels fast (with direct paths from the common YUV layouts)
+  // but packs 24-bit ones a byte at a time, and its row copies do not take rows running upwards:
+  // it makes top-down BGRx, and Convert turns the rows over into the output (narrowing them to
+  // BGR where that is the output).
+  gst_video_info_set_format(&m_target, GST_VIDEO_FORMAT_BGRx, width, height);
+  if (!m_stage) m_stage = gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(&m_target), nullptr);
+  if (!m_stage) {
+    gst_structure_free(config);
+    return false;
   }
   // The converter wants the rate, the interlacing and the views of both sides alike.
   GST_VIDEO_INFO_FPS_N(&m_target) = GST_VIDEO_INFO_FPS_N(&in);
@@ -129,32 +122,33 @@ GstBuffer* FrameConverter::Convert(GstSample* sample) {
 
   GstVideoFrame source, target;
   if (!gst_video_frame_map(&source, &in, input, GST_MAP_READ)) return nullptr;
-  if (!gst_video_frame_map(&target, &m_target, m_staged ? m_stage : m_buffer, GST_MAP_WRITE)) {
+  if (!gst_video_frame_map(&target, &m_target, m_stage, GST_MAP_WRITE)) {
     gst_video_frame_unmap(&source);
     return nullptr;
   }
-  const int height = GST_VIDEO_FRAME_HEIGHT(&target);
-  const int stride = GST_VIDEO_FRAME_PLANE_STRIDE(&target, 0);
-  if (!m_staged) {
-    // Rows bottom first: the converter writes picture row y at the buffer's row height - 1 - y.
-    target.data[0] = static_cast<guint8*>(target.data[0]) + static_cast<gsize>(stride) * static_cast<gsize>(height - 1);
-    target.info.stride[0] = -stride;
-  }
   gst_video_converter_frame(m_converter, &source, &target);
   gst_video_frame_unmap(&source);
-  bool packed = !m_staged;
   GstMapInfo out;
-  if (m_staged && gst_buffer_map(m_buffer, &out, GST_MAP_WRITE)) {
+  const bool mapped = gst_buffer_map(m_buffer, &out, GST_MAP_WRITE);
+  if (mapped) {
+    // Rows bottom first: picture row y goes to the output's row height - 1 - y.
+    const int width = GST_VIDEO_FRAME_WIDTH(&target), height = GST_VIDEO_FRAME_HEIGHT(&target);
     const auto* rows = static_cast<const guint8*>(GST_VIDEO_FRAME_PLANE_DATA(&target, 0));
+    const gsize inStride = static_cast<gsize>(GST_VIDEO_FRAME_PLANE_STRIDE(&target, 0));
     const gsize outStride = static_cast<gsize>(GST_VIDEO_INFO_PLANE_STRIDE(&m_out, 0));
-    for (int y = 0; y < height; ++y)
-      PackRow(rows + static_cast<gsize>(stride) * y, out.data + outStride * static_cast<gsize>(height - 1 - y),
-              GST_VIDEO_FRAME_WIDTH(&target));
+    const bool narrow = GST_VIDEO_INFO_FORMAT(&m_out) == GST_VIDEO_FORMAT_BGR;
+    for (int y = 0; y < height; ++y) {
+      const guint8* from = rows + inStride * static_cast<gsize>(y);
+      guint8* to = out.data + outStride * static_cast<gsize>(height - 1 - y);
+      if (narrow)
+        PackRow(from, to, width);
+      else
+        std::memcpy(to, from, 4 * static_cast<gsize>(width));
+    }
     gst_buffer_unmap(m_buffer, &out);
-    packed = true;
   }
   gst_video_frame_unmap(&target);
-  if (!packed) return nullptr;
+  if (!mapped) return nullptr;
 
   GST_BUFFER_PTS(m_buffer) = GST_BUFFER_PTS(input);
   GST_BUFFER_DTS(m_buffer) = GST_BUFFER_DTS(input);

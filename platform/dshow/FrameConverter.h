@@ -1,6 +1,7 @@
 // Turns a decoded picture of any raw format and size into the renderer's settled RGB layout
-// (DirectShow's: rows bottom first, each padded to 4 bytes) in one pass: the colour conversion
-// writes its rows upwards, so the vertical flip costs no copy of its own. A picture whose size
+// (DirectShow's: rows bottom first, each padded to 4 bytes): the video library converts to
+// 32-bit pixels, and one pass turns the rows over while it narrows them to 24 bits, so the
+// vertical flip costs no copy of its own. A picture whose size
 // differs from the settled one (a stream that changes size mid-way) is scaled into it, keeping
 // its display aspect ratio with black borders. Internal to platform/dshow; used on one
 // streaming thread at a time.
@@ -35,10 +36,9 @@ class FrameConverter {
   int m_parN = 1, m_parD = 1;
   GstVideoConverter* m_converter = nullptr;
   GstVideoInfo m_in{};            // what m_converter was made for
-  GstVideoInfo m_target{};        // m_out with the timing of m_in
+  GstVideoInfo m_target{};        // m_stage: BGRx of the output's size with the timing of m_in
   GstBuffer* m_buffer = nullptr;  // the output, re-used for every picture
-  bool m_staged = false;          // converted to BGRx in m_stage first, then packed to BGR
-  GstBuffer* m_stage = nullptr;
+  GstBuffer* m_stage = nullptr;   // the converter's own output, top-down BGRx
 };
 
 }  // namespace dshow

@@ -66,19 +66,22 @@ int PixelsOffPattern(GstBuffer* out, int width, int height) {
 
 TEST(FrameConverterTest, PacksEveryPixelBottomRowFirstAtWidthsAroundTheSimdSteps) {
   ASSERT_TRUE(dshow::EnsureGstreamer());
-  // 32-bit input goes through the staged narrowing, 24-bit input straight through the
-  // converter with the rows reversed.
+  struct Size {
+    int width, height;
+  };
+  const Size sizes[] = {{1, 5},  {2, 5},  {3, 5},  {15, 5}, {16, 5},  {17, 5},   {18, 5},
+                        {19, 5}, {33, 5}, {34, 5}, {35, 5}, {322, 5}, {640, 480}};
   for (GstVideoFormat format :
        {GST_VIDEO_FORMAT_BGRx, GST_VIDEO_FORMAT_xRGB, GST_VIDEO_FORMAT_RGB, GST_VIDEO_FORMAT_BGR}) {
-    for (int width : {1, 2, 3, 15, 16, 17, 18, 19, 33, 34, 35, 322}) {
-      SCOPED_TRACE(std::string(gst_video_format_to_string(format)) + " " + std::to_string(width));
-      const int height = 5;
+    for (const Size& size : sizes) {
+      SCOPED_TRACE(std::string(gst_video_format_to_string(format)) + " " + std::to_string(size.width) + "x" +
+                   std::to_string(size.height));
       dshow::FrameConverter converter;
-      converter.SetOutput(GST_VIDEO_FORMAT_BGR, width, height, 1, 1);
-      dshow::SampleRef sample(PatternSample(format, width, height));
+      converter.SetOutput(GST_VIDEO_FORMAT_BGR, size.width, size.height, 1, 1);
+      dshow::SampleRef sample(PatternSample(format, size.width, size.height));
       GstBuffer* out = converter.Convert(sample.get());
       ASSERT_NE(nullptr, out);
-      EXPECT_EQ(0, PixelsOffPattern(out, width, height));
+      EXPECT_EQ(0, PixelsOffPattern(out, size.width, size.height));
       EXPECT_EQ(40 * GST_MSECOND, GST_BUFFER_PTS(out));
     }
   }
