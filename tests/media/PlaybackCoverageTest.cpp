@@ -125,11 +125,13 @@ void ExpectUprightQuadrants(CMovieSource& media, int tolerance, UINT top = 0, UI
 }
 
 // Plays from the start as the player scene's play button does at the end of the stream.
+// Pictures arrive again (how far they get before the position is read depends on the load).
 void PlayAgainFromTheEnd(CMovieSource& media) {
   ASSERT_EQ(Position(media), StopTime(media));
+  const LONG before = media.GetFramesRendered();
   ASSERT_EQ(S_OK, media.GetMediaPosition()->put_CurrentPosition(0.0));
   ASSERT_EQ(S_OK, media.GetMediaControl()->Run());
-  EXPECT_LT(Position(media), StopTime(media));
+  EXPECT_TRUE(WaitFor([&] { return media.GetFramesRendered() > before; }));
 }
 
 class PlaybackCoverageTest : public ::testing::Test {
@@ -273,7 +275,7 @@ TEST_F(PlaybackCoverageTest, FileFailingHalfWayEndsAtItsLastGoodPictureAndPlaysA
   struct Case {
     fs::path file;
     double low, high;  // where the stream ends
-    int errors;        // lines on stderr for each play
+    int errors;        // lines on stderr when it first ends
   };
   for (const Case& c : {Case{cut, 0.3, 1.5, 0}, Case{shortened, 1.15, 1.25, 1}}) {
     SCOPED_TRACE(c.file.filename().string());
@@ -281,20 +283,24 @@ TEST_F(PlaybackCoverageTest, FileFailingHalfWayEndsAtItsLastGoodPictureAndPlaysA
     ASSERT_EQ(S_OK, media.Open(device.get(), WinPath(c.file).c_str(), false));
     for (int play = 0; play < 2; ++play) {
       SCOPED_TRACE(play);
-      testing::internal::CaptureStderr();
-      if (play == 0)
-        EXPECT_TRUE(WaitFor([&] { return Position(media) == StopTime(media); }));
-      else
+      std::string said;
+      if (play == 0) {
+        testing::internal::CaptureStderr();
+        const bool ended = WaitFor([&] { return Position(media) == StopTime(media); });
+        said = testing::internal::GetCapturedStderr();
+        ASSERT_TRUE(ended);
+        EXPECT_EQ(c.errors, Count(said, "playback ended by an error")) << said;
+        // The position stays at the end.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_EQ(Position(media), StopTime(media));
+      } else {
+        // Played again: the stop time is already the place of the failure, where it ends again.
         PlayAgainFromTheEnd(media);
-      const bool ended = WaitFor([&] { return Position(media) == StopTime(media); });
-      const std::string said = testing::internal::GetCapturedStderr();
-      ASSERT_TRUE(ended);
+        ASSERT_TRUE(WaitFor([&] { return Position(media) == StopTime(media); }));
+      }
       EXPECT_GE(StopTime(media), c.low);
       EXPECT_LE(StopTime(media), c.high);
-      EXPECT_EQ(c.errors, Count(said, "playback ended by an error")) << said;
-      // The position stays at the end, and the last good picture stays in the texture.
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-      EXPECT_EQ(Position(media), StopTime(media));
+      // The last good picture stays in the texture.
       ExpectUprightQuadrants(media, 40);
     }
   }
