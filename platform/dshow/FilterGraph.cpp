@@ -529,7 +529,11 @@ HRESULT FilterGraph::SetState(GstState state) {
   GstStateChangeReturn ret = gst_element_set_state(m_pipeline, state);
   if (ret == GST_STATE_CHANGE_ASYNC && state == GST_STATE_PAUSED)
     ret = gst_element_get_state(m_pipeline, nullptr, nullptr, kSettleTimeout);
-  return ret == GST_STATE_CHANGE_FAILURE ? E_FAIL : S_OK;
+  if (ret != GST_STATE_CHANGE_FAILURE) return S_OK;
+  // A stream that an error has ended since the last seek refuses to change state: it has
+  // ended, as it would at its end, and playing it again starts with a seek.
+  std::lock_guard<std::mutex> lock(m_busMutex);
+  return m_prerolled && m_failed && m_ended ? S_OK : E_FAIL;
 }
 
 HRESULT FilterGraph::Run() {
@@ -658,7 +662,7 @@ HRESULT FilterGraph::put_CurrentPosition(REFTIME llTime) {
     std::lock_guard<std::mutex> lock(m_busMutex);
     wasEnded = m_ended;
     m_ended = false;
-    m_errorReported = false;
+    m_failed = m_errorReported = false;
   }
   HandOffToStreaming();
   bool sought;
