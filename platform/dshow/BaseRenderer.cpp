@@ -1,6 +1,7 @@
 #include <gst/video/video.h>
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "platform/dshow/GstSupport.h"
@@ -38,25 +39,23 @@ CBaseRenderer::Impl::~Impl() {
 bool CBaseRenderer::Impl::Create() {
   if (!dshow::EnsureGstreamer()) return false;
   GstElement* queue = dshow::MakeElement("queue");
-  GstElement* convert = dshow::MakeElement("videoconvert");
-  GstElement* flip = dshow::MakeElement("videoflip");
   GstElement* sink = dshow::MakeElement("appsink");
-  if (!queue || !convert || !flip || !sink) {
-    for (GstElement* e : {queue, convert, flip, sink})
-      if (e) gst_object_unref(e);
+  if (!queue || !sink) {
+    for (GstElement* e : {queue, sink})
+      if (e) gst_object_unref(gst_object_ref_sink(e));
     return false;
   }
   bin = gst_bin_new(nullptr);
   gst_object_ref_sink(bin);
-  gst_bin_add_many(GST_BIN(bin), queue, flip, convert, sink, nullptr);
-  // Flipped before the conversion, where a decoder's planar picture is half the size.
-  gst_element_link_many(queue, flip, convert, sink, nullptr);
+  gst_bin_add_many(GST_BIN(bin), queue, sink, nullptr);
+  gst_element_link(queue, sink);
   // The decoder works on the next frames while this thread converts and renders the last.
   g_object_set(queue, "max-size-buffers", 3u, "max-size-bytes", 0u, "max-size-time", guint64{0}, nullptr);
-  // The colour conversion is the pipeline's largest cost after decoding: give it every core.
-  g_object_set(convert, "n-threads", static_cast<guint>(g_get_num_processors()), "dither", 0, nullptr);
-  gst_util_set_object_arg(G_OBJECT(flip), "method", "vertical-flip");
-  g_object_set(sink, "sync", TRUE, "enable-last-sample", FALSE, "max-buffers", 2u, "qos", TRUE, nullptr);
+  // Every raw picture in system memory: the conversion reads any format the video library
+  // knows, so no decoder's output is refused (RGB15, packed and planar YUV of any sampling).
+  dshow::CapsRef any(gst_caps_from_string(GST_VIDEO_CAPS_MAKE(GST_VIDEO_FORMATS_ALL)));
+  g_object_set(sink, "caps", any.get(), "sync", TRUE, "enable-last-sample", FALSE, "max-buffers", 2u, "qos", TRUE,
+               nullptr);
   GstAppSinkCallbacks callbacks{};
   callbacks.new_sample = &Impl::OnNewSample;
   gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
@@ -68,36 +67,23 @@ bool CBaseRenderer::Impl::Create() {
 }
 
 bool CBaseRenderer::Impl::OfferTypes() {
-  std::string formats;
-  for (const OfferedType& offer : kOffers) {
-    CMediaType type = dshow::MakeRgbVideoType(*offer.subtype, offer.bitCount, 0, 0);
-    HRESULT hr;
-    {
-      CAutoLock lock(&owner->m_InterfaceLock);
-      hr = owner->CheckMediaType(&type);
-    }
-    if (hr != S_OK) continue;
-    if (!formats.empty()) formats += ", ";
-    formats += offer.gstFormat;
+  offer = -1;
+  for (int i = 0; i < static_cast<int>(std::size(kOffers)) && offer < 0; ++i) {
+    CMediaType type = dshow::MakeRgbVideoType(*kOffers[i].subtype, kOffers[i].bitCount, 0, 0);
+    CAutoLock lock(&owner->m_InterfaceLock);
+    if (owner->CheckMediaType(&type) == S_OK) offer = i;
   }
-  if (formats.empty()) return false;
-  std::string caps = "video/x-raw, format=(string){ " + formats + " }";
-  dshow::CapsRef filter(gst_caps_from_string(caps.c_str()));
-  g_object_set(appsink, "caps", filter.get(), nullptr);
-  return true;
+  return offer >= 0;
 }
 
 HRESULT CBaseRenderer::Impl::Settle(GstSample* preroll) {
   GstVideoInfo info;
   GstCaps* caps = preroll ? gst_sample_get_caps(preroll) : nullptr;
-  if (!caps || !gst_video_info_from_caps(&info, caps)) return VFW_E_CANNOT_CONNECT;
-  const OfferedType* offer = nullptr;
-  for (const OfferedType& o : kOffers)
-    if (GST_VIDEO_INFO_FORMAT(&info) == gst_video_format_from_string(o.gstFormat)) offer = &o;
-  if (!offer) return VFW_E_CANNOT_CONNECT;
+  if (offer < 0 || !caps || !gst_video_info_from_caps(&info, caps)) return VFW_E_CANNOT_CONNECT;
+  const OfferedType& chosen = kOffers[offer];
   const int w = GST_VIDEO_INFO_WIDTH(&info);
   const int h = GST_VIDEO_INFO_HEIGHT(&info);
-  CMediaType settled = dshow::MakeRgbVideoType(*offer->subtype, offer->bitCount, w, h);
+  CMediaType settled = dshow::MakeRgbVideoType(*chosen.subtype, chosen.bitCount, w, h);
   HRESULT hr;
   {
     CAutoLock lock(&owner->m_InterfaceLock);
@@ -108,23 +94,21 @@ HRESULT CBaseRenderer::Impl::Settle(GstSample* preroll) {
       hr = VFW_E_TYPE_NOT_ACCEPTED;
   }
   if (FAILED(hr)) return hr;
-  // The size is fixed by the first settled type: later caps must match it.
-  std::string fixed = std::string("video/x-raw, format=(string)") + offer->gstFormat + ", width=(int)" +
-                      std::to_string(w) + ", height=(int)" + std::to_string(h);
-  dshow::CapsRef filter(gst_caps_from_string(fixed.c_str()));
-  g_object_set(appsink, "caps", filter.get(), nullptr);
+  // The size is fixed by the first settled type: later pictures are converted into it.
+  CAutoLock rendererLock(&owner->m_RendererLock);
+  converter.SetOutput(gst_video_format_from_string(chosen.gstFormat), w, h, GST_VIDEO_INFO_PAR_N(&info),
+                      GST_VIDEO_INFO_PAR_D(&info));
+  lastEnd = -1;
   std::lock_guard<std::mutex> lock(mutex);
   connected = true;
   type = settled;
-  format = GST_VIDEO_INFO_FORMAT(&info);
-  width = w;
-  height = h;
   return S_OK;
 }
 
 void CBaseRenderer::Impl::Disconnect() {
   // Waits for a sample in flight; none is delivered after this.
   CAutoLock rendererLock(&owner->m_RendererLock);
+  converter.Reset();
   std::lock_guard<std::mutex> lock(mutex);
   connected = false;
   inGraph = false;
@@ -139,35 +123,33 @@ bool CBaseRenderer::Impl::Connected() {
 GstFlowReturn CBaseRenderer::Impl::OnNewSample(GstAppSink* sink, gpointer data) {
   auto* self = static_cast<Impl*>(data);
   dshow::TakeOver(self);
-  self->Deliver(sink);
+  const bool ok = self->Deliver(sink);
   dshow::HandOff(self);
-  return GST_FLOW_OK;
+  if (ok) return GST_FLOW_OK;
+  // Ends the stream through the graph's error handling rather than dropping every picture.
+  GST_ELEMENT_ERROR(sink, STREAM, FORMAT, ("The video renderer cannot convert this picture."), (nullptr));
+  return GST_FLOW_ERROR;
 }
 
-void CBaseRenderer::Impl::Deliver(GstAppSink* sink) {
+bool CBaseRenderer::Impl::Deliver(GstAppSink* sink) {
   dshow::SampleRef sample(gst_app_sink_pull_sample(sink));
-  if (!sample) return;
-  GstVideoInfo info;
-  GstCaps* caps = gst_sample_get_caps(sample.get());
-  if (!caps || !gst_video_info_from_caps(&info, caps)) return;
-  // The renderer reads rows of the DirectShow pitch: drop a buffer laid out otherwise.
-  const gsize pitch =
-      (static_cast<gsize>(GST_VIDEO_INFO_COMP_PSTRIDE(&info, 0)) * GST_VIDEO_INFO_WIDTH(&info) + 3) & ~gsize{3};
-  dshow::MediaSample media(gst_sample_get_buffer(sample.get()), gst_sample_get_segment(sample.get()));
-  if (!media.Valid() || static_cast<gsize>(media.GetSize()) < pitch * GST_VIDEO_INFO_HEIGHT(&info) ||
-      static_cast<gsize>(GST_VIDEO_INFO_PLANE_STRIDE(&info, 0)) != pitch)
-    return;
+  if (!sample) return true;
   CAutoLock interfaceLock(&owner->m_InterfaceLock);
   CAutoLock rendererLock(&owner->m_RendererLock);
   {
     // Checked under the renderer lock, so that nothing is delivered once Disconnect returns.
     std::lock_guard<std::mutex> lock(mutex);
-    if (!connected || GST_VIDEO_INFO_FORMAT(&info) != format || GST_VIDEO_INFO_WIDTH(&info) != width ||
-        GST_VIDEO_INFO_HEIGHT(&info) != height)
-      return;
+    if (!connected) return true;
   }
+  GstBuffer* converted = converter.Convert(sample.get());
+  if (!converted) return false;
+  dshow::MediaSample media(converted, gst_sample_get_segment(sample.get()));
+  if (!media.Valid()) return false;
   owner->DoRenderSample(&media);
   rendered.fetch_add(1, std::memory_order_relaxed);
+  REFERENCE_TIME start = 0, end = 0;
+  if (media.GetTime(&start, &end) == S_OK) lastEnd = static_cast<gint64>(end) * 100;
+  return true;
 }
 
 bool CBaseRenderer::Impl::Busy() {

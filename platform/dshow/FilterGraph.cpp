@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -274,6 +275,23 @@ GstBusSyncReply FilterGraph::OnBusMessage(GstBus*, GstMessage* message, gpointer
   } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
     std::lock_guard<std::mutex> lock(self->m_busMutex);
     self->m_failed = true;
+    if (self->m_prerolled) {
+      // While playing, an error ends the stream as its end would: the picture stays on the
+      // last good frame and the position goes to the stop time, so that play starts again.
+      self->m_ended = true;
+      self->m_errorEnded = true;
+      if (!self->m_errorReported) {
+        self->m_errorReported = true;
+        GError* error = nullptr;
+        gchar* debug = nullptr;
+        gst_message_parse_error(message, &error, &debug);
+        std::fprintf(stderr, "orbelle: playback ended by an error from %s: %s\n",
+                     GST_MESSAGE_SRC(message) ? GST_OBJECT_NAME(GST_MESSAGE_SRC(message)) : "?",
+                     error ? error->message : "unknown error");
+        if (error) g_error_free(error);
+        g_free(debug);
+      }
+    }
   }
   HandOff(self);
   gst_message_unref(message);
@@ -420,6 +438,7 @@ HRESULT FilterGraph::BuildChain(SourceFilter* source, CBaseRenderer* rendererFil
     std::lock_guard<std::mutex> lock(m_busMutex);
     m_ended = false;
     m_failed = false;
+    m_prerolled = false;
   }
   HandOffToStreaming();
   GstStateChangeReturn ret = gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
@@ -455,6 +474,9 @@ HRESULT FilterGraph::BuildChain(SourceFilter* source, CBaseRenderer* rendererFil
   }
   m_state = State_Paused;
   m_chains.push_back(std::move(chain));
+  std::lock_guard<std::mutex> lock(m_busMutex);
+  m_prerolled = true;
+  m_errorEnded = m_errorReported = false;
   return S_OK;
 }
 
@@ -511,7 +533,11 @@ HRESULT FilterGraph::SetState(GstState state) {
   GstStateChangeReturn ret = gst_element_set_state(m_pipeline, state);
   if (ret == GST_STATE_CHANGE_ASYNC && state == GST_STATE_PAUSED)
     ret = gst_element_get_state(m_pipeline, nullptr, nullptr, kSettleTimeout);
-  return ret == GST_STATE_CHANGE_FAILURE ? E_FAIL : S_OK;
+  if (ret != GST_STATE_CHANGE_FAILURE) return S_OK;
+  // A stream that an error has ended since the last seek refuses to change state: it has
+  // ended, as it would at its end, and playing it again starts with a seek.
+  std::lock_guard<std::mutex> lock(m_busMutex);
+  return m_prerolled && m_failed && m_ended ? S_OK : E_FAIL;
 }
 
 HRESULT FilterGraph::Run() {
@@ -559,7 +585,31 @@ bool FilterGraph::Ended() {
   return m_ended;
 }
 
+bool FilterGraph::EndedByError() {
+  std::lock_guard<std::mutex> lock(m_busMutex);
+  const bool ended = m_errorEnded;
+  m_errorEnded = false;
+  return ended;
+}
+
 double FilterGraph::StopTime() {
+  if (EndedByError()) {
+    // The stream ends where its last good picture did (or, without one, where it was).
+    double reached = m_highWater;
+    gint64 end = -1;
+    for (auto& chain : m_chains) {
+      std::lock_guard<std::mutex> lock(chain->mutex);
+      if (chain->videoToRenderer) end = chain->renderer->lastEnd.load();
+    }
+    gint64 position = 0;
+    if (end >= 0)
+      reached = ToSeconds(end) - m_base;
+    else if (QueryPosition(&position))
+      reached = std::max(reached, ToSeconds(position) - m_base);
+    m_stop = std::max(0.0, m_stopFixed ? std::min(m_stop, reached) : reached);
+    m_stopFixed = true;
+    return m_stop;
+  }
   if (m_stopFixed) return m_stop;
   gint64 position = 0;
   if (Ended()) {
@@ -616,6 +666,7 @@ HRESULT FilterGraph::put_CurrentPosition(REFTIME llTime) {
     std::lock_guard<std::mutex> lock(m_busMutex);
     wasEnded = m_ended;
     m_ended = false;
+    m_failed = m_errorReported = false;
   }
   HandOffToStreaming();
   bool sought;
@@ -634,6 +685,10 @@ HRESULT FilterGraph::put_CurrentPosition(REFTIME llTime) {
     return S_OK;
   }
   m_highWater = target;
+  for (auto& chain : m_chains) {
+    std::lock_guard<std::mutex> lock(chain->mutex);
+    if (chain->videoToRenderer) chain->renderer->lastEnd = -1;
+  }
   gst_element_get_state(m_pipeline, nullptr, nullptr, kSettleTimeout);
   return S_OK;
 }

@@ -69,6 +69,8 @@ class FilterGraph final : public IGraphBuilder,
   // Stop time in seconds; fixes it to the position reached once the stream has ended.
   double StopTime();
   bool Ended();
+  // True once after an error has ended the stream while playing.
+  bool EndedByError();
   bool QueryPosition(gint64* position);
   HRESULT SetState(GstState state);
   // Waits for the pipeline to reach PAUSED; gives up as soon as GStreamer reports an error.
@@ -94,7 +96,10 @@ class FilterGraph final : public IGraphBuilder,
 
   std::mutex m_busMutex;  // guards what follows; written by the bus handler
   bool m_ended = false;
-  bool m_failed = false;  // an error was posted since the last BuildChain began
+  bool m_failed = false;         // an error was posted since the last BuildChain began
+  bool m_prerolled = false;      // the last BuildChain succeeded: errors now end the stream
+  bool m_errorEnded = false;     // an error ended the stream; StopTime has not yet seen it
+  bool m_errorReported = false;  // the error was printed; again only after a seek
 };
 
 }  // namespace dshow

@@ -1,6 +1,7 @@
 // The GStreamer side of CBaseRenderer: a bin of a queue (its own streaming thread, so that
-// decoding and rendering overlap), videoflip (rows bottom first, as DirectShow's RGB types
-// have them), videoconvert and a clock-synchronised appsink whose callback calls
+// decoding and rendering overlap) and a clock-synchronised appsink that takes the decoder's
+// pictures in any raw format. Its callback converts each due picture to the settled RGB type
+// (rows bottom first, as DirectShow's RGB types have them; FrameConverter) and calls
 // DoRenderSample. Internal to platform/dshow; the graph drives it on the window's thread.
 #pragma once
 
@@ -11,6 +12,7 @@
 #include <atomic>
 #include <mutex>
 
+#include "platform/dshow/FrameConverter.h"
 #include "platform/dshow/dshow.h"
 
 struct CBaseRenderer::Impl {
@@ -19,8 +21,8 @@ struct CBaseRenderer::Impl {
 
   // Builds the bin; false when GStreamer or a plugin is missing.
   bool Create();
-  // Asks CheckMediaType about each type the graph can deliver and restricts the sink to the
-  // accepted ones. False when the renderer accepts none.
+  // Asks CheckMediaType about each type the graph can deliver and keeps the first accepted one
+  // as the output of the conversion. False when the renderer accepts none.
   bool OfferTypes();
   // After preroll: offers the negotiated type once more and settles it with SetMediaType.
   HRESULT Settle(GstSample* preroll);
@@ -32,19 +34,22 @@ struct CBaseRenderer::Impl {
   void MarkInGraph();
 
   static GstFlowReturn OnNewSample(GstAppSink* sink, gpointer self);
-  // Pulls the due sample and hands it to DoRenderSample when it fits the settled type.
-  void Deliver(GstAppSink* sink);
+  // Pulls the due sample, converts it to the settled type and hands it to DoRenderSample.
+  // False when the picture cannot be converted.
+  bool Deliver(GstAppSink* sink);
 
   CBaseRenderer* owner;
   GstElement* bin = nullptr;      // owned reference
   GstElement* appsink = nullptr;  // inside bin
   std::atomic<LONG> rendered{0};
+  // Stream time (ns) where the last delivered picture ends; -1 before the first.
+  std::atomic<gint64> lastEnd{-1};
+  int offer = -1;  // the accepted type (index into the offers); window's thread, before streaming
+  // Used under the owner's renderer lock (the streaming thread, and Settle and Disconnect).
+  dshow::FrameConverter converter;
 
   std::mutex mutex;  // guards what follows: written on the window's thread, read when streaming
   bool connected = false;
   bool inGraph = false;
   CMediaType type;
-  GstVideoFormat format = GST_VIDEO_FORMAT_UNKNOWN;
-  int width = 0;
-  int height = 0;
 };

@@ -1,0 +1,159 @@
+#include "platform/dshow/FrameConverter.h"
+
+#include <immintrin.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace dshow {
+namespace {
+
+// Where a picture of display aspect inDar lands in an output of display aspect outDar: the
+// whole output when the two agree to within a percent, else centred with borders.
+struct Placement {
+  int x, y, width, height;
+};
+Placement Place(double inDar, double outDar, int width, int height) {
+  if (!(inDar > 0) || !(outDar > 0) || std::fabs(inDar / outDar - 1.0) < 0.01) return {0, 0, width, height};
+  if (inDar > outDar) {
+    const int h = std::max(1, static_cast<int>(std::lround(height * outDar / inDar)));
+    return {0, (height - h) / 2, width, h};
+  }
+  const int w = std::max(1, static_cast<int>(std::lround(width * inDar / outDar)));
+  return {(width - w) / 2, 0, w, height};
+}
+
+double DisplayAspect(const GstVideoInfo& info, int parN, int parD) {
+  if (parN <= 0 || parD <= 0) parN = parD = 1;
+  return static_cast<double>(GST_VIDEO_INFO_WIDTH(&info)) * parN /
+         (static_cast<double>(GST_VIDEO_INFO_HEIGHT(&info)) * parD);
+}
+
+// Packs a row of 4-byte BGRx pixels into 3-byte BGR ones, sixteen at a time. Each store writes
+// 4 bytes beyond the 12 it fills, so the loop stops 2 pixels early to stay inside the row.
+__attribute__((target("ssse3"))) int PackRowSsse3(const guint8* s, guint8* d, int width) {
+  const __m128i drop = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+  int x = 0;
+  for (; x + 18 <= width; x += 16) {
+    for (int k = 0; k < 4; ++k) {
+      const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 4 * x + 16 * k));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 3 * x + 12 * k), _mm_shuffle_epi8(in, drop));
+    }
+  }
+  return x;
+}
+
+void PackRow(const guint8* s, guint8* d, int width) {
+  static const bool ssse3 = __builtin_cpu_supports("ssse3");
+  for (int x = ssse3 ? PackRowSsse3(s, d, width) : 0; x < width; ++x) std::memcpy(d + 3 * x, s + 4 * x, 3);
+}
+
+}  // namespace
+
+FrameConverter::~FrameConverter() {
+  Reset();
+}
+
+void FrameConverter::Reset() {
+  if (m_converter) gst_video_converter_free(m_converter);
+  m_converter = nullptr;
+  if (m_buffer) gst_buffer_unref(m_buffer);
+  m_buffer = nullptr;
+  if (m_stage) gst_buffer_unref(m_stage);
+  m_stage = nullptr;
+  m_hasOutput = false;
+}
+
+void FrameConverter::SetOutput(GstVideoFormat format, int width, int height, int parN, int parD) {
+  Reset();
+  gst_video_info_init(&m_out);
+  if (width <= 0 || height <= 0 || !gst_video_info_set_format(&m_out, format, width, height)) return;
+  m_parN = parN > 0 && parD > 0 ? parN : 1;
+  m_parD = parN > 0 && parD > 0 ? parD : 1;
+  m_buffer = gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(&m_out), nullptr);
+  m_hasOutput = m_buffer != nullptr;
+}
+
+bool FrameConverter::Prepare(const GstVideoInfo& in) {
+  if (m_converter && gst_video_info_is_equal(&in, &m_in)) return true;
+  if (m_converter) gst_video_converter_free(m_converter);
+  m_converter = nullptr;
+  // Only formats the converter can read line by line.
+  if (!in.finfo || !in.finfo->unpack_func || GST_VIDEO_INFO_WIDTH(&in) <= 0 || GST_VIDEO_INFO_HEIGHT(&in) <= 0)
+    return false;
+  const int width = GST_VIDEO_INFO_WIDTH(&m_out), height = GST_VIDEO_INFO_HEIGHT(&m_out);
+  const Placement at = Place(DisplayAspect(in, GST_VIDEO_INFO_PAR_N(&in), GST_VIDEO_INFO_PAR_D(&in)),
+                             DisplayAspect(m_out, m_parN, m_parD), width, height);
+  GstStructure* config = gst_structure_new(
+      "GstVideoConverter", GST_VIDEO_CONVERTER_OPT_DITHER_METHOD, GST_TYPE_VIDEO_DITHER_METHOD, GST_VIDEO_DITHER_NONE,
+      // The conversion is the largest cost after decoding: every core takes a share of the rows.
+      GST_VIDEO_CONVERTER_OPT_THREADS, G_TYPE_UINT, static_cast<guint>(g_get_num_processors()),
+      GST_VIDEO_CONVERTER_OPT_DEST_X, G_TYPE_INT, at.x, GST_VIDEO_CONVERTER_OPT_DEST_Y, G_TYPE_INT, at.y,
+      GST_VIDEO_CONVERTER_OPT_DEST_WIDTH, G_TYPE_INT, at.width, GST_VIDEO_CONVERTER_OPT_DEST_HEIGHT, G_TYPE_INT,
+      at.height, GST_VIDEO_CONVERTER_OPT_FILL_BORDER, G_TYPE_BOOLEAN, TRUE, GST_VIDEO_CONVERTER_OPT_BORDER_ARGB,
+      G_TYPE_UINT, 0xFF000000u, nullptr);
+  // The video library writes 32-bit pixels fast (with direct paths from the common YUV layouts)
+  // but packs 24-bit ones a byte at a time, and its row copies do not take rows running upwards:
+  // it makes top-down BGRx, and Convert turns the rows over into the output (narrowing them to
+  // BGR where that is the output).
+  gst_video_info_set_format(&m_target, GST_VIDEO_FORMAT_BGRx, width, height);
+  if (!m_stage) m_stage = gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(&m_target), nullptr);
+  if (!m_stage) {
+    gst_structure_free(config);
+    return false;
+  }
+  // The converter wants the rate, the interlacing and the views of both sides alike.
+  GST_VIDEO_INFO_FPS_N(&m_target) = GST_VIDEO_INFO_FPS_N(&in);
+  GST_VIDEO_INFO_FPS_D(&m_target) = GST_VIDEO_INFO_FPS_D(&in);
+  GST_VIDEO_INFO_INTERLACE_MODE(&m_target) = GST_VIDEO_INFO_INTERLACE_MODE(&in);
+  GST_VIDEO_INFO_VIEWS(&m_target) = GST_VIDEO_INFO_VIEWS(&in);
+  m_converter = gst_video_converter_new(const_cast<GstVideoInfo*>(&in), &m_target, config);
+  if (m_converter) m_in = in;
+  return m_converter != nullptr;
+}
+
+GstBuffer* FrameConverter::Convert(GstSample* sample) {
+  if (!m_hasOutput || !sample) return nullptr;
+  GstCaps* caps = gst_sample_get_caps(sample);
+  GstBuffer* input = gst_sample_get_buffer(sample);
+  GstVideoInfo in;
+  if (!caps || !input || !gst_video_info_from_caps(&in, caps) || !Prepare(in)) return nullptr;
+
+  GstVideoFrame source, target;
+  if (!gst_video_frame_map(&source, &in, input, GST_MAP_READ)) return nullptr;
+  if (!gst_video_frame_map(&target, &m_target, m_stage, GST_MAP_WRITE)) {
+    gst_video_frame_unmap(&source);
+    return nullptr;
+  }
+  gst_video_converter_frame(m_converter, &source, &target);
+  gst_video_frame_unmap(&source);
+  GstMapInfo out;
+  const bool mapped = gst_buffer_map(m_buffer, &out, GST_MAP_WRITE);
+  if (mapped) {
+    // Rows bottom first: picture row y goes to the output's row height - 1 - y.
+    const int width = GST_VIDEO_FRAME_WIDTH(&target), height = GST_VIDEO_FRAME_HEIGHT(&target);
+    const auto* rows = static_cast<const guint8*>(GST_VIDEO_FRAME_PLANE_DATA(&target, 0));
+    const gsize inStride = static_cast<gsize>(GST_VIDEO_FRAME_PLANE_STRIDE(&target, 0));
+    const gsize outStride = static_cast<gsize>(GST_VIDEO_INFO_PLANE_STRIDE(&m_out, 0));
+    const bool narrow = GST_VIDEO_INFO_FORMAT(&m_out) == GST_VIDEO_FORMAT_BGR;
+    for (int y = 0; y < height; ++y) {
+      const guint8* from = rows + inStride * static_cast<gsize>(y);
+      guint8* to = out.data + outStride * static_cast<gsize>(height - 1 - y);
+      if (narrow)
+        PackRow(from, to, width);
+      else
+        std::memcpy(to, from, 4 * static_cast<gsize>(width));
+    }
+    gst_buffer_unmap(m_buffer, &out);
+  }
+  gst_video_frame_unmap(&target);
+  if (!mapped) return nullptr;
+
+  GST_BUFFER_PTS(m_buffer) = GST_BUFFER_PTS(input);
+  GST_BUFFER_DTS(m_buffer) = GST_BUFFER_DTS(input);
+  GST_BUFFER_DURATION(m_buffer) = GST_BUFFER_DURATION(input);
+  return m_buffer;
+}
+
+}  // namespace dshow

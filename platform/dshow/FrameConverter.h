@@ -1,0 +1,44 @@
+// Turns a decoded picture of any raw format and size into the renderer's settled RGB layout
+// (DirectShow's: rows bottom first, each padded to 4 bytes): the video library converts to
+// 32-bit pixels, and one pass turns the rows over while it narrows them to 24 bits, so the
+// vertical flip costs no copy of its own. A picture whose size
+// differs from the settled one (a stream that changes size mid-way) is scaled into it, keeping
+// its display aspect ratio with black borders. Internal to platform/dshow; used on one
+// streaming thread at a time.
+#pragma once
+
+#include <gst/gst.h>
+#include <gst/video/video.h>
+
+namespace dshow {
+
+class FrameConverter {
+ public:
+  FrameConverter() = default;
+  ~FrameConverter();
+  FrameConverter(const FrameConverter&) = delete;
+  FrameConverter& operator=(const FrameConverter&) = delete;
+
+  // Settles the output: BGR or BGRx, width x height, and the pixel aspect ratio of the first
+  // picture (so that later pictures of another shape keep theirs). Forgets any earlier state.
+  void SetOutput(GstVideoFormat format, int width, int height, int parN, int parD);
+  // Converts the sample's picture. The result is the converter's own buffer, valid until the
+  // next call, with the input's time stamps; null when the picture cannot be read or converted.
+  GstBuffer* Convert(GstSample* sample);
+  // Drops the converter and the output buffer.
+  void Reset();
+
+ private:
+  bool Prepare(const GstVideoInfo& in);
+
+  GstVideoInfo m_out{};
+  bool m_hasOutput = false;
+  int m_parN = 1, m_parD = 1;
+  GstVideoConverter* m_converter = nullptr;
+  GstVideoInfo m_in{};            // what m_converter was made for
+  GstVideoInfo m_target{};        // m_stage: BGRx of the output's size with the timing of m_in
+  GstBuffer* m_buffer = nullptr;  // the output, re-used for every picture
+  GstBuffer* m_stage = nullptr;   // the converter's own output, top-down BGRx
+};
+
+}  // namespace dshow
