@@ -347,7 +347,8 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND overr
   // depth-stencil as deep), the next frame is drawn straight into it and needs no copy. When the
   // window is resized the frame already drawn shows unstretched once; the next one is stretched.
   target_->DrawToWindow(windowHasDepthStencil_ && !forceOffscreen_ && params_.BackBufferFormat == D3DFMT_X8R8G8B8 &&
-                        w == int(target_->width()) && h == int(target_->height()));
+                            w == int(target_->width()) && h == int(target_->height()),
+                        w, h);
   target_->Bind();
   state_.dirty |= kDirtyScissor;  // the copy to the window ran without the scissor test
   return D3D_OK;
@@ -641,7 +642,13 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, cons
 
 void Device::ForceOffscreen(bool force) {
   forceOffscreen_ = force;
-  if (force) target_->DrawToWindow(false);
+  if (force) {
+    MakeCurrent();
+    int w = 0, h = 0;
+    SDL_GL_GetDrawableSize(sdlWindow_, &w, &h);
+    target_->DrawToWindow(false, w, h);
+    target_->Bind();
+  }
 }
 
 void Device::IgnoreScissor(bool ignore) {

@@ -56,6 +56,18 @@ void RenderTarget::BlitToWindow(int drawableWidth, int drawableHeight) const {
                     sameSize ? GL_NEAREST : GL_LINEAR);
 }
 
+void RenderTarget::DrawToWindow(bool on, int drawableWidth, int drawableHeight) {
+  if (on == toWindow_) return;
+  if (drawableWidth == int(width_) && drawableHeight == int(height_)) {
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, toWindow_ ? 0 : framebuffer_);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, on ? 0 : framebuffer_);
+    glDisable(GL_SCISSOR_TEST);
+    glBlitFramebuffer(0, 0, width_, height_, 0, 0, width_, height_, GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT,
+                      GL_NEAREST);
+  }
+  toWindow_ = on;
+}
+
 std::array<GLint, 4> RenderTarget::GlBox(const RECT& rect) const {
   const LONG left = std::max<LONG>(rect.left, 0), top = std::max<LONG>(rect.top, 0);
   const LONG right = std::min<LONG>(rect.right, LONG(width_)), bottom = std::min<LONG>(rect.bottom, LONG(height_));

@@ -24,8 +24,10 @@ class RenderTarget {
   // Binds the framebuffer that draws go to: the offscreen one, or the window's own.
   void Bind() const { glBindFramebuffer(GL_FRAMEBUFFER, toWindow_ ? 0 : framebuffer_); }
   // With on, draws go straight to the window's back buffer (of the same size and depth), and
-  // Present has nothing to copy; the offscreen framebuffer then stands unused.
-  void DrawToWindow(bool on) { toWindow_ = on; }
+  // Present has nothing to copy; the offscreen framebuffer then stands unused. The depth and
+  // stencil values move with the switch, as the device's one depth-stencil surface keeps them
+  // across frames; the colour does not (a presented back buffer holds no defined picture).
+  void DrawToWindow(bool on, int drawableWidth, int drawableHeight);
   bool drawsToWindow() const { return toWindow_; }
   // Copies the target to the default framebuffer, stretched to the drawable size.
   void BlitToWindow(int drawableWidth, int drawableHeight) const;
