@@ -106,6 +106,7 @@ HRESULT InputDevice::GetDeviceState(DWORD size, LPVOID data) {
   CheckFocus();
   if (!m_acquired) return NotAcquiredResult();
   if (!data || size != m_format->dwDataSize) return DIERR_INVALIDPARAM;
+  BeforeRead();
   ReadState(data);
   return DI_OK;
 }
@@ -118,6 +119,7 @@ HRESULT InputDevice::GetDeviceData(DWORD objectSize, LPDIDEVICEOBJECTDATA data, 
   CheckFocus();
   if (!m_acquired) return NotAcquiredResult();
   if (m_queue.Capacity() == 0) return DIERR_NOTBUFFERED;
+  BeforeRead();
   *count = m_queue.Take(data, wanted, (flags & DIGDD_PEEK) != 0);
   if ((flags & DIGDD_PEEK) == 0 && m_queue.TakeOverflow()) return DI_BUFFEROVERFLOW;
   return DI_OK;

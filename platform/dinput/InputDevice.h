@@ -56,6 +56,8 @@ class InputDevice : public IDirectInputDevice8W {
   virtual void OnAcquired() {}
   // The device was unacquired (by the caller or by the layer).
   virtual void OnUnacquired() {}
+  // Before each read of an acquired device's state or data (the window's thread).
+  virtual void BeforeRead() {}
   virtual bool Unplugged() const { return false; }
 
   LPCDIDATAFORMAT Format() const { return m_format; }

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -87,6 +88,10 @@ void MouseDevice::OnEvent(const SDL_Event& event) {
       const int index = ButtonIndex(event.button.button);
       if (index < 0 || static_cast<DWORD>(index) >= ButtonCount()) break;
       const BYTE value = event.type == SDL_MOUSEBUTTONDOWN ? 0x80 : 0x00;
+      if (m_heldAtAcquire[index]) {
+        m_heldAtAcquire[index] = false;
+        if (value) break;  // the focusing press, arriving after the focus
+      }
       m_buttons[index] = value;
       Queue(DIMOFS_BUTTON0 + index, value, event.button.timestamp, NextSequence());
       break;
@@ -96,12 +101,31 @@ void MouseDevice::OnEvent(const SDL_Event& event) {
   }
 }
 
-void MouseDevice::OnAcquired() {
-  const Uint32 held = SDL_GetMouseState(nullptr, nullptr);
-  m_buttons.fill(0);
+void MouseDevice::BeforeRead() {
+  if (std::find(m_heldAtAcquire.begin(), m_heldAtAcquire.end(), true) == m_heldAtAcquire.end()) return;
+  // Every event the display had sent was handled before this read: a press still to come now
+  // is a new one.
+  const Uint32 held = SDL_GetGlobalMouseState(nullptr, nullptr);
   for (Uint8 sdlButton = 1; sdlButton <= 8; ++sdlButton) {
     const int index = ButtonIndex(sdlButton);
-    if ((held & SDL_BUTTON(sdlButton)) && index < 8) m_buttons[index] = 0x80;
+    if (index >= 0 && index < 8 && !(held & SDL_BUTTON(sdlButton))) m_heldAtAcquire[index] = false;
+  }
+}
+
+void MouseDevice::OnAcquired() {
+  // The buttons whose press was seen, and those the pointer holds down right now (asked of the
+  // display, not of the events handled so far).
+  const Uint32 seen = SDL_GetMouseState(nullptr, nullptr);
+  const Uint32 held = SDL_GetGlobalMouseState(nullptr, nullptr);
+  m_buttons.fill(0);
+  m_heldAtAcquire.fill(false);
+  for (Uint8 sdlButton = 1; sdlButton <= 8; ++sdlButton) {
+    const int index = ButtonIndex(sdlButton);
+    if (index < 0 || index >= 8) continue;
+    if ((seen | held) & SDL_BUTTON(sdlButton)) m_buttons[index] = 0x80;
+    // Its press may still be on its way, or already gone by unreported: either way the next
+    // event of this button that counts is its release.
+    m_heldAtAcquire[index] = (held & SDL_BUTTON(sdlButton)) != 0;
   }
   m_readAt = m_position;
 }

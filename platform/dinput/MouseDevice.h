@@ -20,6 +20,7 @@ class MouseDevice : public InputDevice {
   HRESULT SetOtherProperty(REFGUID property, LPCDIPROPHEADER header) override;
   void OnEvent(const SDL_Event& event) override;
   void OnAcquired() override;
+  void BeforeRead() override;
 
  private:
   DWORD ButtonCount() const { return Format() == &c_dfDIMouse ? 4 : 8; }
@@ -29,4 +30,9 @@ class MouseDevice : public InputDevice {
   std::array<LONG, 3> m_position{};  // running sums of the motion
   std::array<LONG, 3> m_readAt{};    // the sums at the last GetDeviceState (relative mode)
   std::array<BYTE, 8> m_buttons{};
+  // Buttons already held on the pointer when the device was acquired: their press belongs to
+  // the click that brought the window to the front, which a window manager may hand on only
+  // after the focus, so that press is not reported; the release is. A button found up again
+  // before its press came (a window manager that keeps the focusing click) loses the mark.
+  std::array<bool, 8> m_heldAtAcquire{};
 };
