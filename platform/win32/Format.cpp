@@ -51,7 +51,7 @@ std::string CFormat(const std::string& directive, T value) {
 // building text of the size a hostile width or precision asks for. `digitsFollowPrecision`: every
 // unit of precision is one more character (all but %g and %G without '#', whose trailing zeros go).
 template <class T>
-void AppendNumber(std::u16string& out, const Field& field, std::string_view spec, T value, long long room,
+void AppendNumber(std::u16string& out, const Field& field, std::string_view conversion, T value, long long room,
                   long long precisionSlack, bool digitsFollowPrecision) {
   const std::string base = "%" + field.flags;
   std::string tail;
@@ -61,7 +61,7 @@ void AppendNumber(std::u16string& out, const Field& field, std::string_view spec
     dropped = digitsFollowPrecision ? field.precision - kept : 0;
     tail = "." + std::to_string(kept);
   }
-  tail += spec;
+  tail += conversion;
   const std::string body = CFormat(base + tail, value);
   if (body.find_first_of("nN") != std::string::npos) dropped = 0;  // inf and nan have no digits
   const long long pad = field.width - (static_cast<long long>(body.size()) + dropped);
@@ -164,8 +164,8 @@ std::u16string Format(const char16_t* format, va_list args, long long limit) {
                                                    : va_arg(args, unsigned);
         if (length == kShort) v = static_cast<unsigned short>(v);
         if (conv == u'u') std::erase(field.flags, '#');
-        const char spec[] = {'l', 'l', static_cast<char>(conv), '\0'};
-        AppendNumber(out, field, spec, v, room, kIntegerPrecisionSlack, true);
+        const char conversion[] = {'l', 'l', static_cast<char>(conv), '\0'};
+        AppendNumber(out, field, conversion, v, room, kIntegerPrecisionSlack, true);
         break;
       }
       case u'p': {
@@ -183,12 +183,12 @@ std::u16string Format(const char16_t* format, va_list args, long long limit) {
       case u'G':
       case u'a':
       case u'A': {
-        const char spec[] = {'L', static_cast<char>(conv), '\0'};
+        const char conversion[] = {'L', static_cast<char>(conv), '\0'};
         const bool stripsZeros = (conv == u'g' || conv == u'G') && field.flags.find('#') == std::string::npos;
         if (length == kLongDouble)
-          AppendNumber(out, field, spec, va_arg(args, long double), room, kFloatPrecisionSlack, !stripsZeros);
+          AppendNumber(out, field, conversion, va_arg(args, long double), room, kFloatPrecisionSlack, !stripsZeros);
         else
-          AppendNumber(out, field, spec + 1, va_arg(args, double), room, kFloatPrecisionSlack, !stripsZeros);
+          AppendNumber(out, field, conversion + 1, va_arg(args, double), room, kFloatPrecisionSlack, !stripsZeros);
         break;
       }
       case u'c':

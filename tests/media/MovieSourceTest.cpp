@@ -317,7 +317,7 @@ TEST_F(MovieSourceTest, BrokenAndHostileFilesFailWithTheirMessage) {
       auto media = std::make_unique<CMovieSource>();
       const auto start = std::chrono::steady_clock::now();
       const HRESULT hr = media->Open(device.get(), c.path.c_str(), sound);
-      EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
+      EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));  // returns, never hangs
       EXPECT_TRUE(FAILED(hr));
       EXPECT_EQ(nullptr, media->GetTexture());
       if (!sound) {

@@ -329,7 +329,9 @@ TEST_F(PlaybackCoverageTest, StreamThatNothingDecodesFailsAtOpenAndLeavesNothing
     CMovieSource media;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(FAILED(media.Open(device.get(), path.c_str(), c.sound)));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));  // the preroll wait
+    // Refused without hanging: the open returns on its own (the preroll wait is 5 s; the bound is
+    // loose so that a busy machine does not fail it).
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
     ASSERT_EQ(1u, boxes.boxes.size());
     EXPECT_EQ(c.message, boxes.boxes[0].text);
   }
