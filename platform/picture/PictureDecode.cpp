@@ -82,43 +82,44 @@ bool WithinLimits(std::int64_t width, std::int64_t height, const PictureLimits& 
          width * height <= limits.maxPixels;
 }
 
-bool PreparePictureDecoder(PictureType type, std::string* error) {
+namespace {
+
+// A new gdk-pixbuf loader for one of the three picture types (the caller owns it), or null with
+// the reason.
+GdkPixbufLoader* NewLoader(PictureType type, std::string* error) {
   const char* name = PixbufTypeName(type);
   if (!name) {
     SetError(error, "not a bmp, jpeg or gif picture");
-    return false;
+    return nullptr;
   }
   GError* gerror = nullptr;
-  LoaderRef ref{gdk_pixbuf_loader_new_with_type(name, &gerror)};
-  if (!ref.loader) {
+  GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type(name, &gerror);
+  if (!loader) {
     SetError(error, std::string("no decoder for ") + name + ": " + (gerror ? gerror->message : "unknown"));
     g_clear_error(&gerror);
-    return false;
   }
-  return true;
+  return loader;
+}
+
+}  // namespace
+
+bool PreparePictureDecoder(PictureType type, std::string* error) {
+  LoaderRef ref{NewLoader(type, error)};
+  return ref.loader != nullptr;
 }
 
 bool DecodePictureRows(const std::uint8_t* data, std::size_t size, const PictureLimits& limits, PictureSink& sink,
                        std::string* error) {
   const PictureType type = DetectPictureType(data, size);
-  const char* name = PixbufTypeName(type);
-  if (!name) {
-    SetError(error, "not a bmp, jpeg or gif picture");
-    return false;
-  }
   if (type == PictureType::Jpeg && !JpegHasEnd(data, size)) {
     SetError(error, "the jpeg picture is cut short");
     return false;
   }
-  GError* gerror = nullptr;
-  LoaderRef ref{gdk_pixbuf_loader_new_with_type(name, &gerror)};
-  if (!ref.loader) {
-    SetError(error, std::string("no decoder for ") + name + ": " + (gerror ? gerror->message : "unknown"));
-    g_clear_error(&gerror);
-    return false;
-  }
+  LoaderRef ref{NewLoader(type, error)};
+  if (!ref.loader) return false;
   SizeCheck check{&limits};
   g_signal_connect(ref.loader, "size-prepared", G_CALLBACK(&OnSizePrepared), &check);
+  GError* gerror = nullptr;
 
   // Fed in pieces so that a refused size stops the work at the next piece.
   constexpr std::size_t kPiece = 64 * 1024;
