@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "bench/support/BenchDevice.h"
 #include "media/MovieSource.h"
 #include "platform/d3d9/d3d9.h"
 #include "platform/win32/Paths.h"
@@ -44,47 +45,14 @@ const std::filesystem::path& Clip() {
   return clip.file;
 }
 
-struct Device {
-  Device() {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = u"BenchWindow";
-    RegisterClassW(&wc);
-    window =
-        CreateWindowExW(0, u"BenchWindow", u"bench", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, wc.hInstance, nullptr);
-    d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    if (!window || !d3d) return;
-    D3DPRESENT_PARAMETERS pp{};
-    pp.BackBufferWidth = 640;
-    pp.BackBufferHeight = 480;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.BackBufferCount = 1;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.hDeviceWindow = window;
-    pp.Windowed = TRUE;
-    if (FAILED(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp,
-                                 &device)))
-      device = nullptr;
-  }
-  ~Device() {
-    if (device) device->Release();
-    if (d3d) d3d->Release();
-    if (window) DestroyWindow(window);
-  }
-  HWND window = nullptr;
-  IDirect3D9* d3d = nullptr;
-  IDirect3DDevice9* device = nullptr;
-};
-
 void BM_PlaybackMovieSource(benchmark::State& state) {
-  Device device;
-  if (Clip().empty() || !device.device) return state.SkipWithError("no clip or no device (ffmpeg, DISPLAY?)");
+  BenchDevice device(false);
+  if (Clip().empty() || !device.get()) return state.SkipWithError("no clip or no device (ffmpeg, DISPLAY?)");
   const std::u16string path = Win32FromNativePath(Clip().string());
   for (auto _ : state) {
     state.PauseTiming();
     CMovieSource media;
-    if (media.Open(device.device, path.c_str(), false) != S_OK) return state.SkipWithError("Open failed");
+    if (media.Open(device.get(), path.c_str(), false) != S_OK) return state.SkipWithError("Open failed");
     IMediaFilter* filter = nullptr;
     media.GetMediaControl()->Stop();
     media.GetMediaControl()->QueryInterface(IID_IMediaFilter, reinterpret_cast<void**>(&filter));

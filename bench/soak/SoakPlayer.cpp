@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/support/BenchDevice.h"
 #include "platform/d3d9/d3d9.h"
 #include "platform/win32/Paths.h"
 #include "platform/win32/win32.h"
@@ -81,49 +82,6 @@ double Percent(double now, double then) {
   return then > 0 ? 100.0 * (now - then) / then : 0.0;
 }
 
-// One window and device of the program's size, as the framework makes them.
-class Device {
- public:
-  Device() {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = u"SoakWindow";
-    RegisterClassW(&wc);
-    window_ =
-        CreateWindowExW(0, u"SoakWindow", u"soak", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, wc.hInstance, nullptr);
-    d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
-    if (!window_ || !d3d_) return;
-    D3DPRESENT_PARAMETERS pp{};
-    pp.BackBufferWidth = 640;
-    pp.BackBufferHeight = 480;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.BackBufferCount = 1;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.hDeviceWindow = window_;
-    pp.Windowed = TRUE;
-    pp.EnableAutoDepthStencil = TRUE;
-    pp.AutoDepthStencilFormat = D3DFMT_D16;
-    if (FAILED(d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window_, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp,
-                                  &device_)))
-      device_ = nullptr;
-  }
-  ~Device() {
-    if (device_ && device_->Release() != 0) std::fprintf(stderr, "soak: the device is still referenced\n");
-    if (d3d_) d3d_->Release();
-    if (window_) DestroyWindow(window_);
-  }
-  Device(const Device&) = delete;
-  Device& operator=(const Device&) = delete;
-  IDirect3DDevice9* get() const { return device_; }
-  HWND window() const { return window_; }
-
- private:
-  HWND window_ = nullptr;
-  IDirect3D9* d3d_ = nullptr;
-  IDirect3DDevice9* device_ = nullptr;
-};
-
 class Soak {
  public:
   Soak() {
@@ -142,7 +100,7 @@ class Soak {
   int errorBoxes() const { return errorBoxes_; }
 
   void Start() {
-    device_ = std::make_unique<Device>();
+    device_ = std::make_unique<BenchDevice>(true);
     if (!device_->get()) return;
     g_hWnd = device_->window();
     manager_ = CSceneManager();
@@ -170,7 +128,7 @@ class Soak {
   }
 
  private:
-  std::unique_ptr<Device> device_;
+  std::unique_ptr<BenchDevice> device_;
   CSceneManager manager_;
   int errorBoxes_ = 0;
 };

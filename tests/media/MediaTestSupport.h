@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "media/MovieSource.h"
 #include "platform/d3d9/d3d9.h"
 #include "platform/win32/Paths.h"
 #include "platform/win32/win32.h"
@@ -100,4 +101,16 @@ inline bool Near(DWORD a, DWORD b, int tolerance) {
     if (std::abs(ca - cb) > tolerance) return false;
   }
   return true;
+}
+
+// The media's current position and stop time in seconds (-1 when they cannot be read).
+inline double Position(CMovieSource& media) {
+  double t = -1;
+  EXPECT_EQ(S_OK, media.GetMediaPosition()->get_CurrentPosition(&t));
+  return t;
+}
+inline double StopTime(CMovieSource& media) {
+  double t = -1;
+  EXPECT_EQ(S_OK, media.GetMediaPosition()->get_StopTime(&t));
+  return t;
 }

@@ -21,18 +21,6 @@ std::vector<DWORD> FirstFrame(CMovieSource& media, UINT* w, UINT* h) {
   return ReadTexels(media.GetTexture(), w, h);
 }
 
-double Position(CMovieSource& media) {
-  double t = -1;
-  EXPECT_EQ(S_OK, media.GetMediaPosition()->get_CurrentPosition(&t));
-  return t;
-}
-
-double StopTime(CMovieSource& media) {
-  double t = -1;
-  EXPECT_EQ(S_OK, media.GetMediaPosition()->get_StopTime(&t));
-  return t;
-}
-
 class MovieSourceTest : public ::testing::Test {
  protected:
   TestDevice device;
@@ -315,9 +303,8 @@ TEST_F(MovieSourceTest, BrokenAndHostileFilesFailWithTheirMessage) {
     boxes.boxes.clear();
     for (bool sound : {false, true}) {
       auto media = std::make_unique<CMovieSource>();
-      const auto start = std::chrono::steady_clock::now();
+      // Returns at all (a hang would run into the test's time-out), refused.
       const HRESULT hr = media->Open(device.get(), c.path.c_str(), sound);
-      EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));  // returns, never hangs
       EXPECT_TRUE(FAILED(hr));
       EXPECT_EQ(nullptr, media->GetTexture());
       if (!sound) {

@@ -67,18 +67,6 @@ struct TempFolder {
   fs::path path;
 };
 
-double Position(CMovieSource& media) {
-  double t = -1;
-  EXPECT_EQ(S_OK, media.GetMediaPosition()->get_CurrentPosition(&t));
-  return t;
-}
-
-double StopTime(CMovieSource& media) {
-  double t = -1;
-  EXPECT_EQ(S_OK, media.GetMediaPosition()->get_StopTime(&t));
-  return t;
-}
-
 // Takes the graph's clock away (every picture rendered as soon as it is decoded) and plays
 // from the start; true once the position has reached the stop time without passing it.
 // *frames: the pictures rendered on the way.
@@ -327,11 +315,8 @@ TEST_F(PlaybackCoverageTest, StreamThatNothingDecodesFailsAtOpenAndLeavesNothing
                         Case{true, u"Could not render source output pin!  hr=0x80040218"}}) {
     boxes.boxes.clear();
     CMovieSource media;
-    const auto start = std::chrono::steady_clock::now();
+    // Refused at open, within the preroll wait (a hang would run into the test's time-out).
     EXPECT_TRUE(FAILED(media.Open(device.get(), path.c_str(), c.sound)));
-    // Refused without hanging: the open returns on its own (the preroll wait is 5 s; the bound is
-    // loose so that a busy machine does not fail it).
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
     ASSERT_EQ(1u, boxes.boxes.size());
     EXPECT_EQ(c.message, boxes.boxes[0].text);
   }
