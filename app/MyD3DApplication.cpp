@@ -88,15 +88,26 @@ HRESULT CMyD3DApplication::DrawFrame() {
 
 void CMyD3DApplication::DrawFrameUnpaced() {
   CQoScene* scene = g_sceneManager ? g_sceneManager->m_currentScene : nullptr;
-  // What the scene covers opaquely need not be cleared or drawn underneath.
+  // What the scene covers opaquely need not be cleared or drawn underneath. Where it shows black,
+  // one clear of the whole target (the driver's fast path, no shading) paints it, and the scene
+  // skips its black mask.
   RECT open;
-  LimitDrawing(m_pd3dDevice, scene && scene->OpenArea(&open) ? &open : nullptr);
-  m_pd3dDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00FFFFFF, 1.0f, 0);
+  const bool limited = m_limitDrawing && scene && scene->OpenArea(&open);
+  if (limited) {
+    LimitDrawing(m_pd3dDevice, nullptr);
+    m_pd3dDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+  }
+  if (scene) scene->m_outsideCleared = limited;
+  // Nothing under the scene shows when the open area is empty or the scene paints all of it: the
+  // background then only advances its animation.
+  const bool hidden = limited && (open.right <= open.left || open.bottom <= open.top || scene->CoversOpenArea(open));
+  LimitDrawing(m_pd3dDevice, limited ? &open : nullptr);
+  if (!hidden) m_pd3dDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00FFFFFF, 1.0f, 0);
   m_pd3dDevice->SetRenderState(D3DRS_ZENABLE, TRUE);
   // The background renders its own frame first; it leaves transforms and states changed.
   if (g_background) {
     g_background->Update();
-    g_background->Draw();
+    if (!hidden) g_background->Draw();
   }
   ApplyFixedDeviceState();
   if (SUCCEEDED(m_pd3dDevice->BeginScene())) {

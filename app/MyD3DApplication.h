@@ -27,6 +27,8 @@ class CMyD3DApplication : public CD3DApplication {
   void SetStartFile(std::u16string path) { m_startFile = std::move(path); }
   // One frame into the back buffer without waiting for its slot: the background and the scene.
   void DrawFrameUnpaced();
+  // False draws every layer over the whole back buffer, as a reference for the limited frame.
+  bool m_limitDrawing = true;
 
   const FramePacer& Pacer() const { return m_pacer; }
   bool IsLoading() const { return m_loading; }

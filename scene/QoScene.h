@@ -15,9 +15,17 @@ class CQoScene {
   // Per-frame drawing between BeginScene and EndScene with depth testing off.
   virtual void Draw() = 0;
   // The part of the back buffer where what is drawn before the scene (the background) still
-  // shows once the scene is drawn; everything else the scene covers opaquely. False when that is
-  // not one rectangle or not known, and then the whole back buffer counts.
+  // shows once the scene is drawn; everywhere else the scene shows opaque black beneath what it
+  // draws there itself. False when that is not one rectangle or not known, and then the whole
+  // back buffer counts.
   virtual bool OpenArea(RECT* /*area*/) const { return false; }
+  // True when the scene's first layer paints every pixel of the open area `area` opaquely, so
+  // that nothing drawn before the scene shows at all.
+  virtual bool CoversOpenArea(const RECT& /*area*/) const { return false; }
   // Diagnostic text drawn with g_appFont.
   virtual void DrawDebugInfo() = 0;
+
+  // Set by the frame before each Draw: true when everything outside OpenArea is already opaque
+  // black, so that the scene need not paint its black there again.
+  bool m_outsideCleared = false;
 };

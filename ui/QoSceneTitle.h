@@ -56,6 +56,7 @@ class CQoSceneTitle : public CQoScene {
   // off the screen); false when the back buffer reaches past the logical screen, whose rest
   // nothing masks.
   bool OpenArea(RECT* area) const override;
+  bool CoversOpenArea(const RECT& area) const override;
   // The media position and duration in g_appFont at the top left.
   void DrawDebugInfo() override;
 

@@ -60,9 +60,11 @@ void CQoSceneTitle::Draw() {
   if (m_media) DrawMedia();
   DrawLens(m_cursorX, m_cursorY);
 
+  // The help corner may overlap the lens, so it is painted black even on a cleared frame; the
+  // strip's rows never are.
   BeginOpaqueBlack(batch);
-  batch.AddRect(w - 40, 0, 40, 40);                     // behind the help button
-  batch.AddRect(0, h - kStripHeight, w, kStripHeight);  // the control strip
+  batch.AddRect(w - 40, 0, 40, 40);
+  if (!m_outsideCleared) batch.AddRect(0, h - kStripHeight, w, kStripHeight);
   batch.Flush();
 
   DrawControlStrip();
@@ -83,6 +85,14 @@ bool CQoSceneTitle::OpenArea(RECT* area) const {
            std::min(m_cursorY + half, h - kStripHeight)};
   if (area->right <= area->left || area->bottom <= area->top) *area = {0, 0, 0, 0};
   return true;
+}
+
+bool CQoSceneTitle::CoversOpenArea(const RECT& area) const {
+  // The picture's texture has no alpha, so its quad is opaque; a pixel's margin on every side
+  // keeps the edge texels, which may sample the transparent border, out of the area.
+  if (!m_media || !m_mediaTexture || m_media->GetWidth() <= 0 || m_media->GetHeight() <= 0) return false;
+  const RECT r = MediaRect();
+  return r.left < area.left && r.top < area.top && r.right > area.right && r.bottom > area.bottom;
 }
 
 void CQoSceneTitle::DrawControlStrip() {
@@ -163,6 +173,7 @@ void CQoSceneTitle::DrawLens(int x, int y) {
   batch.Flush();
 
   LimitDrawing(g_device, nullptr);
+  if (m_outsideCleared) return;
   BeginOpaqueBlack(batch);
   if (y - half > 0) batch.AddRect(0, 0, w, y - half);
   if (x - half > 0) batch.AddRect(0, y - half, x - half, LENS_SIZE);

@@ -36,7 +36,9 @@ class FrameApp : public CMyD3DApplication {
     device->SetRenderState(D3DRS_SCISSORTESTENABLE, FALSE);
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFFFF00FF, 0.5f, 0);
     D3D9TestIgnoreScissor(device, unlimited);
+    m_limitDrawing = !unlimited;
     DrawFrameUnpaced();
+    m_limitDrawing = true;
     D3D9TestIgnoreScissor(device, false);
     return D3D9TestReadBackBuffer(device, width, height);
   }
