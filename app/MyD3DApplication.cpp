@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/SceneManager.h"
 #include "background/MoireScreensaver.h"
 #include "input/InputDevices.h"
 #include "platform/d3d9/d3dx9.h"
@@ -11,7 +12,6 @@
 #include "scene/FontSet.h"
 #include "scene/QoScene.h"
 #include "scene/SceneGlobals.h"
-#include "scene/SceneManager.h"
 
 CMyD3DApplication::CMyD3DApplication(const PacerClock& clock) : m_pacer(clock) {
   m_strWindowTitle = u"Orbelle-Player";

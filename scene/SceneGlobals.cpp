@@ -1,6 +1,5 @@
 #include "scene/SceneGlobals.h"
 
-CSceneManager* g_sceneManager = nullptr;
 IDirect3DDevice9* g_device = nullptr;
 HWND g_hWnd = nullptr;
 HINSTANCE g_hInstance = nullptr;

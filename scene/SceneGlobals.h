@@ -4,7 +4,6 @@
 
 #include "platform/d3d9/d3d9.h"
 
-class CSceneManager;
 class CTextureTable;
 class CInputDevices;
 struct FontSet;
@@ -13,7 +12,6 @@ class CMoireScreensaver;
 class CQuadBatch;
 struct ID3DXFont;
 
-extern CSceneManager* g_sceneManager;
 extern IDirect3DDevice9* g_device;
 extern HWND g_hWnd;
 extern HINSTANCE g_hInstance;

@@ -17,11 +17,11 @@
 #include <vector>
 
 #include "app/MyD3DApplication.h"
+#include "app/SceneManager.h"
 #include "media/MovieSource.h"
 #include "platform/win32/Paths.h"
 #include "platform/win32/win32.h"
 #include "scene/SceneGlobals.h"
-#include "scene/SceneManager.h"
 #include "ui/QoSceneTitle.h"
 
 extern char** environ;

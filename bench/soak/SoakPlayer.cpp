@@ -21,12 +21,12 @@
 #include <thread>
 #include <vector>
 
+#include "app/SceneManager.h"
 #include "bench/support/BenchDevice.h"
 #include "platform/d3d9/d3d9.h"
 #include "platform/win32/Paths.h"
 #include "platform/win32/win32.h"
 #include "scene/SceneGlobals.h"
-#include "scene/SceneManager.h"
 #include "ui/QoSceneTitle.h"
 
 namespace fs = std::filesystem;

@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "app/MyD3DApplication.h"
+#include "app/SceneManager.h"
 #include "framework/FrameTimer.h"
 #include "media/MovieSource.h"
 #include "platform/d3d9/d3d9_testing.h"
 #include "platform/win32/Paths.h"
 #include "platform/win32/win32.h"
 #include "scene/SceneGlobals.h"
-#include "scene/SceneManager.h"
 #include "ui/QoSceneTitle.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "scene/SceneManager.h"
+#include "app/SceneManager.h"
 
 #include "background/MoireScreensaver.h"
 #include "input/InputDevices.h"
@@ -10,6 +10,8 @@
 #include "sound/SoundRegistry.h"
 #include "ui/QoSceneTitle.h"
 #include "ui/QuadBatch.h"
+
+CSceneManager* g_sceneManager = nullptr;
 
 namespace {
 

@@ -35,3 +35,6 @@ class CSceneManager {
   int m_sceneQueue[SCENE_QUEUE_LENGTH] = {};
   int m_queueIndex = 0;
 };
+
+// The program's one scene manager, made and destroyed with the device by the application.
+extern CSceneManager* g_sceneManager;

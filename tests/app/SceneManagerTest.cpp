@@ -7,12 +7,12 @@
 #include <filesystem>
 #include <string>
 
+#include "app/SceneManager.h"
 #include "platform/d3d9/Font.h"
 #include "platform/d3d9/d3dx9.h"
 #include "platform/win32/win32.h"
 #include "scene/FontSet.h"
 #include "scene/SceneGlobals.h"
-#include "scene/SceneManager.h"
 #include "scene/TextureTable.h"
 #include "support/TestDevice.h"
 #include "ui/QuadBatch.h"
