@@ -106,6 +106,17 @@ void Texture::BindForDraw() {
   if (dirty_ && lockedLevels_ == 0) Upload();
 }
 
+namespace {
+
+// 32-bit texels are stored as GL's unsized RGBA, which lets the driver keep the BGRA byte order
+// given to it (Mesa then copies each upload as it is; a sized GL_RGBA8 makes it swap red and
+// blue texel by texel, every frame of a video). Smaller texels widen to 8 bits a channel as before.
+GLint InternalFormat(const TextureFormat& format) {
+  return format.bytesPerPixel == 4 ? GL_RGBA : GL_RGBA8;
+}
+
+}  // namespace
+
 void Texture::Upload() {
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   for (std::size_t i = 0; i < levels_.size(); ++i) {
@@ -115,8 +126,8 @@ void Texture::Upload() {
       glTexSubImage2D(GL_TEXTURE_2D, GLint(i), 0, 0, l.width, l.height, format_.glFormat, format_.glType,
                       l.bytes.data());
     } else {
-      glTexImage2D(GL_TEXTURE_2D, GLint(i), GL_RGBA8, l.width, l.height, 0, format_.glFormat, format_.glType,
-                   l.bytes.data());
+      glTexImage2D(GL_TEXTURE_2D, GLint(i), InternalFormat(format_), l.width, l.height, 0, format_.glFormat,
+                   format_.glType, l.bytes.data());
     }
   }
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
