@@ -9,7 +9,7 @@
 #pragma once
 
 #include "platform/d3d9/d3d9.h"
-#include "platform/d3d9/d3dx9math.h"
+#include "platform/d3dx9/d3dx9math.h"
 
 // ---------------------------------------------------------------------------------------------
 // Result codes and common values
