@@ -8,8 +8,8 @@
 #include <string>
 
 #include "app/SceneManager.h"
-#include "platform/d3d9/Font.h"
-#include "platform/d3d9/d3dx9.h"
+#include "platform/d3dx9/Font.h"
+#include "platform/d3dx9/d3dx9.h"
 #include "platform/win32/win32.h"
 #include "scene/FontSet.h"
 #include "scene/SceneGlobals.h"
