@@ -6,10 +6,10 @@
 
 #include "platform/d3d9/Adapter.h"
 #include "platform/d3d9/Formats.h"
-#include "platform/d3d9/LogOnce.h"
 #include "platform/d3d9/Surface.h"
 #include "platform/d3d9/Texture.h"
 #include "platform/d3d9/VertexBuffer.h"
+#include "platform/kit/LogOnce.h"
 #include "platform/win32/SdlWindow.h"
 
 namespace d3d9 {
@@ -154,11 +154,11 @@ Device::~Device() {
 HRESULT Device::Initialise(D3DPRESENT_PARAMETERS* params) {
   context_ = SDL_GL_CreateContext(sdlWindow_);
   if (!context_) {
-    LogOnce("CreateDevice", std::string("no GL context: ") + SDL_GetError());
+    kit::LogOnce("d3d9", "CreateDevice", std::string("no GL context: ") + SDL_GetError());
     return D3DERR_NOTAVAILABLE;
   }
   if (SDL_GL_MakeCurrent(sdlWindow_, context_) != 0 || epoxy_gl_version() < 33) {
-    LogOnce("CreateDevice", "OpenGL 3.3 is not available");
+    kit::LogOnce("d3d9", "CreateDevice", "OpenGL 3.3 is not available");
     return D3DERR_NOTAVAILABLE;
   }
   SDL_GL_SetSwapInterval(0);  // the program paces itself; failing here is fine
@@ -172,7 +172,7 @@ HRESULT Device::Initialise(D3DPRESENT_PARAMETERS* params) {
   shader_ = std::make_unique<FixedFunctionShader>();
   std::string error;
   if (!shader_->Create(&error)) {
-    LogOnce("CreateDevice", "shader: " + error);
+    kit::LogOnce("d3d9", "CreateDevice", "shader: " + error);
     return D3DERR_NOTAVAILABLE;
   }
   glGenVertexArrays(1, &vertexArray_);
@@ -334,7 +334,7 @@ HRESULT Device::Reset(D3DPRESENT_PARAMETERS* params) {
 
 HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND overrideWindow, const RGNDATA* dirty) {
   if (sourceRect || destRect || overrideWindow || dirty)
-    LogOnce("Present", "rectangles, regions and other windows are ignored");
+    kit::LogOnce("d3d9", "Present", "rectangles, regions and other windows are ignored");
   if (inScene_) return D3DERR_INVALIDCALL;
   if (lost_) return D3DERR_DEVICELOST;
   MakeCurrent();
@@ -369,7 +369,7 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
   const TextureFormat* f = FindTextureFormat(format);
   if (!out || shared || !f || (pool != D3DPOOL_MANAGED && pool != D3DPOOL_DEFAULT)) return D3DERR_INVALIDCALL;
   if (usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)) {
-    LogOnce("CreateTexture", "render-target and depth textures are not supported");
+    kit::LogOnce("d3d9", "CreateTexture", "render-target and depth textures are not supported");
     return D3DERR_INVALIDCALL;
   }
   *out = nullptr;

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/kit/LogOnce.h"
 #include "platform/win32/Win32State.h"
 
 namespace {
@@ -239,7 +240,7 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format) {
   if (!w) return total;  // the screen DC measures only
   SDL_Surface* surface = SDL_GetWindowSurface(w->sdl);
   if (!surface) {
-    Win32LogOnce("DrawTextW", std::string("window surface (") + SDL_GetError() + ")");
+    kit::LogOnce("win32", "DrawTextW", std::string("window surface (") + SDL_GetError() + ") not supported");
     return 0;
   }
   if (SDL_MUSTLOCK(surface)) SDL_LockSurface(surface);
