@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/dinput/DirectInput8.h"
+#include "platform/kit/LogOnce.h"
 #include "platform/win32/SdlWindow.h"
 
 InputDevice::InputDevice(DirectInput8* parent) : m_parent(parent) {
@@ -78,6 +79,7 @@ HRESULT InputDevice::SetProperty(REFGUID property, LPCDIPROPHEADER header) {
 }
 
 HRESULT InputDevice::SetOtherProperty(REFGUID, LPCDIPROPHEADER) {
+  kit::LogOnce("dinput", "SetProperty", "properties other than DIPROP_BUFFERSIZE are not supported on this device");
   return DIERR_UNSUPPORTED;
 }
 
@@ -135,7 +137,10 @@ HRESULT InputDevice::SetDataFormat(LPCDIDATAFORMAT format) {
 HRESULT InputDevice::SetCooperativeLevel(HWND window, DWORD flags) {
   if (!Win32SdlWindow(window)) return DIERR_INVALIDPARAM;
   const DWORD level = flags & ~DISCL_NOWINKEY;
-  if (level & DISCL_EXCLUSIVE) return DIERR_UNSUPPORTED;
+  if (level & DISCL_EXCLUSIVE) {
+    kit::LogOnce("dinput", __func__, "exclusive access is not supported");
+    return DIERR_UNSUPPORTED;
+  }
   if (level != (DISCL_FOREGROUND | DISCL_NONEXCLUSIVE) && level != (DISCL_BACKGROUND | DISCL_NONEXCLUSIVE))
     return DIERR_INVALIDPARAM;
   if (m_acquired) return DIERR_ACQUIRED;

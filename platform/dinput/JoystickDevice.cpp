@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/kit/LogOnce.h"
+
 namespace {
 constexpr DWORD kAxisOffsets[] = {DIJOFS_X,  DIJOFS_Y,  DIJOFS_Z,         DIJOFS_RX,
                                   DIJOFS_RY, DIJOFS_RZ, DIJOFS_SLIDER(0), DIJOFS_SLIDER(1)};
@@ -115,9 +117,15 @@ int JoystickDevice::AxisOf(const DIPROPHEADER& header) const {
 HRESULT JoystickDevice::SetOtherProperty(REFGUID property, LPCDIPROPHEADER header) {
   if (property == DIPROP_AXISMODE) {
     if (header->dwSize != sizeof(DIPROPDWORD) || header->dwHow != DIPH_DEVICE) return DIERR_INVALIDPARAM;
-    return reinterpret_cast<const DIPROPDWORD*>(header)->dwData == DIPROPAXISMODE_ABS ? DI_OK : DIERR_UNSUPPORTED;
+    if (reinterpret_cast<const DIPROPDWORD*>(header)->dwData == DIPROPAXISMODE_ABS) return DI_OK;
+    kit::LogOnce("dinput", "SetProperty", "relative joystick axes are not supported");
+    return DIERR_UNSUPPORTED;
   }
-  if (property != DIPROP_RANGE) return DIERR_UNSUPPORTED;
+  if (property != DIPROP_RANGE) {
+    kit::LogOnce("dinput", "SetProperty",
+                 "joystick properties other than the buffer size, axis mode and range are not supported");
+    return DIERR_UNSUPPORTED;
+  }
   if (header->dwSize != sizeof(DIPROPRANGE)) return DIERR_INVALIDPARAM;
   const auto* range = reinterpret_cast<const DIPROPRANGE*>(header);
   if (range->lMin >= range->lMax) return DIERR_INVALIDPARAM;

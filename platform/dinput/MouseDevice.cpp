@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/kit/LogOnce.h"
+
 namespace {
 constexpr LONG kWheelNotch = 120;
 
@@ -53,7 +55,11 @@ void MouseDevice::ReadState(void* data) {
 }
 
 HRESULT MouseDevice::SetOtherProperty(REFGUID property, LPCDIPROPHEADER header) {
-  if (property != DIPROP_AXISMODE) return DIERR_UNSUPPORTED;
+  if (property != DIPROP_AXISMODE) {
+    kit::LogOnce("dinput", "SetProperty",
+                 "mouse properties other than the buffer size and axis mode are not supported");
+    return DIERR_UNSUPPORTED;
+  }
   if (header->dwSize != sizeof(DIPROPDWORD) || header->dwHow != DIPH_DEVICE || header->dwObj != 0)
     return DIERR_INVALIDPARAM;
   const DWORD mode = reinterpret_cast<const DIPROPDWORD*>(header)->dwData;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "platform/kit/LogOnce.h"
+
 PathState::PathState(std::shared_ptr<PerformanceState> perf, bool isActive)
     : performance(std::move(perf)), channel(performance->output->AcquireChannel()), active(isActive) {
   performance->channels.push_back(channel);
@@ -38,7 +40,10 @@ HRESULT CAudioPath::GetObjectInPath(DWORD, DWORD stage, DWORD buffer, REFGUID gu
                                     void** object) {
   if (!object) return E_POINTER;
   *object = nullptr;
-  if (stage != DMUS_PATH_BUFFER || buffer != 0 || index != 0 || guidObject != GUID{}) return DMUS_E_NOT_FOUND;
+  if (stage != DMUS_PATH_BUFFER || buffer != 0 || index != 0 || guidObject != GUID{}) {
+    kit::LogOnce("dmusic", __func__, "objects other than the path's one sound buffer are not supported");
+    return DMUS_E_NOT_FOUND;
+  }
   if (!buffer_) buffer_ = new CSoundBuffer(state_);
   return buffer_->QueryInterface(iid, object);
 }

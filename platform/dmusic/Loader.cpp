@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/dmusic/Segment.h"
+#include "platform/kit/LogOnce.h"
 #include "platform/win32/win32.h"
 
 namespace {
@@ -50,13 +51,18 @@ HRESULT CLoader::GetObject(LPDMUS_OBJECTDESC desc, REFIID iid, void** object) {
   *object = nullptr;
   if (desc->dwSize != sizeof(DMUS_OBJECTDESC)) return E_INVALIDARG;
   if (!(desc->dwValidData & DMUS_OBJ_CLASS)) return DMUS_E_LOADER_NOCLASSID;
-  if (!IsSegmentClass(desc->guidClass)) return DMUS_E_LOADER_NOCLASSID;
+  if (!IsSegmentClass(desc->guidClass)) {
+    kit::LogOnce("dmusic", __func__, "classes other than segments are not supported");
+    return DMUS_E_LOADER_NOCLASSID;
+  }
   if (!(desc->dwValidData & DMUS_OBJ_MEMORY) || !desc->pbMemData || desc->llMemLength <= 0 ||
       desc->llMemLength > kMaxFileBytes)
     return E_INVALIDARG;
   std::vector<std::uint8_t> bytes(desc->pbMemData, desc->pbMemData + desc->llMemLength);
   CSegment* segment = nullptr;
   HRESULT hr = CSegment::Create(std::move(bytes), &segment);
+  if (hr == DMUS_E_UNSUPPORTED_STREAM)
+    kit::LogOnce("dmusic", __func__, "data other than MIDI and RIFF WAVE is not supported");
   if (FAILED(hr)) return hr;
   hr = segment->QueryInterface(iid, object);
   segment->Release();
@@ -65,7 +71,10 @@ HRESULT CLoader::GetObject(LPDMUS_OBJECTDESC desc, REFIID iid, void** object) {
 
 HRESULT CLoader::SetSearchDirectory(REFGUID classId, WCHAR* path, BOOL clear) {
   if (!path) return E_POINTER;
-  if (!CoversSegments(classId)) return E_INVALIDARG;
+  if (!CoversSegments(classId)) {
+    kit::LogOnce("dmusic", __func__, "classes other than segments are not supported");
+    return E_INVALIDARG;
+  }
   DWORD attributes = GetFileAttributesW(path);
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return DMUS_E_LOADER_BADPATH;
   searchDirectory_ = path;
@@ -74,7 +83,10 @@ HRESULT CLoader::SetSearchDirectory(REFGUID classId, WCHAR* path, BOOL clear) {
 }
 
 HRESULT CLoader::ClearCache(REFGUID classId) {
-  if (!CoversSegments(classId)) return E_INVALIDARG;
+  if (!CoversSegments(classId)) {
+    kit::LogOnce("dmusic", __func__, "classes other than segments are not supported");
+    return E_INVALIDARG;
+  }
   for (auto& entry : cache_) entry.second->Release();
   cache_.clear();
   return S_OK;
@@ -96,7 +108,10 @@ HRESULT CLoader::ReleaseObjectByUnknown(IUnknown* object) {
 HRESULT CLoader::LoadObjectFromFile(REFGUID classId, REFIID iid, WCHAR* filePath, void** object) {
   if (!filePath || !object) return E_POINTER;
   *object = nullptr;
-  if (!IsSegmentClass(classId)) return DMUS_E_LOADER_NOCLASSID;
+  if (!IsSegmentClass(classId)) {
+    kit::LogOnce("dmusic", __func__, "classes other than segments are not supported");
+    return DMUS_E_LOADER_NOCLASSID;
+  }
   std::u16string path = filePath;
   if (path.empty()) return DMUS_E_LOADER_FAILEDOPEN;
   if (path[0] != u'\\' && !searchDirectory_.empty()) {
@@ -112,6 +127,8 @@ HRESULT CLoader::LoadObjectFromFile(REFGUID classId, REFIID iid, WCHAR* filePath
   if (FAILED(hr)) return hr;
   CSegment* segment = nullptr;
   hr = CSegment::Create(std::move(bytes), &segment);
+  if (hr == DMUS_E_UNSUPPORTED_STREAM)
+    kit::LogOnce("dmusic", __func__, "data other than MIDI and RIFF WAVE is not supported");
   if (FAILED(hr)) return hr;
   hr = segment->QueryInterface(iid, object);
   if (FAILED(hr)) {

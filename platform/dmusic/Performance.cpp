@@ -2,8 +2,11 @@
 
 #include <SDL_mixer.h>
 
+#include <string>
+
 #include "platform/dmusic/AudioPath.h"
 #include "platform/dmusic/Segment.h"
+#include "platform/kit/LogOnce.h"
 
 void PerformanceState::StopChannel(int channel) {
   Mix_HaltChannel(channel);
@@ -46,7 +49,10 @@ HRESULT CPerformance::QueryInterface(REFIID iid, void** out) {
 
 HRESULT CPerformance::InitAudio(IDirectMusic** directMusic, IDirectSound** directSound, HWND, DWORD defaultPathType,
                                 DWORD pchannelCount, DWORD, DMUS_AUDIOPARAMS*) {
-  if (directMusic || directSound) return E_INVALIDARG;
+  if (directMusic || directSound) {
+    kit::LogOnce("dmusic", __func__, "DirectMusic and DirectSound objects from the caller are not supported");
+    return E_INVALIDARG;
+  }
   if (state_->output || state_->closed) return DMUS_E_ALREADY_INITED;
   state_->output = MixerOutput::Acquire();
   if (!state_->output) return DSERR_NODRIVER;
@@ -71,6 +77,7 @@ HRESULT CPerformance::CreateStandardAudioPath(DWORD type, DWORD pchannelCount, B
     case DMUS_APATH_SHARED_STEREOPLUSREVERB:
       break;
     default:
+      kit::LogOnce("dmusic", __func__, "audio path type " + std::to_string(type) + " is not supported");
       return E_INVALIDARG;
   }
   if (pchannelCount == 0) return E_INVALIDARG;

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/kit/LogOnce.h"
+
 namespace {
 
 bool IsWave(const std::vector<std::uint8_t>& bytes) {
@@ -14,7 +16,8 @@ bool IsWave(const std::vector<std::uint8_t>& bytes) {
   SDL_AudioSpec audioSpec;
   Uint8* samples = nullptr;
   Uint32 length = 0;
-  if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size())), 1, &audioSpec, &samples, &length))
+  if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size())), 1, &audioSpec, &samples,
+                      &length))
     return false;
   SDL_FreeWAV(samples);
   return length > 0;
@@ -65,7 +68,11 @@ HRESULT CSegment::QueryInterface(REFIID iid, void** out) {
 }
 
 HRESULT CSegment::SetParam(REFGUID type, DWORD, DWORD, MUSIC_TIME, void*) {
-  if (type != GUID_StandardMIDIFile || kind_ != Kind::Midi) return DMUS_E_TRACK_NOT_FOUND;
+  if (type != GUID_StandardMIDIFile) {
+    kit::LogOnce("dmusic", __func__, "parameters other than GUID_StandardMIDIFile are not supported");
+    return DMUS_E_TRACK_NOT_FOUND;
+  }
+  if (kind_ != Kind::Midi) return DMUS_E_TRACK_NOT_FOUND;
   standardMidi_ = true;
   return S_OK;
 }

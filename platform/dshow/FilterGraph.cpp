@@ -12,6 +12,7 @@
 #include "platform/dshow/GstSupport.h"
 #include "platform/dshow/RendererSink.h"
 #include "platform/dshow/SourceFilter.h"
+#include "platform/kit/LogOnce.h"
 
 namespace dshow {
 namespace {
@@ -366,13 +367,19 @@ HRESULT FilterGraph::Connect(IPin* ppinOut, IPin* ppinIn) {
 HRESULT FilterGraph::Render(IPin* ppinOut) {
   if (!ppinOut) return E_POINTER;
   auto* out = dynamic_cast<SourcePin*>(ppinOut);
-  if (!out) return VFW_E_CANNOT_RENDER;
+  if (!out) {
+    kit::LogOnce("dshow", __func__, "only the pins of a source filter made by AddSourceFilter can be rendered");
+    return VFW_E_CANNOT_RENDER;
+  }
   return BuildChain(out->Filter(), FreeRenderer(), true, false);
 }
 
 HRESULT FilterGraph::RenderFile(LPCWSTR lpcwstrFile, LPCWSTR lpcwstrPlayList) {
   if (!lpcwstrFile) return E_POINTER;
-  if (lpcwstrPlayList) return E_INVALIDARG;
+  if (lpcwstrPlayList) {
+    kit::LogOnce("dshow", __func__, "play lists are not supported");
+    return E_INVALIDARG;
+  }
   SourceFilter* source = nullptr;
   HRESULT hr = SourceFilter::Create(NativeFilePath(lpcwstrFile), &source);
   if (FAILED(hr)) return hr;
@@ -720,7 +727,10 @@ HRESULT FilterGraph::get_Volume(LONG* plVolume) {
 }
 
 HRESULT FilterGraph::SetSyncSource(IReferenceClock* pClock) {
-  if (pClock) return E_NOTIMPL;
+  if (pClock) {
+    kit::LogOnce("dshow", __func__, "reference clocks are not supported, only running without one");
+    return E_NOTIMPL;
+  }
   m_clockOff = true;
   gst_pipeline_use_clock(GST_PIPELINE(m_pipeline), nullptr);
   RenderAllUnsynchronised(m_pipeline);
