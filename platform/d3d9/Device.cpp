@@ -235,17 +235,11 @@ HRESULT Device::QueryInterface(REFIID riid, void** ppv) {
   return E_NOINTERFACE;
 }
 
-ULONG Device::AddRef() {
-  return ++refs_;
-}
-
 ULONG Device::Release() {
   // Children released on other threads still hold their device reference; settle them first
   // so that the count returned is the true number of live holders.
   if (OnDeviceThread()) ReapChildren();
-  const ULONG left = --refs_;
-  if (left == 0) delete this;
-  return left;
+  return RefCounted::Release();
 }
 
 void Device::MakeCurrent() {

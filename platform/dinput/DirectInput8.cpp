@@ -76,16 +76,6 @@ HRESULT DirectInput8::QueryInterface(REFIID riid, void** ppv) {
   return E_NOINTERFACE;
 }
 
-ULONG DirectInput8::AddRef() {
-  return ++m_refs;
-}
-
-ULONG DirectInput8::Release() {
-  const ULONG left = --m_refs;
-  if (left == 0) delete this;
-  return left;
-}
-
 HRESULT DirectInput8::CreateDevice(REFGUID guid, LPDIRECTINPUTDEVICE8W* device, LPUNKNOWN outer) {
   if (!device) return DIERR_INVALIDPARAM;
   *device = nullptr;

@@ -30,16 +30,6 @@ HRESULT InputDevice::QueryInterface(REFIID riid, void** ppv) {
   return E_NOINTERFACE;
 }
 
-ULONG InputDevice::AddRef() {
-  return ++m_refs;
-}
-
-ULONG InputDevice::Release() {
-  const ULONG left = --m_refs;
-  if (left == 0) delete this;
-  return left;
-}
-
 HRESULT InputDevice::GetCapabilities(LPDIDEVCAPS caps) {
   if (!caps || caps->dwSize != sizeof(DIDEVCAPS)) return DIERR_INVALIDPARAM;
   std::memset(caps, 0, sizeof(DIDEVCAPS));

@@ -9,11 +9,12 @@
 
 #include "platform/dinput/EventQueue.h"
 #include "platform/dinput/dinput.h"
+#include "platform/kit/RefCounted.h"
 
 union SDL_Event;
 class DirectInput8;
 
-class InputDevice : public IDirectInputDevice8W {
+class InputDevice : public kit::RefCounted<IDirectInputDevice8W> {
  public:
   explicit InputDevice(DirectInput8* parent);
   ~InputDevice() override;
@@ -21,8 +22,6 @@ class InputDevice : public IDirectInputDevice8W {
   InputDevice& operator=(const InputDevice&) = delete;
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override;
-  ULONG AddRef() override;
-  ULONG Release() override;
 
   HRESULT GetCapabilities(LPDIDEVCAPS caps) override;
   HRESULT EnumObjects(LPDIENUMDEVICEOBJECTSCALLBACKW callback, LPVOID context, DWORD flags) override;
@@ -74,7 +73,6 @@ class InputDevice : public IDirectInputDevice8W {
   HRESULT NotAcquiredResult();
 
   DirectInput8* m_parent;
-  ULONG m_refs = 1;
   int m_listener = 0;
   LPCDIDATAFORMAT m_format = nullptr;
   HWND m_window = nullptr;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/kit/HandOut.h"
 #include "platform/kit/LogOnce.h"
 
 PathState::PathState(std::shared_ptr<PerformanceState> perf, bool isActive)
@@ -19,7 +20,7 @@ PathState::~PathState() {
 }
 
 HRESULT CSoundBuffer::QueryInterface(REFIID iid, void** out) {
-  return HandOut(static_cast<IDirectSoundBuffer8*>(this), iid, out, {&IID_IDirectSoundBuffer8});
+  return kit::HandOut(static_cast<IDirectSoundBuffer8*>(this), iid, out, {&IID_IDirectSoundBuffer8});
 }
 
 HRESULT CSoundBuffer::GetStatus(DWORD* status) {
@@ -33,7 +34,7 @@ CAudioPath::~CAudioPath() {
 }
 
 HRESULT CAudioPath::QueryInterface(REFIID iid, void** out) {
-  return HandOut(static_cast<IDirectMusicAudioPath*>(this), iid, out, {&IID_IDirectMusicAudioPath8});
+  return kit::HandOut(static_cast<IDirectMusicAudioPath*>(this), iid, out, {&IID_IDirectMusicAudioPath8});
 }
 
 HRESULT CAudioPath::GetObjectInPath(DWORD, DWORD stage, DWORD buffer, REFGUID guidObject, WORD index, REFIID iid,

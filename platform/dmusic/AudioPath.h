@@ -3,8 +3,9 @@
 
 #include <memory>
 
-#include "platform/dmusic/ComObject.h"
 #include "platform/dmusic/Performance.h"
+#include "platform/dmusic/dmusic.h"
+#include "platform/kit/RefCounted.h"
 
 // Holds the channel while the path, its buffer or a download to it lives.
 struct PathState {
@@ -18,7 +19,7 @@ struct PathState {
   bool active;
 };
 
-class CSoundBuffer final : public RefCounted<IDirectSoundBuffer8> {
+class CSoundBuffer final : public kit::RefCounted<IDirectSoundBuffer8> {
  public:
   explicit CSoundBuffer(std::shared_ptr<PathState> path) : path_(std::move(path)) {}
   HRESULT QueryInterface(REFIID iid, void** out) override;
@@ -28,7 +29,7 @@ class CSoundBuffer final : public RefCounted<IDirectSoundBuffer8> {
   std::shared_ptr<PathState> path_;
 };
 
-class CAudioPath final : public RefCounted<IDirectMusicAudioPath> {
+class CAudioPath final : public kit::RefCounted<IDirectMusicAudioPath> {
  public:
   explicit CAudioPath(std::shared_ptr<PathState> state) : state_(std::move(state)) {}
   HRESULT QueryInterface(REFIID iid, void** out) override;

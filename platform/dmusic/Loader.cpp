@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/dmusic/Segment.h"
+#include "platform/kit/HandOut.h"
 #include "platform/kit/LogOnce.h"
 #include "platform/win32/win32.h"
 
@@ -43,7 +44,7 @@ CLoader::~CLoader() {
 }
 
 HRESULT CLoader::QueryInterface(REFIID iid, void** out) {
-  return HandOut(static_cast<IDirectMusicLoader8*>(this), iid, out, {&IID_IDirectMusicLoader8});
+  return kit::HandOut(static_cast<IDirectMusicLoader8*>(this), iid, out, {&IID_IDirectMusicLoader8});
 }
 
 HRESULT CLoader::GetObject(LPDMUS_OBJECTDESC desc, REFIID iid, void** object) {

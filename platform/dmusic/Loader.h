@@ -6,11 +6,12 @@
 #include <utility>
 #include <vector>
 
-#include "platform/dmusic/ComObject.h"
+#include "platform/dmusic/dmusic.h"
+#include "platform/kit/RefCounted.h"
 
 class CSegment;
 
-class CLoader final : public RefCounted<IDirectMusicLoader8> {
+class CLoader final : public kit::RefCounted<IDirectMusicLoader8> {
  public:
   HRESULT QueryInterface(REFIID iid, void** out) override;
   HRESULT GetObject(LPDMUS_OBJECTDESC desc, REFIID iid, void** object) override;

@@ -6,6 +6,7 @@
 
 #include "platform/dmusic/AudioPath.h"
 #include "platform/dmusic/Segment.h"
+#include "platform/kit/HandOut.h"
 #include "platform/kit/LogOnce.h"
 
 void PerformanceState::StopChannel(int channel) {
@@ -44,7 +45,7 @@ CPerformance::~CPerformance() {
 }
 
 HRESULT CPerformance::QueryInterface(REFIID iid, void** out) {
-  return HandOut(static_cast<IDirectMusicPerformance8*>(this), iid, out, {&IID_IDirectMusicPerformance8});
+  return kit::HandOut(static_cast<IDirectMusicPerformance8*>(this), iid, out, {&IID_IDirectMusicPerformance8});
 }
 
 HRESULT CPerformance::InitAudio(IDirectMusic** directMusic, IDirectSound** directSound, HWND, DWORD defaultPathType,

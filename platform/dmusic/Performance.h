@@ -6,8 +6,9 @@
 #include <memory>
 #include <vector>
 
-#include "platform/dmusic/ComObject.h"
 #include "platform/dmusic/MixerOutput.h"
+#include "platform/dmusic/dmusic.h"
+#include "platform/kit/RefCounted.h"
 
 // Shared by the performance, its audio paths and the downloads made to them, so that a path or a
 // download outliving the performance object still finds a valid state.
@@ -26,7 +27,7 @@ struct PerformanceState {
 
 class CAudioPath;
 
-class CPerformance final : public RefCounted<IDirectMusicPerformance8> {
+class CPerformance final : public kit::RefCounted<IDirectMusicPerformance8> {
  public:
   CPerformance();
   HRESULT QueryInterface(REFIID iid, void** out) override;

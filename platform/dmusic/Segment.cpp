@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/kit/HandOut.h"
 #include "platform/kit/LogOnce.h"
 
 namespace {
@@ -64,7 +65,7 @@ CSegment::Downloaded::~Downloaded() {
 }
 
 HRESULT CSegment::QueryInterface(REFIID iid, void** out) {
-  return HandOut(static_cast<IDirectMusicSegment8*>(this), iid, out, {&IID_IDirectMusicSegment8});
+  return kit::HandOut(static_cast<IDirectMusicSegment8*>(this), iid, out, {&IID_IDirectMusicSegment8});
 }
 
 HRESULT CSegment::SetParam(REFGUID type, DWORD, DWORD, MUSIC_TIME, void*) {

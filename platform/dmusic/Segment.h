@@ -9,9 +9,10 @@
 #include <vector>
 
 #include "platform/dmusic/AudioPath.h"
-#include "platform/dmusic/ComObject.h"
+#include "platform/dmusic/dmusic.h"
+#include "platform/kit/RefCounted.h"
 
-class CSegment final : public RefCounted<IDirectMusicSegment8> {
+class CSegment final : public kit::RefCounted<IDirectMusicSegment8> {
  public:
   // A segment of the bytes, or DMUS_E_UNSUPPORTED_STREAM when they are neither a wave file that
   // SDL decodes nor a standard MIDI file.

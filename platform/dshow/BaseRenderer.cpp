@@ -229,16 +229,6 @@ HRESULT CBaseRenderer::QueryInterface(REFIID riid, void** ppv) {
   return S_OK;
 }
 
-ULONG CBaseRenderer::AddRef() {
-  return ++m_refs;
-}
-
-ULONG CBaseRenderer::Release() {
-  const ULONG left = --m_refs;
-  if (left == 0) delete this;
-  return left;
-}
-
 HRESULT CBaseRenderer::FindPin(LPCWSTR Id, IPin** ppPin) {
   if (!Id || !ppPin) return E_POINTER;
   *ppPin = nullptr;

@@ -318,12 +318,6 @@ HRESULT FilterGraph::QueryInterface(REFIID riid, void** ppv) {
   return S_OK;
 }
 
-ULONG FilterGraph::Release() {
-  const ULONG left = --m_refs;
-  if (left == 0) delete this;
-  return left;
-}
-
 HRESULT FilterGraph::AddFilter(IBaseFilter* pFilter, LPCWSTR) {
   if (!pFilter) return E_POINTER;
   if (std::find(m_filters.begin(), m_filters.end(), pFilter) != m_filters.end()) return E_INVALIDARG;

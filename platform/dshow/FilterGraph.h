@@ -13,23 +13,19 @@
 #include <vector>
 
 #include "platform/dshow/dshow.h"
+#include "platform/kit/RefCounted.h"
 
 namespace dshow {
 
 class SourceFilter;
 
-class FilterGraph final : public IGraphBuilder,
-                          public IMediaControl,
-                          public IMediaPosition,
-                          public IBasicAudio,
-                          public IMediaFilter {
+class FilterGraph final
+    : public kit::RefCounted<IGraphBuilder, IMediaControl, IMediaPosition, IBasicAudio, IMediaFilter> {
  public:
   // Null when GStreamer cannot start.
   static FilterGraph* Create();
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override;
-  ULONG AddRef() override { return ++m_refs; }
-  ULONG Release() override;
 
   HRESULT AddFilter(IBaseFilter* pFilter, LPCWSTR pName) override;
   HRESULT Connect(IPin* ppinOut, IPin* ppinIn) override;
@@ -56,7 +52,7 @@ class FilterGraph final : public IGraphBuilder,
 
  private:
   FilterGraph() = default;
-  ~FilterGraph();
+  ~FilterGraph() override;
 
   HRESULT BuildChain(SourceFilter* source, CBaseRenderer* renderer, bool withAudio, bool videoRequired);
   void TearDown(Chain* chain);
@@ -76,7 +72,6 @@ class FilterGraph final : public IGraphBuilder,
   // Waits for the pipeline to reach PAUSED; gives up as soon as GStreamer reports an error.
   GstStateChangeReturn WaitForPreroll();
 
-  std::atomic<ULONG> m_refs{1};
   GstElement* m_pipeline = nullptr;
   std::vector<IBaseFilter*> m_filters;  // one reference each
   std::vector<std::unique_ptr<Chain>> m_chains;

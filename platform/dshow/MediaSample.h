@@ -3,9 +3,8 @@
 
 #include <gst/gst.h>
 
-#include <atomic>
-
 #include "platform/dshow/dshow.h"
+#include "platform/kit/RefCounted.h"
 
 namespace dshow {
 
@@ -22,8 +21,8 @@ class MediaSample final : public IMediaSample {
   bool Valid() const { return m_mapped; }
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override;
-  ULONG AddRef() override { return ++m_refs; }
-  ULONG Release() override { return --m_refs; }
+  ULONG AddRef() override { return m_refs.Add(); }
+  ULONG Release() override { return m_refs.Drop(); }
   HRESULT GetPointer(BYTE** ppBuffer) override;
   LONG GetSize() override;
   LONG GetActualDataLength() override;
@@ -35,7 +34,7 @@ class MediaSample final : public IMediaSample {
   bool m_mapped = false;
   REFERENCE_TIME m_start = -1;
   REFERENCE_TIME m_end = -1;
-  std::atomic<ULONG> m_refs{1};
+  kit::RefCount m_refs;
 };
 
 }  // namespace dshow

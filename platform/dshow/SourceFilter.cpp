@@ -132,12 +132,6 @@ HRESULT SourceFilter::QueryInterface(REFIID riid, void** ppv) {
   return S_OK;
 }
 
-ULONG SourceFilter::Release() {
-  const ULONG left = --m_refs;
-  if (left == 0) delete this;
-  return left;
-}
-
 HRESULT SourceFilter::FindPin(LPCWSTR Id, IPin** ppPin) {
   if (!Id || !ppPin) return E_POINTER;
   *ppPin = nullptr;

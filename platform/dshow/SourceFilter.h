@@ -4,13 +4,13 @@
 // Internal to platform/dshow; window's thread only.
 #pragma once
 
-#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/dshow/StillImage.h"
 #include "platform/dshow/dshow.h"
+#include "platform/kit/RefCounted.h"
 
 namespace dshow {
 
@@ -33,7 +33,7 @@ class SourcePin final : public IPin {
   std::u16string m_name;
 };
 
-class SourceFilter final : public IBaseFilter {
+class SourceFilter final : public kit::RefCounted<IBaseFilter> {
  public:
   enum class Kind { ByteStream, Asf, Still };
 
@@ -42,8 +42,6 @@ class SourceFilter final : public IBaseFilter {
   static HRESULT Create(const std::string& nativePath, SourceFilter** out);
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override;
-  ULONG AddRef() override { return ++m_refs; }
-  ULONG Release() override;
   HRESULT FindPin(LPCWSTR Id, IPin** ppPin) override;
 
   Kind GetKind() const { return m_kind; }
@@ -55,9 +53,8 @@ class SourceFilter final : public IBaseFilter {
 
  private:
   SourceFilter() = default;
-  ~SourceFilter() = default;
+  ~SourceFilter() override = default;
 
-  std::atomic<ULONG> m_refs{1};
   Kind m_kind = Kind::ByteStream;
   std::string m_path;
   double m_knownLength = 0.0;

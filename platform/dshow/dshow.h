@@ -12,10 +12,10 @@
 // Errors never cross this edge as exceptions: every failure is an HRESULT.
 #pragma once
 
-#include <atomic>
 #include <memory>
 #include <mutex>
 
+#include "platform/kit/RefCounted.h"
 #include "platform/win32/wintypes.h"
 
 using REFTIME = double;
@@ -264,15 +264,13 @@ class CRendererInputPin : public IPin {
 // clock. Created with a reference count of 1 for its creator. The object deletes itself when
 // the count reaches 0. On construction failure (GStreamer unavailable) *phr is set to a
 // failure code and the object must be released.
-class CBaseRenderer : public IBaseFilter {
+class CBaseRenderer : public kit::RefCounted<IBaseFilter> {
  public:
   CBaseRenderer(REFCLSID RenderClass, LPCWSTR pName, LPUNKNOWN pUnk, HRESULT* phr);
   CBaseRenderer(const CBaseRenderer&) = delete;
   CBaseRenderer& operator=(const CBaseRenderer&) = delete;
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override;
-  ULONG AddRef() override;
-  ULONG Release() override;
   HRESULT FindPin(LPCWSTR Id, IPin** ppPin) override;
 
   // Asked for each proposed type on the window's thread while connecting: S_OK accepts.
@@ -298,7 +296,6 @@ class CBaseRenderer : public IBaseFilter {
  private:
   friend class CRendererInputPin;
   friend class dshow::FilterGraph;
-  std::atomic<ULONG> m_refs{1};
   std::unique_ptr<Impl> m_impl;
   std::unique_ptr<CRendererInputPin> m_pin;
 };
