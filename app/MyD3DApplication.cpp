@@ -4,8 +4,8 @@
 
 #include "background/MoireScreensaver.h"
 #include "input/InputDevices.h"
-#include "platform/d3d9/d3dx9.h"
-#include "platform/d3d9/d3dx9math.h"
+#include "platform/d3dx9/d3dx9.h"
+#include "platform/d3dx9/d3dx9math.h"
 #include "platform/win32/win32.h"
 #include "scene/DrawLimit.h"
 #include "scene/FontSet.h"

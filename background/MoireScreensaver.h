@@ -12,7 +12,7 @@
 #include "background/SwitchChannel.h"
 #include "framework/FrameTimer.h"
 #include "platform/d3d9/d3d9.h"
-#include "platform/d3d9/d3dx9math.h"
+#include "platform/d3dx9/d3dx9math.h"
 
 class CMoireScreensaver {
  public:

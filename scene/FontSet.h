@@ -3,7 +3,7 @@
 // through. One per device lifetime; window thread only.
 #pragma once
 
-#include "platform/d3d9/d3dx9.h"
+#include "platform/d3dx9/d3dx9.h"
 
 struct FontSet {
   FontSet() = default;

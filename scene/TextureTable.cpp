@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "platform/d3d9/d3dx9.h"
+#include "platform/d3dx9/d3dx9.h"
 #include "platform/win32/win32.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "media/MovieSource.h"
-#include "platform/d3d9/d3dx9.h"
+#include "platform/d3dx9/d3dx9.h"
 #include "scene/DrawLimit.h"
 #include "scene/FontSet.h"
 #include "scene/SceneGlobals.h"

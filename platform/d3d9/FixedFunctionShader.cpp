@@ -3,11 +3,19 @@
 #include <string>
 #include <vector>
 
-#include "platform/d3d9/d3dx9math.h"
-
 namespace d3d9 {
 
 namespace {
+
+// a * b in Direct3D's row-vector convention: transforming by the product is transforming by a,
+// then by b.
+D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
+  D3DMATRIX r;
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j)
+      r.m[i][j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j] + a.m[i][3] * b.m[3][j];
+  return r;
+}
 
 // Direct3D 9 puts pixel centres at integer coordinates, GL at half-integers: pre-transformed
 // positions move by half a pixel. The extra 1/256 pixel nudges edges up and left so that a
@@ -246,7 +254,7 @@ void FixedFunctionShader::Apply(const DeviceState& state, std::uint32_t dirty, b
   if (dirty & kDirtyTransform) {
     // Row-major Direct3D matrices uploaded untransposed become their transposes in GLSL, so
     // uWvp * v computes Direct3D's v * M.
-    D3DXMATRIX wvp = D3DXMATRIX(state.world) * D3DXMATRIX(state.view) * D3DXMATRIX(state.projection);
+    const D3DMATRIX wvp = Multiply(Multiply(state.world, state.view), state.projection);
     glUniformMatrix4fv(loc_.wvp, 1, GL_FALSE, &wvp.m[0][0]);
   }
   if (dirty & kDirtyTexTransform) {

@@ -14,7 +14,7 @@
 
 #include "background/MoireScreensaver.h"
 #include "background/MoireTestSupport.h"
-#include "platform/d3d9/d3dx9math.h"
+#include "platform/d3dx9/d3dx9math.h"
 #include "scene/ImageFixtures.h"
 #include "support/TestDevice.h"
 

@@ -1,7 +1,7 @@
 // The picture header check on any bytes: never reads outside the file, and what it accepts is
 // plausible: the type matches the file's signature, the size is within the limits, and no more
 // pixels are claimed than the file's bytes can encode in the most compact coding of that type.
-#include "platform/d3d9/ImageHeader.h"
+#include "platform/d3dx9/ImageHeader.h"
 #include "tests/fuzz/FuzzCheck.h"
 
 namespace {

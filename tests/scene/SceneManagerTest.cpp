@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/d3d9/Font.h"
-#include "platform/d3d9/d3dx9.h"
+#include "platform/d3dx9/Font.h"
+#include "platform/d3dx9/d3dx9.h"
 #include "platform/win32/win32.h"
 #include "scene/FontSet.h"
 #include "scene/SceneGlobals.h"

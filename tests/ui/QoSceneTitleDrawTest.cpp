@@ -1,6 +1,6 @@
 // The player scene's drawing on a real device: the lens window and its mask, the control strip,
 // the seek bar and marker, the picture's orientation, the buttons' looks and tooltips.
-#include "platform/d3d9/d3dx9math.h"
+#include "platform/d3dx9/d3dx9math.h"
 #include "ui/SceneFixture.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "DeviceFixture.h"
-#include "platform/d3d9/d3dx9math.h"
+#include "platform/d3dx9/d3dx9math.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/d3d9/ImageHeader.h"
+#include "platform/d3dx9/ImageHeader.h"
 
 #include <algorithm>
 #include <cstring>

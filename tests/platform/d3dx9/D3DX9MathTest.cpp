@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "platform/d3d9/d3dx9math.h"
+#include "platform/d3dx9/d3dx9math.h"
 
 namespace {
 

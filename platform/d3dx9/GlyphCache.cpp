@@ -1,4 +1,4 @@
-#include "platform/d3d9/GlyphCache.h"
+#include "platform/d3dx9/GlyphCache.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "platform/d3d9/FontMatcher.h"
+#include "platform/d3dx9/FontMatcher.h"
 
 #include <fontconfig/fontconfig.h>
 

@@ -1,4 +1,4 @@
-#include "platform/d3d9/d3dx9math.h"
+#include "platform/d3dx9/d3dx9math.h"
 
 #include <cmath>
 

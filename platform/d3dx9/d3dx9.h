@@ -1,15 +1,22 @@
-// D3DX 9 stand-in: image files to textures, fonts and sprites. The contract of these calls.
+// D3DX 9 stand-in: image files to textures, fonts, sprites and matrix helpers. The contract of
+// the layer.
 //
 // Names, arguments and result codes are D3DX 9's; only what the program calls exists.
-// Built on the Direct3D 9 stand-in's public interface (d3d9.h): every texture here is an
-// ordinary device texture and every draw an ordinary DrawPrimitiveUP.
-// Threads: every call runs on the device's thread (the window's thread).
+// A library of its own (orbelle_d3dx9) over the Direct3D 9 stand-in, as D3DX is over Direct3D
+// on Windows: it uses the device only through its public interface (d3d9.h), so every texture
+// here is an ordinary device texture and every draw an ordinary DrawPrimitiveUP. Of the device
+// layer's internals it uses only its once-per-message log (platform/d3d9/LogOnce.h); the device
+// layer never includes this one.
+// Threads: every call runs on the device's thread (the window's thread), except the matrix
+// helpers of d3dx9math.h, which are pure and run on any thread.
 // Errors never cross this edge as exceptions: every failure is an HRESULT and leaves the out
 // pointer null.
+// References: a font or sprite holds one on its device until its last Release; a sprite holds
+// one on each queued texture until the quad is drawn or dropped.
 #pragma once
 
 #include "platform/d3d9/d3d9.h"
-#include "platform/d3d9/d3dx9math.h"
+#include "platform/d3dx9/d3dx9math.h"
 
 // ---------------------------------------------------------------------------------------------
 // Result codes and common values
@@ -165,6 +172,7 @@ struct D3DXFONT_DESCW {
 
 // A batch of screen-space textured quads (the font draws its glyphs through one).
 struct ID3DXSprite : IUnknown {
+  // The device the sprite draws on, with a reference added. D3DERR_INVALIDCALL: null pointer.
   virtual HRESULT GetDevice(IDirect3DDevice9** ppDevice) = 0;
   // Starts a batch. D3DXSPRITE_ALPHABLEND blends with source alpha; D3DXSPRITE_SORT_TEXTURE
   // draws the batch grouped by texture (in first-use order); other flags are ignored (logged
@@ -178,16 +186,21 @@ struct ID3DXSprite : IUnknown {
   virtual HRESULT Flush() = 0;
   // Flush, then restore the render states. D3DERR_INVALIDCALL when not begun.
   virtual HRESULT End() = 0;
-  // Before a device reset: ends an open batch, dropping what it queued.
+  // Before a device reset: ends an open batch, dropping what it queued and restoring the render
+  // states. S_OK.
   virtual HRESULT OnLostDevice() = 0;
+  // After a device reset: nothing to recreate (the sprite owns no device resources). S_OK.
   virtual HRESULT OnResetDevice() = 0;
 };
 
 struct ID3DXFont : IUnknown {
+  // The device the font draws on, with a reference added. D3DERR_INVALIDCALL: null pointer.
   virtual HRESULT GetDevice(IDirect3DDevice9** ppDevice) = 0;
   // The description the font was created with (FaceName as requested).
+  // D3DERR_INVALIDCALL: null pointer.
   virtual HRESULT GetDescW(D3DXFONT_DESCW* pDesc) = 0;
-  // Rasterises the glyphs of the text into the glyph cache ahead of drawing.
+  // Rasterises the glyphs of Count code units of the text (-1: up to the terminating 0) into the
+  // glyph cache ahead of drawing. D3DERR_INVALIDCALL: null text; texture failures pass through.
   virtual HRESULT PreloadTextW(LPCWSTR pString, INT Count) = 0;
   // Draws Count UTF-16 code units of pString (-1: up to the terminating 0) in pRect, with
   // colour modulating the white glyphs. Lines break at '\n' unless DT_SINGLELINE; DT_CENTER /
@@ -200,7 +213,9 @@ struct ID3DXFont : IUnknown {
   // pRect's top to the text's bottom), 0 on failure or for empty text.
   virtual INT DrawTextW(ID3DXSprite* pSprite, LPCWSTR pString, INT Count, LPRECT pRect, DWORD Format,
                         D3DCOLOR Color) = 0;
+  // Before a device reset: ends the font's own sprite if a batch is open on it. S_OK.
   virtual HRESULT OnLostDevice() = 0;
+  // After a device reset: nothing to recreate (the glyph pages are managed textures). S_OK.
   virtual HRESULT OnResetDevice() = 0;
 };
 
@@ -211,8 +226,10 @@ struct ID3DXFont : IUnknown {
 // sans-serif after PitchAndFamily, as the Windows font mapper does.
 // D3DERR_INVALIDCALL: null device, description or out pointer. E_FAIL: no usable face at all.
 HRESULT D3DXCreateFontIndirectW(IDirect3DDevice9* pDevice, const D3DXFONT_DESCW* pDesc, ID3DXFont** ppFont);
+// D3DXCreateFontIndirectW with the description's fields as arguments; a null pFaceName is an
+// empty family, and a name is cut to LF_FACESIZE - 1 code units.
 HRESULT D3DXCreateFontW(IDirect3DDevice9* pDevice, INT Height, UINT Width, UINT Weight, UINT MipLevels, BOOL Italic,
                         DWORD CharSet, DWORD OutputPrecision, DWORD Quality, DWORD PitchAndFamily, LPCWSTR pFaceName,
                         ID3DXFont** ppFont);
-// D3DERR_INVALIDCALL: null device or out pointer.
+// Creates a sprite on the device, not begun. D3DERR_INVALIDCALL: null device or out pointer.
 HRESULT D3DXCreateSprite(IDirect3DDevice9* pDevice, ID3DXSprite** ppSprite);

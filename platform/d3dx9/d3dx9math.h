@@ -22,18 +22,24 @@ struct D3DXMATRIX : D3DMATRIX {
   D3DXMATRIX(float m11, float m12, float m13, float m14, float m21, float m22, float m23, float m24, float m31,
              float m32, float m33, float m34, float m41, float m42, float m43, float m44);
 
+  // Element at a zero-based row and column.
   float& operator()(UINT row, UINT col) { return m[row][col]; }
   float operator()(UINT row, UINT col) const { return m[row][col]; }
+  // As D3DXMatrixMultiply(this, rhs).
   D3DXMATRIX operator*(const D3DXMATRIX& rhs) const;
   D3DXMATRIX& operator*=(const D3DXMATRIX& rhs);
+  // Element by element, exactly.
   bool operator==(const D3DXMATRIX& rhs) const;
   bool operator!=(const D3DXMATRIX& rhs) const { return !(*this == rhs); }
 };
 
+// The identity matrix.
 D3DXMATRIX* D3DXMatrixIdentity(D3DXMATRIX* pOut);
 // pOut = pM1 * pM2: transforming by the result is transforming by pM1, then by pM2.
 D3DXMATRIX* D3DXMatrixMultiply(D3DXMATRIX* pOut, const D3DXMATRIX* pM1, const D3DXMATRIX* pM2);
+// Scaling by sx, sy, sz along the axes.
 D3DXMATRIX* D3DXMatrixScaling(D3DXMATRIX* pOut, float sx, float sy, float sz);
+// Translation by (x, y, z), held in _41.._43.
 D3DXMATRIX* D3DXMatrixTranslation(D3DXMATRIX* pOut, float x, float y, float z);
 // Rotation about +z by angle radians: x towards y.
 D3DXMATRIX* D3DXMatrixRotationZ(D3DXMATRIX* pOut, float angle);

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/d3d9/d3dx9.h"
+#include "platform/d3dx9/d3dx9.h"
 
 namespace d3dx {
 

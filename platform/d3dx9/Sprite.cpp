@@ -1,4 +1,4 @@
-#include "platform/d3d9/Sprite.h"
+#include "platform/d3dx9/Sprite.h"
 
 #include <algorithm>
 #include <atomic>

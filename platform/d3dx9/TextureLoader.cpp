@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/d3d9/ImageHeader.h"
 #include "platform/d3d9/LogOnce.h"
-#include "platform/d3d9/d3dx9.h"
+#include "platform/d3dx9/ImageHeader.h"
+#include "platform/d3dx9/d3dx9.h"
 #include "platform/win32/Paths.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/d3d9/Font.h"
+#include "platform/d3dx9/Font.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -12,10 +12,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/d3d9/FontMatcher.h"
-#include "platform/d3d9/GlyphCache.h"
 #include "platform/d3d9/LogOnce.h"
-#include "platform/d3d9/Sprite.h"
+#include "platform/d3dx9/FontMatcher.h"
+#include "platform/d3dx9/GlyphCache.h"
+#include "platform/d3dx9/Sprite.h"
 
 namespace d3dx {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-#include "platform/d3d9/d3dx9.h"
+#include "platform/d3dx9/d3dx9.h"
 
 namespace d3dx {
 

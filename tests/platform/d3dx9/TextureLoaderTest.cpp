@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "D3DXTestDevice.h"
-#include "platform/d3d9/ImageHeader.h"
-#include "platform/d3d9/d3dx9.h"
+#include "platform/d3dx9/ImageHeader.h"
+#include "platform/d3dx9/d3dx9.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "D3DXTestDevice.h"
-#include "platform/d3d9/Font.h"
 #include "platform/d3d9/d3d9_testing.h"
-#include "platform/d3d9/d3dx9.h"
+#include "platform/d3dx9/Font.h"
+#include "platform/d3dx9/d3dx9.h"
 
 namespace {
 
