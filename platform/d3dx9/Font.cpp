@@ -12,10 +12,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/d3d9/LogOnce.h"
 #include "platform/d3dx9/FontMatcher.h"
 #include "platform/d3dx9/GlyphCache.h"
 #include "platform/d3dx9/Sprite.h"
+#include "platform/kit/LogOnce.h"
 
 namespace d3dx {
 namespace {
@@ -223,7 +223,7 @@ HRESULT Font::Create(IDirect3DDevice9* device, const D3DXFONT_DESCW& desc, ID3DX
   UINT pageSize = 256;
   while (pageSize < 2048 && pageSize < static_cast<UINT>(16 * (state->ascent + state->descent))) pageSize *= 2;
   state->cache = std::make_unique<GlyphCache>(device, pageSize);
-  if (desc.Width != 0) d3d9::LogOnce("D3DXCreateFontIndirectW", "a non-zero Width is ignored");
+  if (desc.Width != 0) kit::LogOnce("d3d9", "D3DXCreateFontIndirectW", "a non-zero Width is ignored");
   state->device = device;
   device->AddRef();
   *out = new Font(std::move(state));

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/d3d9/LogOnce.h"
+#include "platform/kit/LogOnce.h"
 
 namespace d3dx {
 namespace {
@@ -169,7 +169,8 @@ HRESULT Sprite::GetDevice(IDirect3DDevice9** ppDevice) {
 
 HRESULT Sprite::Begin(DWORD Flags) {
   if (state_->begun) return D3DERR_INVALIDCALL;
-  if (Flags & ~kKnownFlags) d3d9::LogOnce(__func__, "flags " + std::to_string(Flags & ~kKnownFlags) + " ignored");
+  if (Flags & ~kKnownFlags)
+    kit::LogOnce("d3d9", __func__, "flags " + std::to_string(Flags & ~kKnownFlags) + " ignored");
   state_->flags = Flags;
   state_->begun = true;
   state_->SetStates();

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/d3d9/LogOnce.h"
 #include "platform/d3dx9/ImageHeader.h"
 #include "platform/d3dx9/d3dx9.h"
+#include "platform/kit/LogOnce.h"
 #include "platform/win32/Paths.h"
 
 namespace {
@@ -102,7 +102,7 @@ HRESULT D3DXCreateTextureFromFileExW(IDirect3DDevice9* pDevice, LPCWSTR pSrcFile
   const UINT texHeight = TextureSize(Height, header.height, caps.MaxTextureHeight);
   if (Format != D3DFMT_X8R8G8B8) {
     if (Format != D3DFMT_UNKNOWN && Format != D3DFMT_A8R8G8B8)
-      d3d9::LogOnce(__func__, "format " + std::to_string(Format) + " loaded as A8R8G8B8");
+      kit::LogOnce("d3d9", __func__, "format " + std::to_string(Format) + " loaded as A8R8G8B8");
     Format = D3DFMT_A8R8G8B8;
   }
   IDirect3DTexture9* texture = nullptr;
