@@ -7,7 +7,6 @@
 #include FT_TRUETYPE_TABLES_H
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <unordered_map>
 #include <vector>
@@ -67,7 +66,6 @@ std::vector<char32_t> DecodeUtf16(const WCHAR* text, std::size_t length) {
 }  // namespace
 
 struct Font::State {
-  std::atomic<ULONG> refs{1};
   IDirect3DDevice9* device = nullptr;
   D3DXFONT_DESCW desc{};
   LibraryPtr library;
@@ -239,16 +237,6 @@ HRESULT Font::QueryInterface(REFIID riid, void** ppv) {
   }
   *ppv = nullptr;
   return E_NOINTERFACE;
-}
-
-ULONG Font::AddRef() {
-  return ++state_->refs;
-}
-
-ULONG Font::Release() {
-  const ULONG left = --state_->refs;
-  if (left == 0) delete this;
-  return left;
 }
 
 HRESULT Font::GetDevice(IDirect3DDevice9** ppDevice) {

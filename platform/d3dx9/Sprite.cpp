@@ -1,7 +1,6 @@
 #include "platform/d3dx9/Sprite.h"
 
 #include <algorithm>
-#include <atomic>
 #include <string>
 #include <vector>
 
@@ -35,7 +34,6 @@ struct QueuedQuad {
 }  // namespace
 
 struct Sprite::State {
-  std::atomic<ULONG> refs{1};
   IDirect3DDevice9* device = nullptr;
   bool begun = false;
   DWORD flags = 0;
@@ -148,16 +146,6 @@ HRESULT Sprite::QueryInterface(REFIID riid, void** ppv) {
   }
   *ppv = nullptr;
   return E_NOINTERFACE;
-}
-
-ULONG Sprite::AddRef() {
-  return ++state_->refs;
-}
-
-ULONG Sprite::Release() {
-  const ULONG left = --state_->refs;
-  if (left == 0) delete this;
-  return left;
 }
 
 HRESULT Sprite::GetDevice(IDirect3DDevice9** ppDevice) {
