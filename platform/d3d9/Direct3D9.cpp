@@ -9,6 +9,7 @@
 #include "platform/d3d9/Adapter.h"
 #include "platform/d3d9/Device.h"
 #include "platform/d3d9/Formats.h"
+#include "platform/kit/Guarded.h"
 #include "platform/kit/RefCounted.h"
 
 namespace d3d9 {
@@ -120,7 +121,7 @@ class Direct3D9 final : public kit::RefCounted<IDirect3D9> {
     *out = nullptr;
     if (type != D3DDEVTYPE_HAL) return D3DERR_NOTAVAILABLE;
     HWND window = params->hDeviceWindow ? params->hDeviceWindow : focusWindow;
-    return Device::Create(this, adapter, window, params, out);
+    return kit::Guarded([&] { return Device::Create(this, adapter, window, params, out); });
   }
 
  private:

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/kit/Guarded.h"
 #include "platform/kit/LogOnce.h"
 
 namespace d3dx {
@@ -157,8 +158,7 @@ HRESULT Sprite::GetDevice(IDirect3DDevice9** ppDevice) {
 
 HRESULT Sprite::Begin(DWORD Flags) {
   if (state_->begun) return D3DERR_INVALIDCALL;
-  if (Flags & ~kKnownFlags)
-    kit::LogOnce("d3d9", __func__, "flags " + std::to_string(Flags & ~kKnownFlags) + " ignored");
+  if (Flags & ~kKnownFlags) kit::LogOnce("d3d9", "Begin", "flags " + std::to_string(Flags & ~kKnownFlags) + " ignored");
   state_->flags = Flags;
   state_->begun = true;
   state_->SetStates();
@@ -205,8 +205,10 @@ bool Sprite::begun() const {
 }  // namespace d3dx
 
 HRESULT D3DXCreateSprite(IDirect3DDevice9* pDevice, ID3DXSprite** ppSprite) {
-  if (ppSprite) *ppSprite = nullptr;
-  if (!pDevice || !ppSprite) return D3DERR_INVALIDCALL;
-  *ppSprite = new d3dx::Sprite(pDevice);
-  return S_OK;
+  return kit::Guarded([&]() -> HRESULT {
+    if (ppSprite) *ppSprite = nullptr;
+    if (!pDevice || !ppSprite) return D3DERR_INVALIDCALL;
+    *ppSprite = new d3dx::Sprite(pDevice);
+    return S_OK;
+  });
 }

@@ -10,8 +10,9 @@
 #include "platform/win32/SdlWindow.h"
 
 InputDevice::InputDevice(DirectInput8* parent) : m_parent(parent) {
-  m_parent->AddRef();
+  // The parent's reference is taken last, once nothing can fail any more.
   m_listener = Win32AddSdlEventListener([this](const SDL_Event& event) { HandleEvent(event); });
+  m_parent->AddRef();
 }
 
 InputDevice::~InputDevice() {
@@ -128,7 +129,7 @@ HRESULT InputDevice::SetCooperativeLevel(HWND window, DWORD flags) {
   if (!Win32SdlWindow(window)) return DIERR_INVALIDPARAM;
   const DWORD level = flags & ~DISCL_NOWINKEY;
   if (level & DISCL_EXCLUSIVE) {
-    kit::LogOnce("dinput", __func__, "exclusive access is not supported");
+    kit::LogOnce("dinput", "SetCooperativeLevel", "exclusive access is not supported");
     return DIERR_UNSUPPORTED;
   }
   if (level != (DISCL_FOREGROUND | DISCL_NONEXCLUSIVE) && level != (DISCL_BACKGROUND | DISCL_NONEXCLUSIVE))

@@ -42,7 +42,7 @@ HRESULT CAudioPath::GetObjectInPath(DWORD, DWORD stage, DWORD buffer, REFGUID gu
   if (!object) return E_POINTER;
   *object = nullptr;
   if (stage != DMUS_PATH_BUFFER || buffer != 0 || index != 0 || guidObject != GUID{}) {
-    kit::LogOnce("dmusic", __func__, "objects other than the path's one sound buffer are not supported");
+    kit::LogOnce("dmusic", "GetObjectInPath", "objects other than the path's one sound buffer are not supported");
     return DMUS_E_NOT_FOUND;
   }
   if (!buffer_) buffer_ = new CSoundBuffer(state_);

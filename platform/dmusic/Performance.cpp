@@ -6,6 +6,7 @@
 
 #include "platform/dmusic/AudioPath.h"
 #include "platform/dmusic/Segment.h"
+#include "platform/kit/Guarded.h"
 #include "platform/kit/HandOut.h"
 #include "platform/kit/LogOnce.h"
 
@@ -50,51 +51,58 @@ HRESULT CPerformance::QueryInterface(REFIID iid, void** out) {
 
 HRESULT CPerformance::InitAudio(IDirectMusic** directMusic, IDirectSound** directSound, HWND, DWORD defaultPathType,
                                 DWORD pchannelCount, DWORD, DMUS_AUDIOPARAMS*) {
-  if (directMusic || directSound) {
-    kit::LogOnce("dmusic", __func__, "DirectMusic and DirectSound objects from the caller are not supported");
-    return E_INVALIDARG;
-  }
-  if (state_->output || state_->closed) return DMUS_E_ALREADY_INITED;
-  state_->output = MixerOutput::Acquire();
-  if (!state_->output) return DSERR_NODRIVER;
-  if (defaultPathType != 0) {
-    IDirectMusicAudioPath* path = nullptr;
-    HRESULT hr = CreateStandardAudioPath(defaultPathType, pchannelCount, TRUE, &path);
-    if (FAILED(hr)) return hr;
-    defaultPath_ = static_cast<CAudioPath*>(path);
-  }
-  return S_OK;
+  return kit::Guarded([&]() -> HRESULT {
+    if (directMusic || directSound) {
+      kit::LogOnce("dmusic", "InitAudio", "DirectMusic and DirectSound objects from the caller are not supported");
+      return E_INVALIDARG;
+    }
+    if (state_->output || state_->closed) return DMUS_E_ALREADY_INITED;
+    state_->output = MixerOutput::Acquire();
+    if (!state_->output) return DSERR_NODRIVER;
+    if (defaultPathType != 0) {
+      IDirectMusicAudioPath* path = nullptr;
+      HRESULT hr = CreateStandardAudioPath(defaultPathType, pchannelCount, TRUE, &path);
+      if (FAILED(hr)) return hr;
+      defaultPath_ = static_cast<CAudioPath*>(path);
+    }
+    return S_OK;
+  });
 }
 
 HRESULT CPerformance::CreateStandardAudioPath(DWORD type, DWORD pchannelCount, BOOL activate,
                                               IDirectMusicAudioPath** path) {
-  if (!path) return E_POINTER;
-  *path = nullptr;
-  if (!state_->Usable()) return DMUS_E_NOT_INIT;
-  switch (type) {
-    case DMUS_APATH_DYNAMIC_STEREO:
-    case DMUS_APATH_DYNAMIC_MONO:
-    case DMUS_APATH_DYNAMIC_3D:
-    case DMUS_APATH_SHARED_STEREOPLUSREVERB:
-      break;
-    default:
-      kit::LogOnce("dmusic", __func__, "audio path type " + std::to_string(type) + " is not supported");
-      return E_INVALIDARG;
-  }
-  if (pchannelCount == 0) return E_INVALIDARG;
-  *path = new CAudioPath(std::make_shared<PathState>(state_, activate != FALSE));
-  return S_OK;
+  return kit::Guarded([&]() -> HRESULT {
+    if (!path) return E_POINTER;
+    *path = nullptr;
+    if (!state_->Usable()) return DMUS_E_NOT_INIT;
+    switch (type) {
+      case DMUS_APATH_DYNAMIC_STEREO:
+      case DMUS_APATH_DYNAMIC_MONO:
+      case DMUS_APATH_DYNAMIC_3D:
+      case DMUS_APATH_SHARED_STEREOPLUSREVERB:
+        break;
+      default:
+        kit::LogOnce("dmusic", "CreateStandardAudioPath",
+                     "audio path type " + std::to_string(type) + " is not supported");
+        return E_INVALIDARG;
+    }
+    if (pchannelCount == 0) return E_INVALIDARG;
+    *path = new CAudioPath(std::make_shared<PathState>(state_, activate != FALSE));
+    return S_OK;
+  });
 }
 
 HRESULT CPerformance::PlaySegmentEx(IUnknown* source, WCHAR*, IUnknown*, DWORD, LONGLONG,
                                     IDirectMusicSegmentState** segmentState, IUnknown*, IUnknown* audioPath) {
-  if (segmentState) *segmentState = nullptr;
-  auto* segment = dynamic_cast<CSegment*>(source);
-  if (!segment) return E_INVALIDARG;
-  if (!state_->Usable()) return DMUS_E_NOT_INIT;
-  CAudioPath* path = audioPath ? dynamic_cast<CAudioPath*>(audioPath) : defaultPath_;
-  if (!path || path->State()->performance != state_) return E_INVALIDARG;
-  return segment->PlayOn(path->State());
+  return kit::Guarded([&]() -> HRESULT {
+    if (segmentState) *segmentState = nullptr;
+    auto* segment = dynamic_cast<CSegment*>(source);
+    if (!segment) return E_INVALIDARG;
+    if (!state_->Usable()) return DMUS_E_NOT_INIT;
+    CAudioPath* path = audioPath ? dynamic_cast<CAudioPath*>(audioPath) : defaultPath_;
+    if (!path || path->State()->performance != state_) return E_INVALIDARG;
+    return segment->PlayOn(path->State());
+  });
 }
 
 HRESULT CPerformance::Stop(IDirectMusicSegment* segment, IDirectMusicSegmentState*, MUSIC_TIME, DWORD) {
@@ -134,8 +142,10 @@ void CPerformance::ReleaseDefaultPath() {
 }
 
 HRESULT DirectMusicCreatePerformance(REFIID iid, void** object) {
-  auto* perf = new CPerformance();
-  HRESULT hr = perf->QueryInterface(iid, object);
-  perf->Release();
-  return hr;
+  return kit::Guarded([&]() -> HRESULT {
+    auto* perf = new CPerformance();
+    HRESULT hr = perf->QueryInterface(iid, object);
+    perf->Release();
+    return hr;
+  });
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/kit/Guarded.h"
 #include "platform/kit/HandOut.h"
 #include "platform/kit/LogOnce.h"
 
@@ -70,7 +71,7 @@ HRESULT CSegment::QueryInterface(REFIID iid, void** out) {
 
 HRESULT CSegment::SetParam(REFGUID type, DWORD, DWORD, MUSIC_TIME, void*) {
   if (type != GUID_StandardMIDIFile) {
-    kit::LogOnce("dmusic", __func__, "parameters other than GUID_StandardMIDIFile are not supported");
+    kit::LogOnce("dmusic", "SetParam", "parameters other than GUID_StandardMIDIFile are not supported");
     return DMUS_E_TRACK_NOT_FOUND;
   }
   if (kind_ != Kind::Midi) return DMUS_E_TRACK_NOT_FOUND;
@@ -79,26 +80,28 @@ HRESULT CSegment::SetParam(REFGUID type, DWORD, DWORD, MUSIC_TIME, void*) {
 }
 
 HRESULT CSegment::Download(IUnknown* target) {
-  auto* path = dynamic_cast<CAudioPath*>(target);
-  if (!path) return E_INVALIDARG;
-  const std::shared_ptr<PathState>& state = path->State();
-  if (!state->performance->Usable()) return DMUS_E_NOT_INIT;
-  for (const auto& d : downloads_)
-    if (d->path == state) return S_OK;
+  return kit::Guarded([&]() -> HRESULT {
+    auto* path = dynamic_cast<CAudioPath*>(target);
+    if (!path) return E_INVALIDARG;
+    const std::shared_ptr<PathState>& state = path->State();
+    if (!state->performance->Usable()) return DMUS_E_NOT_INIT;
+    for (const auto& d : downloads_)
+      if (d->path == state) return S_OK;
 
-  auto d = std::make_unique<Downloaded>();
-  d->segment = this;
-  d->path = state;
-  const int size = static_cast<int>(bytes_.size());
-  if (kind_ == Kind::Wave) {
-    d->chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(bytes_.data(), size), 1);
-    if (!d->chunk) return E_FAIL;
-  } else {
-    d->music = Mix_LoadMUSType_RW(SDL_RWFromConstMem(bytes_.data(), size), MUS_MID, 1);
-    if (!d->music) return E_FAIL;
-  }
-  downloads_.push_back(std::move(d));
-  return S_OK;
+    auto d = std::make_unique<Downloaded>();
+    d->segment = this;
+    d->path = state;
+    const int size = static_cast<int>(bytes_.size());
+    if (kind_ == Kind::Wave) {
+      d->chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(bytes_.data(), size), 1);
+      if (!d->chunk) return E_FAIL;
+    } else {
+      d->music = Mix_LoadMUSType_RW(SDL_RWFromConstMem(bytes_.data(), size), MUS_MID, 1);
+      if (!d->music) return E_FAIL;
+    }
+    downloads_.push_back(std::move(d));
+    return S_OK;
+  });
 }
 
 HRESULT CSegment::Unload(IUnknown* target) {

@@ -12,6 +12,7 @@
 #include "platform/dshow/GstSupport.h"
 #include "platform/dshow/RendererSink.h"
 #include "platform/dshow/SourceFilter.h"
+#include "platform/kit/Guarded.h"
 #include "platform/kit/LogOnce.h"
 
 namespace dshow {
@@ -319,22 +320,26 @@ HRESULT FilterGraph::QueryInterface(REFIID riid, void** ppv) {
 }
 
 HRESULT FilterGraph::AddFilter(IBaseFilter* pFilter, LPCWSTR) {
-  if (!pFilter) return E_POINTER;
-  if (std::find(m_filters.begin(), m_filters.end(), pFilter) != m_filters.end()) return E_INVALIDARG;
-  pFilter->AddRef();
-  m_filters.push_back(pFilter);
-  return S_OK;
+  return kit::Guarded([&]() -> HRESULT {
+    if (!pFilter) return E_POINTER;
+    if (std::find(m_filters.begin(), m_filters.end(), pFilter) != m_filters.end()) return E_INVALIDARG;
+    pFilter->AddRef();
+    m_filters.push_back(pFilter);
+    return S_OK;
+  });
 }
 
 HRESULT FilterGraph::AddSourceFilter(LPCWSTR lpcwstrFileName, LPCWSTR lpcwstrFilterName, IBaseFilter** ppFilter) {
-  if (!lpcwstrFileName || !ppFilter) return E_POINTER;
-  *ppFilter = nullptr;
-  SourceFilter* source = nullptr;
-  HRESULT hr = SourceFilter::Create(NativeFilePath(lpcwstrFileName), &source);
-  if (FAILED(hr)) return hr;
-  AddFilter(source, lpcwstrFilterName);
-  *ppFilter = source;
-  return S_OK;
+  return kit::Guarded([&]() -> HRESULT {
+    if (!lpcwstrFileName || !ppFilter) return E_POINTER;
+    *ppFilter = nullptr;
+    SourceFilter* source = nullptr;
+    HRESULT hr = SourceFilter::Create(NativeFilePath(lpcwstrFileName), &source);
+    if (FAILED(hr)) return hr;
+    AddFilter(source, lpcwstrFilterName);
+    *ppFilter = source;
+    return S_OK;
+  });
 }
 
 CBaseRenderer* FilterGraph::FreeRenderer() {
@@ -346,40 +351,46 @@ CBaseRenderer* FilterGraph::FreeRenderer() {
 }
 
 HRESULT FilterGraph::Connect(IPin* ppinOut, IPin* ppinIn) {
-  if (!ppinOut || !ppinIn) return E_POINTER;
-  auto* out = dynamic_cast<SourcePin*>(ppinOut);
-  auto* in = dynamic_cast<CRendererInputPin*>(ppinIn);
-  if (!out || !in) return VFW_E_CANNOT_CONNECT;
-  CBaseRenderer* renderer = in->Renderer();
-  if (std::find(m_filters.begin(), m_filters.end(), renderer) == m_filters.end() ||
-      std::find(m_filters.begin(), m_filters.end(), out->Filter()) == m_filters.end())
-    return VFW_E_NOT_FOUND;
-  if (renderer->m_impl->Busy()) return VFW_E_ALREADY_CONNECTED;
-  return BuildChain(out->Filter(), renderer, false, true);
+  return kit::Guarded([&]() -> HRESULT {
+    if (!ppinOut || !ppinIn) return E_POINTER;
+    auto* out = dynamic_cast<SourcePin*>(ppinOut);
+    auto* in = dynamic_cast<CRendererInputPin*>(ppinIn);
+    if (!out || !in) return VFW_E_CANNOT_CONNECT;
+    CBaseRenderer* renderer = in->Renderer();
+    if (std::find(m_filters.begin(), m_filters.end(), renderer) == m_filters.end() ||
+        std::find(m_filters.begin(), m_filters.end(), out->Filter()) == m_filters.end())
+      return VFW_E_NOT_FOUND;
+    if (renderer->m_impl->Busy()) return VFW_E_ALREADY_CONNECTED;
+    return BuildChain(out->Filter(), renderer, false, true);
+  });
 }
 
 HRESULT FilterGraph::Render(IPin* ppinOut) {
-  if (!ppinOut) return E_POINTER;
-  auto* out = dynamic_cast<SourcePin*>(ppinOut);
-  if (!out) {
-    kit::LogOnce("dshow", __func__, "only the pins of a source filter made by AddSourceFilter can be rendered");
-    return VFW_E_CANNOT_RENDER;
-  }
-  return BuildChain(out->Filter(), FreeRenderer(), true, false);
+  return kit::Guarded([&]() -> HRESULT {
+    if (!ppinOut) return E_POINTER;
+    auto* out = dynamic_cast<SourcePin*>(ppinOut);
+    if (!out) {
+      kit::LogOnce("dshow", "Render", "only the pins of a source filter made by AddSourceFilter can be rendered");
+      return VFW_E_CANNOT_RENDER;
+    }
+    return BuildChain(out->Filter(), FreeRenderer(), true, false);
+  });
 }
 
 HRESULT FilterGraph::RenderFile(LPCWSTR lpcwstrFile, LPCWSTR lpcwstrPlayList) {
-  if (!lpcwstrFile) return E_POINTER;
-  if (lpcwstrPlayList) {
-    kit::LogOnce("dshow", __func__, "play lists are not supported");
-    return E_INVALIDARG;
-  }
-  SourceFilter* source = nullptr;
-  HRESULT hr = SourceFilter::Create(NativeFilePath(lpcwstrFile), &source);
-  if (FAILED(hr)) return hr;
-  AddFilter(source, nullptr);
-  source->Release();
-  return BuildChain(source, FreeRenderer(), true, false);
+  return kit::Guarded([&]() -> HRESULT {
+    if (!lpcwstrFile) return E_POINTER;
+    if (lpcwstrPlayList) {
+      kit::LogOnce("dshow", "RenderFile", "play lists are not supported");
+      return E_INVALIDARG;
+    }
+    SourceFilter* source = nullptr;
+    HRESULT hr = SourceFilter::Create(NativeFilePath(lpcwstrFile), &source);
+    if (FAILED(hr)) return hr;
+    AddFilter(source, nullptr);
+    source->Release();
+    return BuildChain(source, FreeRenderer(), true, false);
+  });
 }
 
 HRESULT FilterGraph::BuildChain(SourceFilter* source, CBaseRenderer* rendererFilter, bool withAudio,
@@ -722,7 +733,7 @@ HRESULT FilterGraph::get_Volume(LONG* plVolume) {
 
 HRESULT FilterGraph::SetSyncSource(IReferenceClock* pClock) {
   if (pClock) {
-    kit::LogOnce("dshow", __func__, "reference clocks are not supported, only running without one");
+    kit::LogOnce("dshow", "SetSyncSource", "reference clocks are not supported, only running without one");
     return E_NOTIMPL;
   }
   m_clockOff = true;
@@ -747,5 +758,5 @@ HRESULT CreateFilterGraphObject(REFIID riid, void** ppv) {
 }  // namespace dshow
 
 HRESULT CreateFilterGraph(REFIID riid, void** ppv) {
-  return dshow::CreateFilterGraphObject(riid, ppv);
+  return kit::Guarded([&]() -> HRESULT { return dshow::CreateFilterGraphObject(riid, ppv); });
 }
