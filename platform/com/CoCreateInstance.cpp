@@ -26,7 +26,7 @@ HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD, REFIID rii
   return kit::Guarded([&]() -> HRESULT {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    if (pUnkOuter) return static_cast<HRESULT>(0x80040110u);  // CLASS_E_NOAGGREGATION
+    if (pUnkOuter) return CLASS_E_NOAGGREGATION;
     for (const ClassEntry& entry : kClasses) {
       if (entry.clsid && *entry.clsid == rclsid) return entry.create(riid, ppv);
     }

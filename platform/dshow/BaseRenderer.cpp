@@ -212,7 +212,7 @@ CBaseRenderer::CBaseRenderer(REFCLSID, LPCWSTR, LPUNKNOWN pUnk, HRESULT* phr) : 
   m_pInputPin = m_pin.get();
   HRESULT hr = S_OK;
   if (pUnk)
-    hr = static_cast<HRESULT>(0x80040110u);  // CLASS_E_NOAGGREGATION
+    hr = CLASS_E_NOAGGREGATION;
   else if (!m_impl->Create())
     hr = E_FAIL;
   if (phr && FAILED(hr)) *phr = hr;
