@@ -58,12 +58,12 @@ DIDEVICEINSTANCEW Instance(const GUID& guid, DWORD devType, const char* name) {
 }  // namespace
 
 DirectInput8::DirectInput8() {
-  m_joystickSubsystem = SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0;
-  if (!m_joystickSubsystem) std::fprintf(stderr, "DirectInput8Create: no joysticks: %s\n", SDL_GetError());
+  joystickSubsystem_ = SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0;
+  if (!joystickSubsystem_) std::fprintf(stderr, "DirectInput8Create: no joysticks: %s\n", SDL_GetError());
 }
 
 DirectInput8::~DirectInput8() {
-  if (m_joystickSubsystem) SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+  if (joystickSubsystem_) SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
 }
 
 HRESULT DirectInput8::QueryInterface(REFIID riid, void** ppv) {
@@ -91,7 +91,7 @@ HRESULT DirectInput8::CreateDevice(REFGUID guid, LPDIRECTINPUTDEVICE8W* device, 
       return DI_OK;
     }
     SDL_JoystickID id = 0;
-    if (!m_joystickSubsystem || !JoystickIdFromGuid(guid, &id)) return DIERR_DEVICENOTREG;
+    if (!joystickSubsystem_ || !JoystickIdFromGuid(guid, &id)) return DIERR_DEVICENOTREG;
     auto joystick = std::make_unique<JoystickDevice>(this, id);
     if (!joystick->Opened()) return DIERR_DEVICENOTREG;
     *device = joystick.release();
@@ -109,7 +109,7 @@ HRESULT DirectInput8::EnumDevices(DWORD devClass, LPDIENUMDEVICESCALLBACKW callb
       found.push_back(Instance(GUID_SysKeyboard, DI8DEVTYPE_KEYBOARD | (4u << 8), "Keyboard"));
     if (all || devClass == DI8DEVCLASS_POINTER)
       found.push_back(Instance(GUID_SysMouse, DI8DEVTYPE_MOUSE | (2u << 8), "Mouse"));
-    if ((all || devClass == DI8DEVCLASS_GAMECTRL) && m_joystickSubsystem) {
+    if ((all || devClass == DI8DEVCLASS_GAMECTRL) && joystickSubsystem_) {
       for (int index = 0; index < SDL_NumJoysticks(); ++index) {
         const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(index);
         if (id < 0) continue;

@@ -16,9 +16,9 @@ class DirectInput8 : public kit::RefCounted<IDirectInput8W> {
   HRESULT EnumDevices(DWORD devClass, LPDIENUMDEVICESCALLBACKW callback, LPVOID context, DWORD flags) override;
 
   // Sequence numbers shared by all devices of this object, so their events can be ordered.
-  DWORD NextSequence() { return ++m_sequence; }
+  DWORD NextSequence() { return ++sequence_; }
 
  private:
-  bool m_joystickSubsystem = false;
-  DWORD m_sequence = 0;
+  bool joystickSubsystem_ = false;
+  DWORD sequence_ = 0;
 };

@@ -59,7 +59,7 @@ class InputDevice : public kit::RefCounted<IDirectInputDevice8W> {
   virtual void BeforeRead() {}
   virtual bool Unplugged() const { return false; }
 
-  LPCDIDATAFORMAT Format() const { return m_format; }
+  LPCDIDATAFORMAT Format() const { return format_; }
   DWORD NextSequence();
   void Queue(DWORD offset, DWORD value, DWORD timestamp, DWORD sequence);
   // The layer takes acquisition away (focus lost, joystick removed): reads report INPUTLOST.
@@ -72,12 +72,12 @@ class InputDevice : public kit::RefCounted<IDirectInputDevice8W> {
   bool WindowHasFocus() const;
   HRESULT NotAcquiredResult();
 
-  DirectInput8* m_parent;
-  int m_listener = 0;
-  LPCDIDATAFORMAT m_format = nullptr;
-  HWND m_window = nullptr;
-  bool m_foreground = false;
-  bool m_acquired = false;
-  bool m_lost = false;
-  EventQueue m_queue;
+  DirectInput8* parent_;
+  int listener_ = 0;
+  LPCDIDATAFORMAT format_ = nullptr;
+  HWND window_ = nullptr;
+  bool foreground_ = false;
+  bool acquired_ = false;
+  bool lost_ = false;
+  EventQueue queue_;
 };
