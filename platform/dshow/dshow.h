@@ -222,22 +222,22 @@ struct IBasicAudio : IUnknown {
 
 class CCritSec {
  public:
-  void Lock() { m_mutex.lock(); }
-  void Unlock() { m_mutex.unlock(); }
+  void Lock() { mutex_.lock(); }
+  void Unlock() { mutex_.unlock(); }
 
  private:
-  std::mutex m_mutex;
+  std::mutex mutex_;
 };
 
 class CAutoLock {
  public:
-  explicit CAutoLock(CCritSec* lock) : m_lock(lock) { m_lock->Lock(); }
-  ~CAutoLock() { m_lock->Unlock(); }
+  explicit CAutoLock(CCritSec* lock) : lock_(lock) { lock_->Lock(); }
+  ~CAutoLock() { lock_->Unlock(); }
   CAutoLock(const CAutoLock&) = delete;
   CAutoLock& operator=(const CAutoLock&) = delete;
 
  private:
-  CCritSec* m_lock;
+  CCritSec* lock_;
 };
 
 class CBaseRenderer;
@@ -254,10 +254,10 @@ class CRendererInputPin : public IPin {
   ULONG Release() override;
   HRESULT QueryDirection(PIN_DIRECTION* pPinDir) override;
   HRESULT ConnectionMediaType(AM_MEDIA_TYPE* pmt) override;
-  CBaseRenderer* Renderer() const { return m_pRenderer; }
+  CBaseRenderer* Renderer() const { return renderer_; }
 
  private:
-  CBaseRenderer* m_pRenderer;
+  CBaseRenderer* renderer_;
 };
 
 // A renderer filter with one input pin "In", on a GStreamer sink synchronised to the pipeline
@@ -296,8 +296,8 @@ class CBaseRenderer : public kit::RefCounted<IBaseFilter> {
  private:
   friend class CRendererInputPin;
   friend class dshow::FilterGraph;
-  std::unique_ptr<Impl> m_impl;
-  std::unique_ptr<CRendererInputPin> m_pin;
+  std::unique_ptr<Impl> impl_;
+  std::unique_ptr<CRendererInputPin> pin_;
 };
 
 // The video renderer: the base renderer with its quality management left to GStreamer's sink.
