@@ -19,9 +19,9 @@ struct PathState {
   bool active;
 };
 
-class CSoundBuffer final : public kit::RefCounted<IDirectSoundBuffer8> {
+class SoundBuffer final : public kit::RefCounted<IDirectSoundBuffer8> {
  public:
-  explicit CSoundBuffer(std::shared_ptr<PathState> path) : path_(std::move(path)) {}
+  explicit SoundBuffer(std::shared_ptr<PathState> path) : path_(std::move(path)) {}
   HRESULT QueryInterface(REFIID iid, void** out) override;
   HRESULT GetStatus(DWORD* status) override;
 
@@ -29,9 +29,9 @@ class CSoundBuffer final : public kit::RefCounted<IDirectSoundBuffer8> {
   std::shared_ptr<PathState> path_;
 };
 
-class CAudioPath final : public kit::RefCounted<IDirectMusicAudioPath> {
+class AudioPath final : public kit::RefCounted<IDirectMusicAudioPath> {
  public:
-  explicit CAudioPath(std::shared_ptr<PathState> state) : state_(std::move(state)) {}
+  explicit AudioPath(std::shared_ptr<PathState> state) : state_(std::move(state)) {}
   HRESULT QueryInterface(REFIID iid, void** out) override;
   HRESULT GetObjectInPath(DWORD pchannel, DWORD stage, DWORD buffer, REFGUID guidObject, WORD index, REFIID iid,
                           void** object) override;
@@ -39,8 +39,8 @@ class CAudioPath final : public kit::RefCounted<IDirectMusicAudioPath> {
   const std::shared_ptr<PathState>& State() const { return state_; }
 
  private:
-  ~CAudioPath() override;
+  ~AudioPath() override;
 
   std::shared_ptr<PathState> state_;
-  CSoundBuffer* buffer_ = nullptr;  // made on first request, one reference held here
+  SoundBuffer* buffer_ = nullptr;  // made on first request, one reference held here
 };

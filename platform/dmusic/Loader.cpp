@@ -40,15 +40,15 @@ bool CoversSegments(REFGUID classId) {
 
 }  // namespace
 
-CLoader::~CLoader() {
+Loader::~Loader() {
   ClearCache(GUID_DirectMusicAllTypes);
 }
 
-HRESULT CLoader::QueryInterface(REFIID iid, void** out) {
+HRESULT Loader::QueryInterface(REFIID iid, void** out) {
   return kit::HandOut(static_cast<IDirectMusicLoader8*>(this), iid, out, {&IID_IDirectMusicLoader8});
 }
 
-HRESULT CLoader::GetObject(LPDMUS_OBJECTDESC desc, REFIID iid, void** object) {
+HRESULT Loader::GetObject(LPDMUS_OBJECTDESC desc, REFIID iid, void** object) {
   return kit::Guarded([&]() -> HRESULT {
     if (!desc || !object) return E_POINTER;
     *object = nullptr;
@@ -62,8 +62,8 @@ HRESULT CLoader::GetObject(LPDMUS_OBJECTDESC desc, REFIID iid, void** object) {
         desc->llMemLength > kMaxFileBytes)
       return E_INVALIDARG;
     std::vector<std::uint8_t> bytes(desc->pbMemData, desc->pbMemData + desc->llMemLength);
-    CSegment* segment = nullptr;
-    HRESULT hr = CSegment::Create(std::move(bytes), &segment);
+    Segment* segment = nullptr;
+    HRESULT hr = Segment::Create(std::move(bytes), &segment);
     if (hr == DMUS_E_UNSUPPORTED_STREAM)
       kit::LogOnce("dmusic", "GetObject", "data other than MIDI and RIFF WAVE is not supported");
     if (FAILED(hr)) return hr;
@@ -73,7 +73,7 @@ HRESULT CLoader::GetObject(LPDMUS_OBJECTDESC desc, REFIID iid, void** object) {
   });
 }
 
-HRESULT CLoader::SetSearchDirectory(REFGUID classId, WCHAR* path, BOOL clear) {
+HRESULT Loader::SetSearchDirectory(REFGUID classId, WCHAR* path, BOOL clear) {
   if (!path) return E_POINTER;
   if (!CoversSegments(classId)) {
     kit::LogOnce("dmusic", "SetSearchDirectory", "classes other than segments are not supported");
@@ -86,7 +86,7 @@ HRESULT CLoader::SetSearchDirectory(REFGUID classId, WCHAR* path, BOOL clear) {
   return S_OK;
 }
 
-HRESULT CLoader::ClearCache(REFGUID classId) {
+HRESULT Loader::ClearCache(REFGUID classId) {
   if (!CoversSegments(classId)) {
     kit::LogOnce("dmusic", "ClearCache", "classes other than segments are not supported");
     return E_INVALIDARG;
@@ -96,9 +96,9 @@ HRESULT CLoader::ClearCache(REFGUID classId) {
   return S_OK;
 }
 
-HRESULT CLoader::ReleaseObjectByUnknown(IUnknown* object) {
+HRESULT Loader::ReleaseObjectByUnknown(IUnknown* object) {
   if (!object) return E_POINTER;
-  auto* segment = dynamic_cast<CSegment*>(object);
+  auto* segment = dynamic_cast<Segment*>(object);
   for (auto it = cache_.begin(); it != cache_.end(); ++it) {
     if (it->second == segment) {
       it->second->Release();
@@ -109,7 +109,7 @@ HRESULT CLoader::ReleaseObjectByUnknown(IUnknown* object) {
   return S_FALSE;
 }
 
-HRESULT CLoader::LoadObjectFromFile(REFGUID classId, REFIID iid, WCHAR* filePath, void** object) {
+HRESULT Loader::LoadObjectFromFile(REFGUID classId, REFIID iid, WCHAR* filePath, void** object) {
   return kit::Guarded([&]() -> HRESULT {
     if (!filePath || !object) return E_POINTER;
     *object = nullptr;
@@ -130,8 +130,8 @@ HRESULT CLoader::LoadObjectFromFile(REFGUID classId, REFIID iid, WCHAR* filePath
     std::vector<std::uint8_t> bytes;
     HRESULT hr = ReadWholeFile(path, bytes);
     if (FAILED(hr)) return hr;
-    CSegment* segment = nullptr;
-    hr = CSegment::Create(std::move(bytes), &segment);
+    Segment* segment = nullptr;
+    hr = Segment::Create(std::move(bytes), &segment);
     if (hr == DMUS_E_UNSUPPORTED_STREAM)
       kit::LogOnce("dmusic", "LoadObjectFromFile", "data other than MIDI and RIFF WAVE is not supported");
     if (FAILED(hr)) return hr;
@@ -147,7 +147,7 @@ HRESULT CLoader::LoadObjectFromFile(REFGUID classId, REFIID iid, WCHAR* filePath
 
 HRESULT DirectMusicCreateLoader(REFIID iid, void** object) {
   return kit::Guarded([&]() -> HRESULT {
-    auto* loader = new CLoader();
+    auto* loader = new Loader();
     HRESULT hr = loader->QueryInterface(iid, object);
     loader->Release();
     return hr;

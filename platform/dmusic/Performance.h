@@ -25,11 +25,11 @@ struct PerformanceState {
   void StopAll();
 };
 
-class CAudioPath;
+class AudioPath;
 
-class CPerformance final : public kit::RefCounted<IDirectMusicPerformance8> {
+class Performance final : public kit::RefCounted<IDirectMusicPerformance8> {
  public:
-  CPerformance();
+  Performance();
   HRESULT QueryInterface(REFIID iid, void** out) override;
   HRESULT InitAudio(IDirectMusic** directMusic, IDirectSound** directSound, HWND window, DWORD defaultPathType,
                     DWORD pchannelCount, DWORD flags, DMUS_AUDIOPARAMS* params) override;
@@ -45,9 +45,9 @@ class CPerformance final : public kit::RefCounted<IDirectMusicPerformance8> {
   const std::shared_ptr<PerformanceState>& State() const { return state_; }
 
  private:
-  ~CPerformance() override;
+  ~Performance() override;
   void ReleaseDefaultPath();
 
   std::shared_ptr<PerformanceState> state_;
-  CAudioPath* defaultPath_ = nullptr;
+  AudioPath* defaultPath_ = nullptr;
 };
