@@ -3,21 +3,10 @@
 #include <fontconfig/fontconfig.h>
 
 #include <algorithm>
-#include <memory>
+#include <utility>
 
 namespace d3dx {
 namespace {
-
-struct PatternFree {
-  void operator()(FcPattern* p) const { FcPatternDestroy(p); }
-};
-struct FontSetFree {
-  void operator()(FcFontSet* s) const { FcFontSetDestroy(s); }
-};
-struct CharSetFree {
-  void operator()(FcCharSet* c) const { FcCharSetDestroy(c); }
-};
-using PatternPtr = std::unique_ptr<FcPattern, PatternFree>;
 
 // The language whose coverage stands for a GDI character set; null for "any".
 const char* LanguageOfCharSet(BYTE charSet) {
@@ -59,54 +48,14 @@ const char* GenericFamily(BYTE pitchAndFamily) {
   return "sans-serif";
 }
 
-// A pattern for the description's style, with the given family, substituted as fontconfig
-// does for every query.
-PatternPtr StylePattern(const D3DXFONT_DESCW& desc, const char* family, const char* lang, FcCharSet* charSet) {
-  PatternPtr pattern(FcPatternCreate());
-  if (!pattern) return nullptr;
-  FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
-  const int weight = desc.Weight == 0 ? FW_NORMAL : static_cast<int>(std::min<UINT>(desc.Weight, 1000));
-  FcPatternAddInteger(pattern.get(), FC_WEIGHT, FcWeightFromOpenType(weight));
-  FcPatternAddInteger(pattern.get(), FC_SLANT, desc.Italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-  FcPatternAddBool(pattern.get(), FC_SCALABLE, FcTrue);
-  if (lang) FcPatternAddString(pattern.get(), FC_LANG, reinterpret_cast<const FcChar8*>(lang));
-  if (charSet) FcPatternAddCharSet(pattern.get(), FC_CHARSET, charSet);
-  FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
-  FcDefaultSubstitute(pattern.get());
-  return pattern;
-}
-
-bool ToFontFile(FcPattern* font, FontFile* out) {
-  FcChar8* file = nullptr;
-  FcChar8* family = nullptr;
-  int index = 0;
-  if (FcPatternGetString(font, FC_FILE, 0, &file) != FcResultMatch) return false;
-  FcPatternGetInteger(font, FC_INDEX, 0, &index);
-  FcPatternGetString(font, FC_FAMILY, 0, &family);
-  out->path = reinterpret_cast<const char*>(file);
-  out->index = index;
-  out->family = family ? reinterpret_cast<const char*>(family) : "";
-  return true;
-}
-
-bool HasFamily(FcPattern* font, const std::string& family) {
-  FcChar8* name = nullptr;
-  for (int i = 0; FcPatternGetString(font, FC_FAMILY, i, &name) == FcResultMatch; ++i) {
-    if (FcStrCmpIgnoreCase(name, reinterpret_cast<const FcChar8*>(family.c_str())) == 0) return true;
-  }
-  return false;
-}
-
-// The first font in fontconfig's order for the pattern that passes `accept`.
-template <typename Accept>
-bool FirstSorted(FcPattern* pattern, Accept accept, FontFile* out) {
-  FcResult result = FcResultNoMatch;
-  std::unique_ptr<FcFontSet, FontSetFree> sorted(FcFontSort(nullptr, pattern, FcTrue, nullptr, &result));
-  if (!sorted) return false;
-  for (int i = 0; i < sorted->nfont; ++i) {
-    if (accept(sorted->fonts[i]) && ToFontFile(sorted->fonts[i], out)) return true;
-  }
-  return false;
+// The description's style, for the given family.
+fontlookup::FaceQuery StyleQuery(const D3DXFONT_DESCW& desc, std::string family) {
+  fontlookup::FaceQuery query;
+  query.family = std::move(family);
+  query.weight = desc.Weight == 0 ? FW_NORMAL : static_cast<int>(std::min<UINT>(desc.Weight, 1000));
+  query.italic = desc.Italic != FALSE;
+  query.scalableOnly = true;
+  return query;
 }
 
 }  // namespace
@@ -128,45 +77,24 @@ std::string Utf8FromWide(const WCHAR* text, std::size_t length) {
 }
 
 bool MatchFontFace(const D3DXFONT_DESCW& desc, FontFile* out) {
-  if (!FcInit()) return false;
   std::size_t length = 0;
   while (length < LF_FACESIZE && desc.FaceName[length] != 0) ++length;
   const std::string family = Utf8FromWide(desc.FaceName, length);
-  const char* lang = LanguageOfCharSet(desc.CharSet);
 
   // fontconfig always answers a match, whatever the family: only a face that really carries
   // the family counts.
-  if (!family.empty()) {
-    if (PatternPtr pattern = StylePattern(desc, family.c_str(), nullptr, nullptr)) {
-      FcResult result = FcResultNoMatch;
-      PatternPtr match(FcFontMatch(nullptr, pattern.get(), &result));
-      if (match && HasFamily(match.get(), family) && ToFontFile(match.get(), out)) return true;
-    }
-  }
-  PatternPtr fallback = StylePattern(desc, GenericFamily(desc.PitchAndFamily), lang, nullptr);
-  if (!fallback) return false;
-  const auto coversScript = [lang](FcPattern* font) {
-    FcLangSet* langs = nullptr;
-    return !lang || (FcPatternGetLangSet(font, FC_LANG, 0, &langs) == FcResultMatch &&
-                     FcLangSetHasLang(langs, reinterpret_cast<const FcChar8*>(lang)) != FcLangDifferentLang);
-  };
-  return FirstSorted(fallback.get(), coversScript, out) || FirstSorted(
-                                                               fallback.get(), [](FcPattern*) { return true; }, out);
+  if (!family.empty() && fontlookup::MatchFace(StyleQuery(desc, family), fontlookup::FamilyMatch::Exact, out))
+    return true;
+  fontlookup::FaceQuery fallback = StyleQuery(desc, GenericFamily(desc.PitchAndFamily));
+  fallback.language = LanguageOfCharSet(desc.CharSet);
+  return fontlookup::SortedFace(fallback, fontlookup::Coverage::Required, out) ||
+         fontlookup::SortedFace(fallback, fontlookup::Coverage::Preferred, out);
 }
 
 bool MatchFaceForCharacter(char32_t codePoint, const D3DXFONT_DESCW& desc, FontFile* out) {
-  if (!FcInit()) return false;
-  std::unique_ptr<FcCharSet, CharSetFree> wanted(FcCharSetCreate());
-  if (!wanted || !FcCharSetAddChar(wanted.get(), codePoint)) return false;
-  PatternPtr pattern = StylePattern(desc, GenericFamily(desc.PitchAndFamily), nullptr, wanted.get());
-  if (!pattern) return false;
-  return FirstSorted(
-      pattern.get(),
-      [codePoint](FcPattern* font) {
-        FcCharSet* chars = nullptr;
-        return FcPatternGetCharSet(font, FC_CHARSET, 0, &chars) == FcResultMatch && FcCharSetHasChar(chars, codePoint);
-      },
-      out);
+  fontlookup::FaceQuery query = StyleQuery(desc, GenericFamily(desc.PitchAndFamily));
+  query.character = codePoint;
+  return fontlookup::SortedFace(query, fontlookup::Coverage::Required, out);
 }
 
 }  // namespace d3dx

@@ -1,18 +1,16 @@
-// Finds font files for a D3DX font description through fontconfig (its current configuration,
-// which holds the files registered with AddFontResourceW). Window's thread.
+// Turns a D3DX font description into queries of the program's one face lookup
+// (platform/fontlookup), which GDI text shares: a GDI character set becomes the language a face
+// must cover, PitchAndFamily a generic family. Window's thread.
 #pragma once
 
 #include <string>
 
 #include "platform/d3dx9/d3dx9.h"
+#include "platform/fontlookup/FontLookup.h"
 
 namespace d3dx {
 
-struct FontFile {
-  std::string path;    // native path for FreeType
-  int index = 0;       // face index within the file
-  std::string family;  // fontconfig's first family name for the face (UTF-8)
-};
+using FontFile = fontlookup::FontFile;
 
 // The face whose family (any of fontconfig's names for it, case-insensitively) is the
 // description's FaceName, nearest in weight and slant. When no face has that family: the best

@@ -1,6 +1,5 @@
 // GDI on the window's software surface: device contexts, stock brushes and text drawing.
 #include <SDL.h>
-#include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -10,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/fontlookup/FontLookup.h"
 #include "platform/kit/Guarded.h"
 #include "platform/kit/LogOnce.h"
 #include "platform/win32/Win32State.h"
@@ -34,20 +34,13 @@ struct GdiFont {
   FT_Face Get() {
     if (tried) return face;
     tried = true;
-    if (!FcInit() || FT_Init_FreeType(&library) != 0) return nullptr;
-    FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>("sans-serif"));
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-    FcDefaultSubstitute(pattern);
-    FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
-    FcPatternDestroy(pattern);
-    FcChar8* file = nullptr;
-    int index = 0;
-    if (match && FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {
-      FcPatternGetInteger(match, FC_INDEX, 0, &index);
-      if (FT_New_Face(library, reinterpret_cast<const char*>(file), index, &face) != 0) face = nullptr;
-    }
-    if (match) FcPatternDestroy(match);
+    if (FT_Init_FreeType(&library) != 0) return nullptr;
+    fontlookup::FaceQuery query;
+    query.family = "sans-serif";
+    fontlookup::FontFile file;
+    if (fontlookup::MatchFace(query, fontlookup::FamilyMatch::Nearest, &file) &&
+        FT_New_Face(library, file.path.c_str(), file.index, &face) != 0)
+      face = nullptr;
     if (face)
       FT_Set_Pixel_Sizes(face, 0, kFontPixels);
     else

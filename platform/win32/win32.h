@@ -1,5 +1,6 @@
 // The Win32 calls the program makes, with their Windows names and signatures, on SDL2 (windows,
-// events, cursor, message boxes), POSIX (files, folders, time), fontconfig and FreeType (GDI text).
+// events, cursor, message boxes), POSIX (files, folders, time), fontconfig and FreeType (GDI text,
+// its face found through the font lookup that D3DX fonts share, platform/fontlookup).
 //
 // Threads: window, message, cursor, GDI and accelerator calls belong to the thread that created the
 // windows (the window's thread). PostMessageW, MessageBoxW, the time, string, file and path calls
@@ -616,7 +617,7 @@ COLORREF SetTextColor(HDC dc, COLORREF color);
 COLORREF SetBkColor(HDC dc, COLORREF color);
 int SetBkMode(HDC dc, int mode);
 // Draws text (count -1: up to the terminator) in the DC's font, the system's default sans-serif
-// face at 16 pixels (fontconfig, FreeType), text colour (black) on the background colour (white,
+// face at 16 pixels (platform/fontlookup, FreeType), text colour (black) on the background colour (white,
 // OPAQUE) inside rect. Lines break at "\n" unless DT_SINGLELINE; DT_CENTER/DT_RIGHT align
 // horizontally, DT_VCENTER/DT_BOTTOM vertically (single lines). DT_CALCRECT only measures (sets
 // rect's right and bottom). Returns the text height, 0 on failure.
