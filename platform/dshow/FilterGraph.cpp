@@ -323,8 +323,8 @@ HRESULT FilterGraph::AddFilter(IBaseFilter* pFilter, LPCWSTR) {
   return kit::Guarded([&]() -> HRESULT {
     if (!pFilter) return E_POINTER;
     if (std::find(filters_.begin(), filters_.end(), pFilter) != filters_.end()) return E_INVALIDARG;
-    pFilter->AddRef();
     filters_.push_back(pFilter);
+    pFilter->AddRef();
     return S_OK;
   });
 }
@@ -336,7 +336,11 @@ HRESULT FilterGraph::AddSourceFilter(LPCWSTR lpcwstrFileName, LPCWSTR lpcwstrFil
     SourceFilter* source = nullptr;
     HRESULT hr = SourceFilter::Create(NativeFilePath(lpcwstrFileName), &source);
     if (FAILED(hr)) return hr;
-    AddFilter(source, lpcwstrFilterName);
+    hr = AddFilter(source, lpcwstrFilterName);
+    if (FAILED(hr)) {
+      source->Release();
+      return hr;
+    }
     *ppFilter = source;
     return S_OK;
   });
@@ -387,8 +391,9 @@ HRESULT FilterGraph::RenderFile(LPCWSTR lpcwstrFile, LPCWSTR lpcwstrPlayList) {
     SourceFilter* source = nullptr;
     HRESULT hr = SourceFilter::Create(NativeFilePath(lpcwstrFile), &source);
     if (FAILED(hr)) return hr;
-    AddFilter(source, nullptr);
-    source->Release();
+    hr = AddFilter(source, nullptr);
+    source->Release();  // the graph holds it now, or it is gone
+    if (FAILED(hr)) return hr;
     return BuildChain(source, FreeRenderer(), true, false);
   });
 }
