@@ -37,6 +37,6 @@ bool FindBestWindowedMode(IDirect3D9* d3d, CD3DEnumeration& enumeration, CD3DSet
                           bool requireRef);
 // Chooses the best fullscreen mode over all adapters, preferring HAL devices on the desktop format.
 bool FindBestFullscreenMode(IDirect3D9* d3d, CD3DEnumeration& enumeration, CD3DSettings& settings);
-// Fills both halves; 0x82000003 when neither a windowed nor a fullscreen mode exists.
+// Fills both halves; D3DAPPERR_NOCOMPATIBLEDEVICES when neither a windowed nor a fullscreen mode exists.
 HRESULT ChooseStartSettings(IDirect3D9* d3d, CD3DEnumeration& enumeration, CD3DSettings& settings,
                             const RECT& clientRect, bool startFullscreen);

@@ -8,44 +8,44 @@ namespace {
 bool g_fatalErrorShown = false;
 
 const char16_t* ErrorText(HRESULT code) {
-  switch (static_cast<std::uint32_t>(code)) {
-    case 0x82000001u:
+  switch (code) {
+    case D3DAPPERR_NODIRECT3D:
       return u"Could not initialize Direct3D. You may\nwant to check that the latest version of\nDirectX is "
              u"correctly installed on your\nsystem.  Also make sure that this program\nwas compiled with header "
              u"files that match\nthe installed DirectX DLLs.";
-    case 0x82000003u:
+    case D3DAPPERR_NOCOMPATIBLEDEVICES:
       return u"Could not find any compatible Direct3D\ndevices.";
-    case 0x82000004u:
+    case D3DAPPERR_NOWINDOWABLEDEVICES:
       return u"This sample cannot run in a desktop\nwindow with the current display settings.\nPlease change your "
              u"desktop settings to a\n16- or 32-bit display mode and re-run this\nsample.";
-    case 0x82000005u:
+    case D3DAPPERR_NOHARDWAREDEVICE:
       return u"No hardware-accelerated Direct3D devices\nwere found.";
-    case 0x82000006u:
+    case D3DAPPERR_HALNOTCOMPATIBLE:
       return u"This sample requires functionality that is\nnot available on your Direct3D hardware\naccelerator.";
-    case 0x82000007u:
+    case D3DAPPERR_NOWINDOWEDHAL:
       return u"Your Direct3D hardware accelerator cannot\nrender into a window.\nPress F2 while the app is running "
              u"to see a\nlist of available devices and modes.";
-    case 0x82000008u:
+    case D3DAPPERR_NODESKTOPHAL:
       return u"Your Direct3D hardware accelerator cannot\nrender into a window with the current\ndesktop display "
              u"settings.\nPress F2 while the app is running to see a\nlist of available devices and modes.";
-    case 0x82000009u:
+    case D3DAPPERR_NOHALTHISMODE:
       return u"This sample requires functionality that is\nnot available on your Direct3D hardware\naccelerator "
              u"with the current desktop display\nsettings.\nPress F2 while the app is running to see a\nlist of "
              u"available devices and modes.";
-    case 0x8200000Au:
+    case D3DAPPERR_NONZEROREFCOUNT:
       return u"A D3D object has a non-zero reference\ncount (meaning things were not properly\ncleaned up).";
-    case 0x8200000Bu:
-    case 0x80070002u:
+    case D3DAPPERR_MEDIANOTFOUND:
+    case HRESULT_FILE_NOT_FOUND:
       return u"Could not load required media.";
-    case 0x8200000Cu:
+    case D3DAPPERR_RESETFAILED:
       return u"Could not reset the Direct3D device.";
-    case 0x8200000Du:
+    case D3DAPPERR_NULLREFDEVICE:
       return u"Warning: Nothing will be rendered.\nThe reference rendering device was selected, but your\ncomputer "
              u"only has a reduced-functionality reference device\ninstalled.  Install the DirectX SDK to get the "
              u"full\nreference device.\n";
-    case 0x8007000Eu:
+    case E_OUTOFMEMORY:
       return u"Not enough memory.";
-    case 0x8876017Cu:
+    case D3DERR_OUTOFVIDEOMEMORY:
       return u"Not enough video memory.";
     default:
       return u"Generic application error. Enable\ndebug output for detailed information.";

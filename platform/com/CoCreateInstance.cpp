@@ -2,6 +2,7 @@
 #include "platform/dshow/dshow.h"
 
 #include "platform/dmusic/dmusic.h"
+#include "platform/kit/Guarded.h"
 
 namespace {
 
@@ -22,11 +23,13 @@ constexpr ClassEntry kClasses[] = {
 }  // namespace
 
 HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD, REFIID riid, LPVOID* ppv) {
-  if (!ppv) return E_POINTER;
-  *ppv = nullptr;
-  if (pUnkOuter) return static_cast<HRESULT>(0x80040110u);  // CLASS_E_NOAGGREGATION
-  for (const ClassEntry& entry : kClasses) {
-    if (entry.clsid && *entry.clsid == rclsid) return entry.create(riid, ppv);
-  }
-  return REGDB_E_CLASSNOTREG;
+  return kit::Guarded([&]() -> HRESULT {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (pUnkOuter) return CLASS_E_NOAGGREGATION;
+    for (const ClassEntry& entry : kClasses) {
+      if (entry.clsid && *entry.clsid == rclsid) return entry.create(riid, ppv);
+    }
+    return REGDB_E_CLASSNOTREG;
+  });
 }

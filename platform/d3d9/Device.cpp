@@ -6,10 +6,11 @@
 
 #include "platform/d3d9/Adapter.h"
 #include "platform/d3d9/Formats.h"
-#include "platform/d3d9/LogOnce.h"
 #include "platform/d3d9/Surface.h"
 #include "platform/d3d9/Texture.h"
 #include "platform/d3d9/VertexBuffer.h"
+#include "platform/kit/Guarded.h"
+#include "platform/kit/LogOnce.h"
 #include "platform/win32/SdlWindow.h"
 
 namespace d3d9 {
@@ -118,14 +119,19 @@ HRESULT Device::Create(IDirect3D9* d3d, UINT adapter, HWND window, D3DPRESENT_PA
   if (!(SDL_GetWindowFlags(sdlWindow) & SDL_WINDOW_OPENGL)) return D3DERR_NOTAVAILABLE;
   Device* device = new (std::nothrow) Device(d3d, adapter, window, sdlWindow);
   if (!device) return E_OUTOFMEMORY;
-  const HRESULT hr = device->Initialise(params);
+  // The half-made device is released on any failure, an allocation's included.
+  const HRESULT hr = kit::Guarded([&]() -> HRESULT {
+    const HRESULT initialised = device->Initialise(params);
+    if (FAILED(initialised)) return initialised;
+    // While a modal dialog holds the window's thread, the window shows the last presented frame.
+    device->repaintHandler_ =
+        Win32AddRepaintHandler(window, [device] { device->Present(nullptr, nullptr, nullptr, nullptr); });
+    return D3D_OK;
+  });
   if (FAILED(hr)) {
     device->Release();
     return hr;
   }
-  // While a modal dialog holds the window's thread, the window shows the last presented frame.
-  device->repaintHandler_ =
-      Win32AddRepaintHandler(window, [device] { device->Present(nullptr, nullptr, nullptr, nullptr); });
   *out = device;
   return D3D_OK;
 }
@@ -154,11 +160,11 @@ Device::~Device() {
 HRESULT Device::Initialise(D3DPRESENT_PARAMETERS* params) {
   context_ = SDL_GL_CreateContext(sdlWindow_);
   if (!context_) {
-    LogOnce("CreateDevice", std::string("no GL context: ") + SDL_GetError());
+    kit::LogOnce("d3d9", "CreateDevice", std::string("no GL context: ") + SDL_GetError());
     return D3DERR_NOTAVAILABLE;
   }
   if (SDL_GL_MakeCurrent(sdlWindow_, context_) != 0 || epoxy_gl_version() < 33) {
-    LogOnce("CreateDevice", "OpenGL 3.3 is not available");
+    kit::LogOnce("d3d9", "CreateDevice", "OpenGL 3.3 is not available");
     return D3DERR_NOTAVAILABLE;
   }
   SDL_GL_SetSwapInterval(0);  // the program paces itself; failing here is fine
@@ -172,7 +178,7 @@ HRESULT Device::Initialise(D3DPRESENT_PARAMETERS* params) {
   shader_ = std::make_unique<FixedFunctionShader>();
   std::string error;
   if (!shader_->Create(&error)) {
-    LogOnce("CreateDevice", "shader: " + error);
+    kit::LogOnce("d3d9", "CreateDevice", "shader: " + error);
     return D3DERR_NOTAVAILABLE;
   }
   glGenVertexArrays(1, &vertexArray_);
@@ -235,17 +241,11 @@ HRESULT Device::QueryInterface(REFIID riid, void** ppv) {
   return E_NOINTERFACE;
 }
 
-ULONG Device::AddRef() {
-  return ++refs_;
-}
-
 ULONG Device::Release() {
   // Children released on other threads still hold their device reference; settle them first
   // so that the count returned is the true number of live holders.
   if (OnDeviceThread()) ReapChildren();
-  const ULONG left = --refs_;
-  if (left == 0) delete this;
-  return left;
+  return RefCounted::Release();
 }
 
 void Device::MakeCurrent() {
@@ -319,22 +319,24 @@ BOOL Device::ShowCursor(BOOL show) {
 }
 
 HRESULT Device::Reset(D3DPRESENT_PARAMETERS* params) {
-  if (!params) return D3DERR_INVALIDCALL;
-  MakeCurrent();
-  ReapChildren();
-  inScene_ = false;
-  const HRESULT hr = ApplyPresentParameters(params);
-  if (FAILED(hr)) return hr;
-  // Managed content lives in system memory: drop every GL copy and upload again at next use.
-  for (Texture* texture : textures_) texture->DropGlCopy();
-  lost_ = false;
-  lostReportsLeft_ = 0;
-  return D3D_OK;
+  return kit::Guarded([&]() -> HRESULT {
+    if (!params) return D3DERR_INVALIDCALL;
+    MakeCurrent();
+    ReapChildren();
+    inScene_ = false;
+    const HRESULT hr = ApplyPresentParameters(params);
+    if (FAILED(hr)) return hr;
+    // Managed content lives in system memory: drop every GL copy and upload again at next use.
+    for (Texture* texture : textures_) texture->DropGlCopy();
+    lost_ = false;
+    lostReportsLeft_ = 0;
+    return D3D_OK;
+  });
 }
 
 HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND overrideWindow, const RGNDATA* dirty) {
   if (sourceRect || destRect || overrideWindow || dirty)
-    LogOnce("Present", "rectangles, regions and other windows are ignored");
+    kit::LogOnce("d3d9", "Present", "rectangles, regions and other windows are ignored");
   if (inScene_) return D3DERR_INVALIDCALL;
   if (lost_) return D3DERR_DEVICELOST;
   MakeCurrent();
@@ -366,26 +368,32 @@ HRESULT Device::GetBackBuffer(UINT swapChain, UINT index, D3DBACKBUFFER_TYPE typ
 
 HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                               IDirect3DTexture9** out, HANDLE* shared) {
-  const TextureFormat* f = FindTextureFormat(format);
-  if (!out || shared || !f || (pool != D3DPOOL_MANAGED && pool != D3DPOOL_DEFAULT)) return D3DERR_INVALIDCALL;
-  if (usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)) {
-    LogOnce("CreateTexture", "render-target and depth textures are not supported");
-    return D3DERR_INVALIDCALL;
-  }
-  *out = nullptr;
-  return Texture::Create(this, width, height, levels, usage, *f, pool, out);
+  return kit::Guarded([&]() -> HRESULT {
+    const TextureFormat* f = FindTextureFormat(format);
+    if (!out || shared || !f || (pool != D3DPOOL_MANAGED && pool != D3DPOOL_DEFAULT)) return D3DERR_INVALIDCALL;
+    if (usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)) {
+      kit::LogOnce("d3d9", "CreateTexture", "render-target and depth textures are not supported");
+      return D3DERR_INVALIDCALL;
+    }
+    *out = nullptr;
+    return Texture::Create(this, width, height, levels, usage, *f, pool, out);
+  });
 }
 
 HRESULT Device::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool, IDirect3DVertexBuffer9** out,
                                    HANDLE* shared) {
-  if (shared) return D3DERR_INVALIDCALL;
-  return VertexBuffer::Create(this, length, usage, fvf, pool, out);
+  return kit::Guarded([&]() -> HRESULT {
+    if (shared) return D3DERR_INVALIDCALL;
+    return VertexBuffer::Create(this, length, usage, fvf, pool, out);
+  });
 }
 
 HRESULT Device::CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
                                             IDirect3DSurface9** out, HANDLE* shared) {
-  if (shared) return D3DERR_INVALIDCALL;
-  return Surface::CreatePlain(this, width, height, format, pool, out);
+  return kit::Guarded([&]() -> HRESULT {
+    if (shared) return D3DERR_INVALIDCALL;
+    return Surface::CreatePlain(this, width, height, format, pool, out);
+  });
 }
 
 HRESULT Device::BeginScene() {

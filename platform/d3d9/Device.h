@@ -5,7 +5,6 @@
 #include <SDL.h>
 #include <epoxy/gl.h>
 
-#include <atomic>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -16,13 +15,14 @@
 #include "platform/d3d9/FixedFunctionShader.h"
 #include "platform/d3d9/RenderTarget.h"
 #include "platform/d3d9/VertexFormat.h"
+#include "platform/kit/RefCounted.h"
 
 namespace d3d9 {
 
 class DeviceChild;
 class Texture;
 
-class Device final : public IDirect3DDevice9 {
+class Device final : public kit::RefCounted<IDirect3DDevice9> {
  public:
   // D3DERR_INVALIDCALL for bad parameters or a window without SDL window, D3DERR_NOTAVAILABLE
   // when no GL 3.3 core context or back buffer can be made, or the display mode cannot be set.
@@ -30,7 +30,7 @@ class Device final : public IDirect3DDevice9 {
                         IDirect3DDevice9** out);
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override;
-  ULONG AddRef() override;
+  // Settles the children released on other threads before dropping the reference.
   ULONG Release() override;
 
   HRESULT TestCooperativeLevel() override;
@@ -102,7 +102,6 @@ class Device final : public IDirect3DDevice9 {
   void SetVertexAttributes(const VertexLayout& layout, UINT stride, std::uintptr_t base);
   HRESULT CheckDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, VertexLayout* layout, UINT* vertices);
 
-  std::atomic<ULONG> refs_{1};
   IDirect3D9* d3d_;
   UINT adapter_;
   HWND window_;

@@ -9,7 +9,7 @@ DeviceChild::DeviceChild(Device* device) : device_(device) {
 }
 
 ULONG DeviceChild::ReleaseChild() {
-  const ULONG left = --refs_;
+  const ULONG left = refs_.Drop();
   if (left == 0) device_->DestroyChild(this);
   return left;
 }

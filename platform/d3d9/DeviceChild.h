@@ -5,9 +5,8 @@
 // when the release came from another thread).
 #pragma once
 
-#include <atomic>
-
 #include "platform/d3d9/d3d9.h"
+#include "platform/kit/RefCounted.h"
 
 namespace d3d9 {
 
@@ -27,14 +26,14 @@ class DeviceChild {
   virtual void ReleaseGl() {}
 
  protected:
-  ULONG AddRefChild() { return ++refs_; }
+  ULONG AddRefChild() { return refs_.Add(); }
   ULONG ReleaseChild();
   HRESULT QueryChild(IUnknown* self, REFIID riid, void** ppv);
   HRESULT GetDeviceChild(IDirect3DDevice9** ppDevice);
 
  private:
   Device* device_;
-  std::atomic<ULONG> refs_{1};
+  kit::RefCount refs_;
 };
 
 }  // namespace d3d9

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/d3d9/LogOnce.h"
+#include "platform/kit/LogOnce.h"
 
 namespace d3d9 {
 
@@ -149,10 +149,10 @@ HRESULT DeviceState::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
   const std::uint32_t bits = RenderStateDirty(state);
   const std::string bad = UnsupportedValue(state, value);
   if (!bad.empty()) {
-    LogOnce("SetRenderState", bad + " is not supported");
+    kit::LogOnce("d3d9", "SetRenderState", bad + " is not supported");
   } else if (bits == 0 && !IsHarmlessState(state) && state != D3DRS_FILLMODE && state != D3DRS_SHADEMODE &&
              state != D3DRS_FOGENABLE) {
-    LogOnce("SetRenderState", "state " + std::to_string(state) + " is not supported");
+    kit::LogOnce("d3d9", "SetRenderState", "state " + std::to_string(state) + " is not supported");
   }
   dirty |= bits;
   return D3D_OK;
@@ -164,14 +164,14 @@ HRESULT DeviceState::SetTextureStageState(DWORD s, D3DTEXTURESTAGESTATETYPE type
   stage[s][type] = value;
   if (s > 0) {
     if ((type == D3DTSS_COLOROP || type == D3DTSS_ALPHAOP) && value != D3DTOP_DISABLE)
-      LogOnce("SetTextureStageState", "stages after 0 are not supported");
+      kit::LogOnce("d3d9", "SetTextureStageState", "stages after 0 are not supported");
     return D3D_OK;
   }
   switch (type) {
     case D3DTSS_COLOROP:
     case D3DTSS_ALPHAOP:
       if (value < D3DTOP_DISABLE || value > D3DTOP_ADD)
-        LogOnce("SetTextureStageState", "texture op " + std::to_string(value) + " is not supported");
+        kit::LogOnce("d3d9", "SetTextureStageState", "texture op " + std::to_string(value) + " is not supported");
       dirty |= kDirtyFragment;
       break;
     case D3DTSS_COLORARG1:
@@ -179,19 +179,21 @@ HRESULT DeviceState::SetTextureStageState(DWORD s, D3DTEXTURESTAGESTATETYPE type
     case D3DTSS_ALPHAARG1:
     case D3DTSS_ALPHAARG2:
       if ((value & D3DTA_SELECTMASK) > D3DTA_TFACTOR)
-        LogOnce("SetTextureStageState", "texture argument " + std::to_string(value) + " is not supported");
+        kit::LogOnce("d3d9", "SetTextureStageState", "texture argument " + std::to_string(value) + " is not supported");
       dirty |= kDirtyFragment;
       break;
     case D3DTSS_TEXTURETRANSFORMFLAGS:
       if (value != D3DTTFF_DISABLE && value != D3DTTFF_COUNT2)
-        LogOnce("SetTextureStageState", "texture transform flags " + std::to_string(value) + " are not supported");
+        kit::LogOnce("d3d9", "SetTextureStageState",
+                     "texture transform flags " + std::to_string(value) + " are not supported");
       dirty |= kDirtyTexTransform;
       break;
     case D3DTSS_TEXCOORDINDEX:
-      if (value != 0) LogOnce("SetTextureStageState", "texture coordinate index other than 0 is not supported");
+      if (value != 0)
+        kit::LogOnce("d3d9", "SetTextureStageState", "texture coordinate index other than 0 is not supported");
       break;
     default:
-      LogOnce("SetTextureStageState", "state " + std::to_string(type) + " is not supported");
+      kit::LogOnce("d3d9", "SetTextureStageState", "state " + std::to_string(type) + " is not supported");
   }
   return D3D_OK;
 }
@@ -206,17 +208,18 @@ HRESULT DeviceState::SetSamplerState(DWORD s, D3DSAMPLERSTATETYPE type, DWORD va
     case D3DSAMP_ADDRESSV:
     case D3DSAMP_ADDRESSW:
       if (value < D3DTADDRESS_WRAP || value > D3DTADDRESS_BORDER)
-        LogOnce("SetSamplerState", "address mode " + std::to_string(value) + " is not supported");
+        kit::LogOnce("d3d9", "SetSamplerState", "address mode " + std::to_string(value) + " is not supported");
       break;
     case D3DSAMP_MAGFILTER:
     case D3DSAMP_MINFILTER:
     case D3DSAMP_MIPFILTER:
-      if (value > D3DTEXF_LINEAR) LogOnce("SetSamplerState", "filter " + std::to_string(value) + " is not supported");
+      if (value > D3DTEXF_LINEAR)
+        kit::LogOnce("d3d9", "SetSamplerState", "filter " + std::to_string(value) + " is not supported");
       break;
     case D3DSAMP_BORDERCOLOR:
       break;
     default:
-      LogOnce("SetSamplerState", "state " + std::to_string(type) + " is not supported");
+      kit::LogOnce("d3d9", "SetSamplerState", "state " + std::to_string(type) + " is not supported");
   }
   dirty |= kDirtySampler;
   return D3D_OK;
@@ -236,7 +239,7 @@ HRESULT DeviceState::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* 
     target = &textureMatrix[state - D3DTS_TEXTURE0];
     bit = state == D3DTS_TEXTURE0 ? std::uint32_t{kDirtyTexTransform} : 0u;
   } else {
-    LogOnce("SetTransform", "transform " + std::to_string(state) + " is not supported");
+    kit::LogOnce("d3d9", "SetTransform", "transform " + std::to_string(state) + " is not supported");
     return D3DERR_INVALIDCALL;
   }
   if (SameBytes(target, matrix, sizeof(D3DMATRIX))) return D3D_OK;
@@ -302,7 +305,7 @@ HRESULT DeviceState::SetTexture(DWORD s, IDirect3DBaseTexture9* texture) {
   if (s == 0) {
     dirty |= kDirtyTexture;
   } else if (texture) {
-    LogOnce("SetTexture", "textures on stages after 0 are not supported");
+    kit::LogOnce("d3d9", "SetTexture", "textures on stages after 0 are not supported");
   }
   return D3D_OK;
 }
@@ -314,7 +317,7 @@ HRESULT DeviceState::SetFVF(DWORD value) {
 
 HRESULT DeviceState::SetStreamSource(UINT streamNumber, IDirect3DVertexBuffer9* buffer, UINT offset, UINT stride) {
   if (streamNumber != 0) {
-    LogOnce("SetStreamSource", "streams other than 0 are not supported");
+    kit::LogOnce("d3d9", "SetStreamSource", "streams other than 0 are not supported");
     return D3DERR_INVALIDCALL;
   }
   stream = buffer;

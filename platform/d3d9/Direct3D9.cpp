@@ -3,19 +3,20 @@
 #include <SDL.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstring>
 
 #include "platform/d3d9/Adapter.h"
 #include "platform/d3d9/Device.h"
 #include "platform/d3d9/Formats.h"
+#include "platform/kit/Guarded.h"
+#include "platform/kit/RefCounted.h"
 
 namespace d3d9 {
 
 namespace {
 
-class Direct3D9 final : public IDirect3D9 {
+class Direct3D9 final : public kit::RefCounted<IDirect3D9> {
  public:
   // SDL video is initialised for as long as the object lives (SDL counts the calls).
   static IDirect3D9* Create() {
@@ -32,12 +33,6 @@ class Direct3D9 final : public IDirect3D9 {
     }
     *ppv = nullptr;
     return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
   }
 
   UINT GetAdapterCount() override { return static_cast<UINT>(std::max(0, SDL_GetNumVideoDisplays())); }
@@ -126,14 +121,12 @@ class Direct3D9 final : public IDirect3D9 {
     *out = nullptr;
     if (type != D3DDEVTYPE_HAL) return D3DERR_NOTAVAILABLE;
     HWND window = params->hDeviceWindow ? params->hDeviceWindow : focusWindow;
-    return Device::Create(this, adapter, window, params, out);
+    return kit::Guarded([&] { return Device::Create(this, adapter, window, params, out); });
   }
 
  private:
   Direct3D9() = default;
   ~Direct3D9() override { SDL_QuitSubSystem(SDL_INIT_VIDEO); }
-
-  std::atomic<ULONG> refs_{1};
 };
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/d3d9/LogOnce.h"
+#include "platform/kit/LogOnce.h"
 
 namespace d3d9 {
 
@@ -17,7 +17,7 @@ VertexLayout LayoutOfFvf(DWORD fvf) {
   VertexLayout layout;
   const DWORD position = fvf & kPositionMask;
   if ((position != D3DFVF_XYZ && position != D3DFVF_XYZRHW) || (fvf & ~kKnownBits) != 0) {
-    LogOnce("LayoutOfFvf", "vertex format " + std::to_string(fvf) + " is not supported");
+    kit::LogOnce("d3d9", "LayoutOfFvf", "vertex format " + std::to_string(fvf) + " is not supported");
     return layout;
   }
   layout.pretransformed = position == D3DFVF_XYZRHW;

@@ -7,15 +7,15 @@
 #include FT_TRUETYPE_TABLES_H
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <unordered_map>
 #include <vector>
 
-#include "platform/d3d9/LogOnce.h"
 #include "platform/d3dx9/FontMatcher.h"
 #include "platform/d3dx9/GlyphCache.h"
 #include "platform/d3dx9/Sprite.h"
+#include "platform/kit/Guarded.h"
+#include "platform/kit/LogOnce.h"
 
 namespace d3dx {
 namespace {
@@ -67,7 +67,6 @@ std::vector<char32_t> DecodeUtf16(const WCHAR* text, std::size_t length) {
 }  // namespace
 
 struct Font::State {
-  std::atomic<ULONG> refs{1};
   IDirect3DDevice9* device = nullptr;
   D3DXFONT_DESCW desc{};
   LibraryPtr library;
@@ -223,7 +222,7 @@ HRESULT Font::Create(IDirect3DDevice9* device, const D3DXFONT_DESCW& desc, ID3DX
   UINT pageSize = 256;
   while (pageSize < 2048 && pageSize < static_cast<UINT>(16 * (state->ascent + state->descent))) pageSize *= 2;
   state->cache = std::make_unique<GlyphCache>(device, pageSize);
-  if (desc.Width != 0) d3d9::LogOnce("D3DXCreateFontIndirectW", "a non-zero Width is ignored");
+  if (desc.Width != 0) kit::LogOnce("d3d9", "D3DXCreateFontIndirectW", "a non-zero Width is ignored");
   state->device = device;
   device->AddRef();
   *out = new Font(std::move(state));
@@ -241,16 +240,6 @@ HRESULT Font::QueryInterface(REFIID riid, void** ppv) {
   return E_NOINTERFACE;
 }
 
-ULONG Font::AddRef() {
-  return ++state_->refs;
-}
-
-ULONG Font::Release() {
-  const ULONG left = --state_->refs;
-  if (left == 0) delete this;
-  return left;
-}
-
 HRESULT Font::GetDevice(IDirect3DDevice9** ppDevice) {
   if (!ppDevice) return D3DERR_INVALIDCALL;
   state_->device->AddRef();
@@ -265,86 +254,90 @@ HRESULT Font::GetDescW(D3DXFONT_DESCW* pDesc) {
 }
 
 HRESULT Font::PreloadTextW(LPCWSTR pString, INT Count) {
-  if (!pString) return D3DERR_INVALIDCALL;
-  state_->Layout(pString, Count, 0);
-  return state_->cache->Upload();
+  return kit::Guarded([&]() -> HRESULT {
+    if (!pString) return D3DERR_INVALIDCALL;
+    state_->Layout(pString, Count, 0);
+    return state_->cache->Upload();
+  });
 }
 
 INT Font::DrawTextW(ID3DXSprite* pSprite, LPCWSTR pString, INT Count, LPRECT pRect, DWORD Format, D3DCOLOR Color) {
-  State& s = *state_;
-  if (!pString || !pRect || Count == 0) return 0;
-  const std::vector<Line> lines = s.Layout(pString, Count, Format);
-  const int lineHeight = s.ascent + s.descent;
-  const int textHeight = lineHeight * static_cast<int>(lines.size());
-  int textWidth = 0;
-  for (const Line& line : lines) textWidth = std::max(textWidth, line.width);
+  return kit::Guarded(0, [&]() -> INT {
+    State& s = *state_;
+    if (!pString || !pRect || Count == 0) return 0;
+    const std::vector<Line> lines = s.Layout(pString, Count, Format);
+    const int lineHeight = s.ascent + s.descent;
+    const int textHeight = lineHeight * static_cast<int>(lines.size());
+    int textWidth = 0;
+    for (const Line& line : lines) textWidth = std::max(textWidth, line.width);
 
-  int top = pRect->top;
-  if (Format & DT_BOTTOM) {
-    top = pRect->bottom - textHeight;
-  } else if (Format & DT_VCENTER) {
-    top = pRect->top + (pRect->bottom - pRect->top - textHeight) / 2;
-  }
-  const int result = (Format & (DT_BOTTOM | DT_VCENTER)) ? top - pRect->top + textHeight : textHeight;
-  if (Format & DT_CALCRECT) {
-    pRect->right = pRect->left + textWidth;
-    pRect->bottom = pRect->top + textHeight;
-    return textHeight;
-  }
-  if (FAILED(s.cache->Upload())) return 0;
-
-  Sprite* sprite = nullptr;
-  if (pSprite) {
-    sprite = dynamic_cast<Sprite*>(pSprite);
-  } else {
-    if (!s.ownSprite) s.ownSprite = new Sprite(s.device);
-    sprite = s.ownSprite;
-  }
-  if (!sprite) return 0;
-  const bool beginHere = !sprite->begun();
-  if (beginHere && FAILED(sprite->Begin(kDefaultSpriteFlags))) return 0;
-
-  const bool clip = !(Format & DT_NOCLIP);
-  const float texel = 1.0f / static_cast<float>(s.cache->pageSize());
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const Line& line = lines[i];
-    int left = pRect->left;
-    if (Format & DT_RIGHT) {
-      left = pRect->right - line.width;
-    } else if (Format & DT_CENTER) {
-      left = pRect->left + (pRect->right - pRect->left - line.width) / 2;
+    int top = pRect->top;
+    if (Format & DT_BOTTOM) {
+      top = pRect->bottom - textHeight;
+    } else if (Format & DT_VCENTER) {
+      top = pRect->top + (pRect->bottom - pRect->top - textHeight) / 2;
     }
-    const int baseline = top + static_cast<int>(i) * lineHeight + s.ascent;
-    for (const PlacedGlyph& placed : line.glyphs) {
-      const CachedGlyph& g = *placed.glyph;
-      if (g.page < 0) continue;
-      // Pixel rectangle of the glyph, then clipped to pRect.
-      int x0 = left + placed.penX + g.left, y0 = baseline - g.top;
-      int x1 = x0 + g.width, y1 = y0 + g.height;
-      int tx0 = g.x, ty0 = g.y;
-      if (clip) {
-        const int cx0 = std::max<int>(x0, pRect->left), cy0 = std::max<int>(y0, pRect->top);
-        const int cx1 = std::min<int>(x1, pRect->right), cy1 = std::min<int>(y1, pRect->bottom);
-        if (cx0 >= cx1 || cy0 >= cy1) continue;
-        tx0 += cx0 - x0;
-        ty0 += cy0 - y0;
-        x0 = cx0, y0 = cy0, x1 = cx1, y1 = cy1;
+    const int result = (Format & (DT_BOTTOM | DT_VCENTER)) ? top - pRect->top + textHeight : textHeight;
+    if (Format & DT_CALCRECT) {
+      pRect->right = pRect->left + textWidth;
+      pRect->bottom = pRect->top + textHeight;
+      return textHeight;
+    }
+    if (FAILED(s.cache->Upload())) return 0;
+
+    Sprite* sprite = nullptr;
+    if (pSprite) {
+      sprite = dynamic_cast<Sprite*>(pSprite);
+    } else {
+      if (!s.ownSprite) s.ownSprite = new Sprite(s.device);
+      sprite = s.ownSprite;
+    }
+    if (!sprite) return 0;
+    const bool beginHere = !sprite->begun();
+    if (beginHere && FAILED(sprite->Begin(kDefaultSpriteFlags))) return 0;
+
+    const bool clip = !(Format & DT_NOCLIP);
+    const float texel = 1.0f / static_cast<float>(s.cache->pageSize());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      const Line& line = lines[i];
+      int left = pRect->left;
+      if (Format & DT_RIGHT) {
+        left = pRect->right - line.width;
+      } else if (Format & DT_CENTER) {
+        left = pRect->left + (pRect->right - pRect->left - line.width) / 2;
       }
-      // Edges half a pixel before the pixel centres, so that each pixel samples its texel's centre.
-      const SpriteQuad quad{static_cast<float>(x0) - 0.5f,
-                            static_cast<float>(y0) - 0.5f,
-                            static_cast<float>(x1) - 0.5f,
-                            static_cast<float>(y1) - 0.5f,
-                            static_cast<float>(tx0) * texel,
-                            static_cast<float>(ty0) * texel,
-                            static_cast<float>(tx0 + (x1 - x0)) * texel,
-                            static_cast<float>(ty0 + (y1 - y0)) * texel,
-                            Color};
-      sprite->AddQuad(s.cache->PageTexture(g.page), quad);
+      const int baseline = top + static_cast<int>(i) * lineHeight + s.ascent;
+      for (const PlacedGlyph& placed : line.glyphs) {
+        const CachedGlyph& g = *placed.glyph;
+        if (g.page < 0) continue;
+        // Pixel rectangle of the glyph, then clipped to pRect.
+        int x0 = left + placed.penX + g.left, y0 = baseline - g.top;
+        int x1 = x0 + g.width, y1 = y0 + g.height;
+        int tx0 = g.x, ty0 = g.y;
+        if (clip) {
+          const int cx0 = std::max<int>(x0, pRect->left), cy0 = std::max<int>(y0, pRect->top);
+          const int cx1 = std::min<int>(x1, pRect->right), cy1 = std::min<int>(y1, pRect->bottom);
+          if (cx0 >= cx1 || cy0 >= cy1) continue;
+          tx0 += cx0 - x0;
+          ty0 += cy0 - y0;
+          x0 = cx0, y0 = cy0, x1 = cx1, y1 = cy1;
+        }
+        // Edges half a pixel before the pixel centres, so that each pixel samples its texel's centre.
+        const SpriteQuad quad{static_cast<float>(x0) - 0.5f,
+                              static_cast<float>(y0) - 0.5f,
+                              static_cast<float>(x1) - 0.5f,
+                              static_cast<float>(y1) - 0.5f,
+                              static_cast<float>(tx0) * texel,
+                              static_cast<float>(ty0) * texel,
+                              static_cast<float>(tx0 + (x1 - x0)) * texel,
+                              static_cast<float>(ty0 + (y1 - y0)) * texel,
+                              Color};
+        sprite->AddQuad(s.cache->PageTexture(g.page), quad);
+      }
     }
-  }
-  if (beginHere) sprite->End();
-  return result;
+    if (beginHere) sprite->End();
+    return result;
+  });
 }
 
 HRESULT Font::OnLostDevice() {
@@ -363,9 +356,11 @@ const std::string& Font::facePath() const {
 }  // namespace d3dx
 
 HRESULT D3DXCreateFontIndirectW(IDirect3DDevice9* pDevice, const D3DXFONT_DESCW* pDesc, ID3DXFont** ppFont) {
-  if (ppFont) *ppFont = nullptr;
-  if (!pDevice || !pDesc || !ppFont) return D3DERR_INVALIDCALL;
-  return d3dx::Font::Create(pDevice, *pDesc, ppFont);
+  return kit::Guarded([&]() -> HRESULT {
+    if (ppFont) *ppFont = nullptr;
+    if (!pDevice || !pDesc || !ppFont) return D3DERR_INVALIDCALL;
+    return d3dx::Font::Create(pDevice, *pDesc, ppFont);
+  });
 }
 
 HRESULT D3DXCreateFontW(IDirect3DDevice9* pDevice, INT Height, UINT Width, UINT Weight, UINT MipLevels, BOOL Italic,

@@ -6,10 +6,11 @@
 #include <string>
 
 #include "platform/d3dx9/d3dx9.h"
+#include "platform/kit/RefCounted.h"
 
 namespace d3dx {
 
-class Font final : public ID3DXFont {
+class Font final : public kit::RefCounted<ID3DXFont> {
  public:
   // See D3DXCreateFontIndirectW.
   static HRESULT Create(IDirect3DDevice9* device, const D3DXFONT_DESCW& desc, ID3DXFont** out);
@@ -17,8 +18,6 @@ class Font final : public ID3DXFont {
   Font& operator=(const Font&) = delete;
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override;
-  ULONG AddRef() override;
-  ULONG Release() override;
   HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
   HRESULT GetDescW(D3DXFONT_DESCW* pDesc) override;
   HRESULT PreloadTextW(LPCWSTR pString, INT Count) override;

@@ -1,11 +1,11 @@
 #include "platform/d3dx9/Sprite.h"
 
 #include <algorithm>
-#include <atomic>
 #include <string>
 #include <vector>
 
-#include "platform/d3d9/LogOnce.h"
+#include "platform/kit/Guarded.h"
+#include "platform/kit/LogOnce.h"
 
 namespace d3dx {
 namespace {
@@ -35,7 +35,6 @@ struct QueuedQuad {
 }  // namespace
 
 struct Sprite::State {
-  std::atomic<ULONG> refs{1};
   IDirect3DDevice9* device = nullptr;
   bool begun = false;
   DWORD flags = 0;
@@ -150,16 +149,6 @@ HRESULT Sprite::QueryInterface(REFIID riid, void** ppv) {
   return E_NOINTERFACE;
 }
 
-ULONG Sprite::AddRef() {
-  return ++state_->refs;
-}
-
-ULONG Sprite::Release() {
-  const ULONG left = --state_->refs;
-  if (left == 0) delete this;
-  return left;
-}
-
 HRESULT Sprite::GetDevice(IDirect3DDevice9** ppDevice) {
   if (!ppDevice) return D3DERR_INVALIDCALL;
   state_->device->AddRef();
@@ -169,7 +158,7 @@ HRESULT Sprite::GetDevice(IDirect3DDevice9** ppDevice) {
 
 HRESULT Sprite::Begin(DWORD Flags) {
   if (state_->begun) return D3DERR_INVALIDCALL;
-  if (Flags & ~kKnownFlags) d3d9::LogOnce(__func__, "flags " + std::to_string(Flags & ~kKnownFlags) + " ignored");
+  if (Flags & ~kKnownFlags) kit::LogOnce("d3d9", "Begin", "flags " + std::to_string(Flags & ~kKnownFlags) + " ignored");
   state_->flags = Flags;
   state_->begun = true;
   state_->SetStates();
@@ -216,8 +205,10 @@ bool Sprite::begun() const {
 }  // namespace d3dx
 
 HRESULT D3DXCreateSprite(IDirect3DDevice9* pDevice, ID3DXSprite** ppSprite) {
-  if (ppSprite) *ppSprite = nullptr;
-  if (!pDevice || !ppSprite) return D3DERR_INVALIDCALL;
-  *ppSprite = new d3dx::Sprite(pDevice);
-  return S_OK;
+  return kit::Guarded([&]() -> HRESULT {
+    if (ppSprite) *ppSprite = nullptr;
+    if (!pDevice || !ppSprite) return D3DERR_INVALIDCALL;
+    *ppSprite = new d3dx::Sprite(pDevice);
+    return S_OK;
+  });
 }

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/d3dx9/d3dx9.h"
+#include "platform/kit/RefCounted.h"
 
 namespace d3dx {
 
@@ -15,15 +16,13 @@ struct SpriteQuad {
   D3DCOLOR color;
 };
 
-class Sprite final : public ID3DXSprite {
+class Sprite final : public kit::RefCounted<ID3DXSprite> {
  public:
   explicit Sprite(IDirect3DDevice9* device);
   Sprite(const Sprite&) = delete;
   Sprite& operator=(const Sprite&) = delete;
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override;
-  ULONG AddRef() override;
-  ULONG Release() override;
   HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
   HRESULT Begin(DWORD Flags) override;
   HRESULT Flush() override;

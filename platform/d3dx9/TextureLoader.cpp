@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/d3d9/LogOnce.h"
 #include "platform/d3dx9/ImageHeader.h"
 #include "platform/d3dx9/d3dx9.h"
+#include "platform/kit/Guarded.h"
+#include "platform/kit/LogOnce.h"
 #include "platform/win32/Paths.h"
 
 namespace {
@@ -81,57 +82,60 @@ HRESULT D3DXCreateTextureFromFileExW(IDirect3DDevice9* pDevice, LPCWSTR pSrcFile
                                      UINT /*MipLevels*/, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool, DWORD /*Filter*/,
                                      DWORD /*MipFilter*/, D3DCOLOR ColorKey, D3DXIMAGE_INFO* pSrcInfo,
                                      PALETTEENTRY* /*pPalette*/, IDirect3DTexture9** ppTexture) {
-  if (ppTexture) *ppTexture = nullptr;
-  if (!pDevice || !pSrcFile || !ppTexture) return D3DERR_INVALIDCALL;
+  return kit::Guarded([&]() -> HRESULT {
+    if (ppTexture) *ppTexture = nullptr;
+    if (!pDevice || !pSrcFile || !ppTexture) return D3DERR_INVALIDCALL;
 
-  std::vector<std::uint8_t> bytes;
-  if (HRESULT hr = ReadWholeFile(pSrcFile, &bytes); FAILED(hr)) return hr;
+    std::vector<std::uint8_t> bytes;
+    if (HRESULT hr = ReadWholeFile(pSrcFile, &bytes); FAILED(hr)) return hr;
 
-  D3DCAPS9 caps{};
-  if (FAILED(pDevice->GetDeviceCaps(&caps)) || caps.MaxTextureWidth == 0 || caps.MaxTextureHeight == 0)
-    caps.MaxTextureWidth = caps.MaxTextureHeight = 2048;
-  d3dx::ImageHeader header;
-  if (HRESULT hr = d3dx::ReadImageHeader(bytes, caps.MaxTextureWidth, caps.MaxTextureHeight, &header); FAILED(hr))
-    return hr;
+    D3DCAPS9 caps{};
+    if (FAILED(pDevice->GetDeviceCaps(&caps)) || caps.MaxTextureWidth == 0 || caps.MaxTextureHeight == 0)
+      caps.MaxTextureWidth = caps.MaxTextureHeight = 2048;
+    d3dx::ImageHeader header;
+    if (HRESULT hr = d3dx::ReadImageHeader(bytes, caps.MaxTextureWidth, caps.MaxTextureHeight, &header); FAILED(hr))
+      return hr;
 
-  SurfacePtr image = Decode(bytes, header);
-  if (!image) return D3DXERR_INVALIDDATA;
-  bytes = {};
+    SurfacePtr image = Decode(bytes, header);
+    if (!image) return D3DXERR_INVALIDDATA;
+    bytes = {};
 
-  const UINT texWidth = TextureSize(Width, header.width, caps.MaxTextureWidth);
-  const UINT texHeight = TextureSize(Height, header.height, caps.MaxTextureHeight);
-  if (Format != D3DFMT_X8R8G8B8) {
-    if (Format != D3DFMT_UNKNOWN && Format != D3DFMT_A8R8G8B8)
-      d3d9::LogOnce(__func__, "format " + std::to_string(Format) + " loaded as A8R8G8B8");
-    Format = D3DFMT_A8R8G8B8;
-  }
-  IDirect3DTexture9* texture = nullptr;
-  if (HRESULT hr = pDevice->CreateTexture(texWidth, texHeight, 1, Usage, Format, Pool, &texture, nullptr); FAILED(hr))
-    return hr;
-
-  D3DLOCKED_RECT locked{};
-  if (HRESULT hr = texture->LockRect(0, &locked, nullptr, 0); FAILED(hr)) {
-    texture->Release();
-    return hr;
-  }
-  const UINT copyWidth = std::min<UINT>(texWidth, image->w);
-  const UINT copyHeight = std::min<UINT>(texHeight, image->h);
-  for (UINT y = 0; y < texHeight; ++y) {
-    auto* dst = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(locked.pBits) + y * locked.Pitch);
-    UINT x = 0;
-    if (y < copyHeight) {
-      const auto* src =
-          reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(image->pixels) + y * image->pitch);
-      for (; x < copyWidth; ++x) dst[x] = (ColorKey != 0 && src[x] == ColorKey) ? 0u : src[x];
+    const UINT texWidth = TextureSize(Width, header.width, caps.MaxTextureWidth);
+    const UINT texHeight = TextureSize(Height, header.height, caps.MaxTextureHeight);
+    if (Format != D3DFMT_X8R8G8B8) {
+      if (Format != D3DFMT_UNKNOWN && Format != D3DFMT_A8R8G8B8)
+        kit::LogOnce("d3d9", "D3DXCreateTextureFromFileExW",
+                     "format " + std::to_string(Format) + " loaded as A8R8G8B8");
+      Format = D3DFMT_A8R8G8B8;
     }
-    for (; x < texWidth; ++x) dst[x] = 0;
-  }
-  texture->UnlockRect(0);
+    IDirect3DTexture9* texture = nullptr;
+    if (HRESULT hr = pDevice->CreateTexture(texWidth, texHeight, 1, Usage, Format, Pool, &texture, nullptr); FAILED(hr))
+      return hr;
 
-  if (pSrcInfo) {
-    *pSrcInfo =
-        D3DXIMAGE_INFO{header.width, header.height, 1, 1, header.pixelFormat, D3DRTYPE_TEXTURE, header.fileFormat};
-  }
-  *ppTexture = texture;
-  return S_OK;
+    D3DLOCKED_RECT locked{};
+    if (HRESULT hr = texture->LockRect(0, &locked, nullptr, 0); FAILED(hr)) {
+      texture->Release();
+      return hr;
+    }
+    const UINT copyWidth = std::min<UINT>(texWidth, image->w);
+    const UINT copyHeight = std::min<UINT>(texHeight, image->h);
+    for (UINT y = 0; y < texHeight; ++y) {
+      auto* dst = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(locked.pBits) + y * locked.Pitch);
+      UINT x = 0;
+      if (y < copyHeight) {
+        const auto* src =
+            reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(image->pixels) + y * image->pitch);
+        for (; x < copyWidth; ++x) dst[x] = (ColorKey != 0 && src[x] == ColorKey) ? 0u : src[x];
+      }
+      for (; x < texWidth; ++x) dst[x] = 0;
+    }
+    texture->UnlockRect(0);
+
+    if (pSrcInfo) {
+      *pSrcInfo =
+          D3DXIMAGE_INFO{header.width, header.height, 1, 1, header.pixelFormat, D3DRTYPE_TEXTURE, header.fileFormat};
+    }
+    *ppTexture = texture;
+    return S_OK;
+  });
 }

@@ -4,9 +4,9 @@
 // Names, arguments and result codes are D3DX 9's; only what the program calls exists.
 // A library of its own (orbelle_d3dx9) over the Direct3D 9 stand-in, as D3DX is over Direct3D
 // on Windows: it uses the device only through its public interface (d3d9.h), so every texture
-// here is an ordinary device texture and every draw an ordinary DrawPrimitiveUP. Of the device
-// layer's internals it uses only its once-per-message log (platform/d3d9/LogOnce.h); the device
-// layer never includes this one.
+// here is an ordinary device texture and every draw an ordinary DrawPrimitiveUP; it reports
+// unsupported requests under the device layer's name through the stand-ins' one log
+// (platform/kit/LogOnce.h). The device layer never includes this one.
 // Threads: every call runs on the device's thread (the window's thread), except the matrix
 // helpers of d3dx9math.h, which are pure and run on any thread.
 // Errors never cross this edge as exceptions: every failure is an HRESULT and leaves the out

@@ -11,6 +11,7 @@
 #include "platform/dinput/JoystickDevice.h"
 #include "platform/dinput/KeyboardDevice.h"
 #include "platform/dinput/MouseDevice.h"
+#include "platform/kit/Guarded.h"
 
 namespace {
 
@@ -57,12 +58,12 @@ DIDEVICEINSTANCEW Instance(const GUID& guid, DWORD devType, const char* name) {
 }  // namespace
 
 DirectInput8::DirectInput8() {
-  m_joystickSubsystem = SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0;
-  if (!m_joystickSubsystem) std::fprintf(stderr, "DirectInput8Create: no joysticks: %s\n", SDL_GetError());
+  joystickSubsystem_ = SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0;
+  if (!joystickSubsystem_) std::fprintf(stderr, "DirectInput8Create: no joysticks: %s\n", SDL_GetError());
 }
 
 DirectInput8::~DirectInput8() {
-  if (m_joystickSubsystem) SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+  if (joystickSubsystem_) SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
 }
 
 HRESULT DirectInput8::QueryInterface(REFIID riid, void** ppv) {
@@ -76,70 +77,66 @@ HRESULT DirectInput8::QueryInterface(REFIID riid, void** ppv) {
   return E_NOINTERFACE;
 }
 
-ULONG DirectInput8::AddRef() {
-  return ++m_refs;
-}
-
-ULONG DirectInput8::Release() {
-  const ULONG left = --m_refs;
-  if (left == 0) delete this;
-  return left;
-}
-
 HRESULT DirectInput8::CreateDevice(REFGUID guid, LPDIRECTINPUTDEVICE8W* device, LPUNKNOWN outer) {
-  if (!device) return DIERR_INVALIDPARAM;
-  *device = nullptr;
-  if (outer) return DIERR_NOAGGREGATION;
-  if (guid == GUID_SysKeyboard) {
-    *device = new KeyboardDevice(this);
+  return kit::Guarded([&]() -> HRESULT {
+    if (!device) return DIERR_INVALIDPARAM;
+    *device = nullptr;
+    if (outer) return DIERR_NOAGGREGATION;
+    if (guid == GUID_SysKeyboard) {
+      *device = new KeyboardDevice(this);
+      return DI_OK;
+    }
+    if (guid == GUID_SysMouse) {
+      *device = new MouseDevice(this);
+      return DI_OK;
+    }
+    SDL_JoystickID id = 0;
+    if (!joystickSubsystem_ || !JoystickIdFromGuid(guid, &id)) return DIERR_DEVICENOTREG;
+    auto joystick = std::make_unique<JoystickDevice>(this, id);
+    if (!joystick->Opened()) return DIERR_DEVICENOTREG;
+    *device = joystick.release();
     return DI_OK;
-  }
-  if (guid == GUID_SysMouse) {
-    *device = new MouseDevice(this);
-    return DI_OK;
-  }
-  SDL_JoystickID id = 0;
-  if (!m_joystickSubsystem || !JoystickIdFromGuid(guid, &id)) return DIERR_DEVICENOTREG;
-  auto joystick = std::make_unique<JoystickDevice>(this, id);
-  if (!joystick->Opened()) return DIERR_DEVICENOTREG;
-  *device = joystick.release();
-  return DI_OK;
+  });
 }
 
 HRESULT DirectInput8::EnumDevices(DWORD devClass, LPDIENUMDEVICESCALLBACKW callback, LPVOID context, DWORD flags) {
-  if (!callback || devClass > DI8DEVCLASS_GAMECTRL || (flags & ~DIEDFL_ATTACHEDONLY) != 0) return DIERR_INVALIDPARAM;
-  // The list is taken first, so a callback may create devices while it runs.
-  std::vector<DIDEVICEINSTANCEW> found;
-  const bool all = devClass == DI8DEVCLASS_ALL;
-  if (all || devClass == DI8DEVCLASS_KEYBOARD)
-    found.push_back(Instance(GUID_SysKeyboard, DI8DEVTYPE_KEYBOARD | (4u << 8), "Keyboard"));
-  if (all || devClass == DI8DEVCLASS_POINTER)
-    found.push_back(Instance(GUID_SysMouse, DI8DEVTYPE_MOUSE | (2u << 8), "Mouse"));
-  if ((all || devClass == DI8DEVCLASS_GAMECTRL) && m_joystickSubsystem) {
-    for (int index = 0; index < SDL_NumJoysticks(); ++index) {
-      const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(index);
-      if (id < 0) continue;
-      const bool gamepad = SDL_JoystickGetDeviceType(index) == SDL_JOYSTICK_TYPE_GAMECONTROLLER;
-      found.push_back(Instance(JoystickGuid(id), (gamepad ? DI8DEVTYPE_GAMEPAD : DI8DEVTYPE_JOYSTICK) | (1u << 8),
-                               SDL_JoystickNameForIndex(index)));
-      const SDL_JoystickGUID product = SDL_JoystickGetDeviceGUID(index);
-      std::memcpy(&found.back().guidProduct, product.data, sizeof(GUID));
+  return kit::Guarded([&]() -> HRESULT {
+    if (!callback || devClass > DI8DEVCLASS_GAMECTRL || (flags & ~DIEDFL_ATTACHEDONLY) != 0) return DIERR_INVALIDPARAM;
+    // The list is taken first, so a callback may create devices while it runs.
+    std::vector<DIDEVICEINSTANCEW> found;
+    const bool all = devClass == DI8DEVCLASS_ALL;
+    if (all || devClass == DI8DEVCLASS_KEYBOARD)
+      found.push_back(Instance(GUID_SysKeyboard, DI8DEVTYPE_KEYBOARD | (4u << 8), "Keyboard"));
+    if (all || devClass == DI8DEVCLASS_POINTER)
+      found.push_back(Instance(GUID_SysMouse, DI8DEVTYPE_MOUSE | (2u << 8), "Mouse"));
+    if ((all || devClass == DI8DEVCLASS_GAMECTRL) && joystickSubsystem_) {
+      for (int index = 0; index < SDL_NumJoysticks(); ++index) {
+        const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(index);
+        if (id < 0) continue;
+        const bool gamepad = SDL_JoystickGetDeviceType(index) == SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+        found.push_back(Instance(JoystickGuid(id), (gamepad ? DI8DEVTYPE_GAMEPAD : DI8DEVTYPE_JOYSTICK) | (1u << 8),
+                                 SDL_JoystickNameForIndex(index)));
+        const SDL_JoystickGUID product = SDL_JoystickGetDeviceGUID(index);
+        std::memcpy(&found.back().guidProduct, product.data, sizeof(GUID));
+      }
     }
-  }
-  for (const DIDEVICEINSTANCEW& instance : found)
-    if (callback(&instance, context) == DIENUM_STOP) break;
-  return DI_OK;
+    for (const DIDEVICEINSTANCEW& instance : found)
+      if (callback(&instance, context) == DIENUM_STOP) break;
+    return DI_OK;
+  });
 }
 
 HRESULT DirectInput8Create(HINSTANCE, DWORD version, REFIID riid, LPVOID* out, LPUNKNOWN outer) {
-  if (!out) return DIERR_INVALIDPARAM;
-  *out = nullptr;
-  if (version < DIRECTINPUT_VERSION) return DIERR_OLDDIRECTINPUTVERSION;
-  if (version > DIRECTINPUT_VERSION) return DIERR_BETADIRECTINPUTVERSION;
-  if (outer) return DIERR_NOAGGREGATION;
-  if (riid != IID_IDirectInput8W) return DIERR_NOINTERFACE;
-  *out = static_cast<IDirectInput8W*>(new DirectInput8());
-  return DI_OK;
+  return kit::Guarded([&]() -> HRESULT {
+    if (!out) return DIERR_INVALIDPARAM;
+    *out = nullptr;
+    if (version < DIRECTINPUT_VERSION) return DIERR_OLDDIRECTINPUTVERSION;
+    if (version > DIRECTINPUT_VERSION) return DIERR_BETADIRECTINPUTVERSION;
+    if (outer) return DIERR_NOAGGREGATION;
+    if (riid != IID_IDirectInput8W) return DIERR_NOINTERFACE;
+    *out = static_cast<IDirectInput8W*>(new DirectInput8());
+    return DI_OK;
+  });
 }
 
 UINT joyGetNumDevs() {

@@ -2,8 +2,9 @@
 #pragma once
 
 #include "platform/dinput/dinput.h"
+#include "platform/kit/RefCounted.h"
 
-class DirectInput8 : public IDirectInput8W {
+class DirectInput8 : public kit::RefCounted<IDirectInput8W> {
  public:
   DirectInput8();
   ~DirectInput8() override;
@@ -11,16 +12,13 @@ class DirectInput8 : public IDirectInput8W {
   DirectInput8& operator=(const DirectInput8&) = delete;
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override;
-  ULONG AddRef() override;
-  ULONG Release() override;
   HRESULT CreateDevice(REFGUID guid, LPDIRECTINPUTDEVICE8W* device, LPUNKNOWN outer) override;
   HRESULT EnumDevices(DWORD devClass, LPDIENUMDEVICESCALLBACKW callback, LPVOID context, DWORD flags) override;
 
   // Sequence numbers shared by all devices of this object, so their events can be ordered.
-  DWORD NextSequence() { return ++m_sequence; }
+  DWORD NextSequence() { return ++sequence_; }
 
  private:
-  ULONG m_refs = 1;
-  bool m_joystickSubsystem = false;
-  DWORD m_sequence = 0;
+  bool joystickSubsystem_ = false;
+  DWORD sequence_ = 0;
 };

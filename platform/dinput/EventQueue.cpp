@@ -3,38 +3,38 @@
 #include <algorithm>
 
 void EventQueue::SetCapacity(DWORD capacity) {
-  m_capacity = std::min(capacity, kMaxCapacity);
+  capacity_ = std::min(capacity, kMaxCapacity);
   Clear();
 }
 
 void EventQueue::Clear() {
-  m_head = 0;
-  m_size = 0;
-  m_overflow = false;
+  head_ = 0;
+  size_ = 0;
+  overflow_ = false;
 }
 
 void EventQueue::Push(const DIDEVICEOBJECTDATA& event) {
-  if (m_size >= m_capacity) {
-    m_overflow = m_capacity > 0;
+  if (size_ >= capacity_) {
+    overflow_ = capacity_ > 0;
     return;
   }
-  m_ring[(m_head + m_size) % kMaxCapacity] = event;
-  ++m_size;
+  ring_[(head_ + size_) % kMaxCapacity] = event;
+  ++size_;
 }
 
 DWORD EventQueue::Take(DIDEVICEOBJECTDATA* out, DWORD max, bool peek) {
-  const DWORD n = std::min(max, m_size);
+  const DWORD n = std::min(max, size_);
   if (out)
-    for (DWORD i = 0; i < n; ++i) out[i] = m_ring[(m_head + i) % kMaxCapacity];
+    for (DWORD i = 0; i < n; ++i) out[i] = ring_[(head_ + i) % kMaxCapacity];
   if (!peek) {
-    m_head = (m_head + n) % kMaxCapacity;
-    m_size -= n;
+    head_ = (head_ + n) % kMaxCapacity;
+    size_ -= n;
   }
   return n;
 }
 
 bool EventQueue::TakeOverflow() {
-  const bool overflow = m_overflow;
-  m_overflow = false;
+  const bool overflow = overflow_;
+  overflow_ = false;
   return overflow;
 }

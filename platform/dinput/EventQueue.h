@@ -12,7 +12,7 @@ class EventQueue {
 
   // Empties the queue; capacities above kMaxCapacity hold kMaxCapacity events.
   void SetCapacity(DWORD capacity);
-  DWORD Capacity() const { return m_capacity; }
+  DWORD Capacity() const { return capacity_; }
   void Clear();
   // Appends an event, or drops it and records the overflow when the queue is full.
   void Push(const DIDEVICEOBJECTDATA& event);
@@ -22,9 +22,9 @@ class EventQueue {
   bool TakeOverflow();
 
  private:
-  std::array<DIDEVICEOBJECTDATA, kMaxCapacity> m_ring{};
-  DWORD m_head = 0;
-  DWORD m_size = 0;
-  DWORD m_capacity = 0;
-  bool m_overflow = false;
+  std::array<DIDEVICEOBJECTDATA, kMaxCapacity> ring_{};
+  DWORD head_ = 0;
+  DWORD size_ = 0;
+  DWORD capacity_ = 0;
+  bool overflow_ = false;
 };

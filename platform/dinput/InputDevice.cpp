@@ -6,16 +6,18 @@
 #include <cstring>
 
 #include "platform/dinput/DirectInput8.h"
+#include "platform/kit/LogOnce.h"
 #include "platform/win32/SdlWindow.h"
 
-InputDevice::InputDevice(DirectInput8* parent) : m_parent(parent) {
-  m_parent->AddRef();
-  m_listener = Win32AddSdlEventListener([this](const SDL_Event& event) { HandleEvent(event); });
+InputDevice::InputDevice(DirectInput8* parent) : parent_(parent) {
+  // The parent's reference is taken last, once nothing can fail any more.
+  listener_ = Win32AddSdlEventListener([this](const SDL_Event& event) { HandleEvent(event); });
+  parent_->AddRef();
 }
 
 InputDevice::~InputDevice() {
-  Win32RemoveSdlEventListener(m_listener);
-  m_parent->Release();
+  Win32RemoveSdlEventListener(listener_);
+  parent_->Release();
 }
 
 HRESULT InputDevice::QueryInterface(REFIID riid, void** ppv) {
@@ -27,16 +29,6 @@ HRESULT InputDevice::QueryInterface(REFIID riid, void** ppv) {
   }
   *ppv = nullptr;
   return E_NOINTERFACE;
-}
-
-ULONG InputDevice::AddRef() {
-  return ++m_refs;
-}
-
-ULONG InputDevice::Release() {
-  const ULONG left = --m_refs;
-  if (left == 0) delete this;
-  return left;
 }
 
 HRESULT InputDevice::GetCapabilities(LPDIDEVCAPS caps) {
@@ -67,45 +59,46 @@ HRESULT InputDevice::EnumObjects(LPDIENUMDEVICEOBJECTSCALLBACKW callback, LPVOID
 
 HRESULT InputDevice::SetProperty(REFGUID property, LPCDIPROPHEADER header) {
   if (!header || header->dwHeaderSize != sizeof(DIPROPHEADER)) return DIERR_INVALIDPARAM;
-  if (m_acquired) return DIERR_ACQUIRED;
+  if (acquired_) return DIERR_ACQUIRED;
   if (property == DIPROP_BUFFERSIZE) {
     if (header->dwSize != sizeof(DIPROPDWORD) || header->dwHow != DIPH_DEVICE || header->dwObj != 0)
       return DIERR_INVALIDPARAM;
-    m_queue.SetCapacity(reinterpret_cast<const DIPROPDWORD*>(header)->dwData);
+    queue_.SetCapacity(reinterpret_cast<const DIPROPDWORD*>(header)->dwData);
     return DI_OK;
   }
   return SetOtherProperty(property, header);
 }
 
 HRESULT InputDevice::SetOtherProperty(REFGUID, LPCDIPROPHEADER) {
+  kit::LogOnce("dinput", "SetProperty", "properties other than DIPROP_BUFFERSIZE are not supported on this device");
   return DIERR_UNSUPPORTED;
 }
 
 HRESULT InputDevice::Acquire() {
-  if (!m_format) return DIERR_INVALIDPARAM;
+  if (!format_) return DIERR_INVALIDPARAM;
   CheckFocus();
-  if (m_acquired) return DI_NOEFFECT;
+  if (acquired_) return DI_NOEFFECT;
   if (Unplugged()) return DIERR_UNPLUGGED;
-  if (m_foreground && !WindowHasFocus()) return DIERR_OTHERAPPHASPRIO;
-  m_acquired = true;
-  m_lost = false;
-  m_queue.Clear();
+  if (foreground_ && !WindowHasFocus()) return DIERR_OTHERAPPHASPRIO;
+  acquired_ = true;
+  lost_ = false;
+  queue_.Clear();
   OnAcquired();
   return DI_OK;
 }
 
 HRESULT InputDevice::Unacquire() {
-  m_lost = false;
-  if (!m_acquired) return DI_NOEFFECT;
-  m_acquired = false;
+  lost_ = false;
+  if (!acquired_) return DI_NOEFFECT;
+  acquired_ = false;
   OnUnacquired();
   return DI_OK;
 }
 
 HRESULT InputDevice::GetDeviceState(DWORD size, LPVOID data) {
   CheckFocus();
-  if (!m_acquired) return NotAcquiredResult();
-  if (!data || size != m_format->dwDataSize) return DIERR_INVALIDPARAM;
+  if (!acquired_) return NotAcquiredResult();
+  if (!data || size != format_->dwDataSize) return DIERR_INVALIDPARAM;
   BeforeRead();
   ReadState(data);
   return DI_OK;
@@ -117,58 +110,61 @@ HRESULT InputDevice::GetDeviceData(DWORD objectSize, LPDIDEVICEOBJECTDATA data, 
   *count = 0;
   if (objectSize != sizeof(DIDEVICEOBJECTDATA) || (flags & ~DIGDD_PEEK) != 0) return DIERR_INVALIDPARAM;
   CheckFocus();
-  if (!m_acquired) return NotAcquiredResult();
-  if (m_queue.Capacity() == 0) return DIERR_NOTBUFFERED;
+  if (!acquired_) return NotAcquiredResult();
+  if (queue_.Capacity() == 0) return DIERR_NOTBUFFERED;
   BeforeRead();
-  *count = m_queue.Take(data, wanted, (flags & DIGDD_PEEK) != 0);
-  if ((flags & DIGDD_PEEK) == 0 && m_queue.TakeOverflow()) return DI_BUFFEROVERFLOW;
+  *count = queue_.Take(data, wanted, (flags & DIGDD_PEEK) != 0);
+  if ((flags & DIGDD_PEEK) == 0 && queue_.TakeOverflow()) return DI_BUFFEROVERFLOW;
   return DI_OK;
 }
 
 HRESULT InputDevice::SetDataFormat(LPCDIDATAFORMAT format) {
   if (!format || !AcceptsFormat(format)) return DIERR_INVALIDPARAM;
-  if (m_acquired) return DIERR_ACQUIRED;
-  m_format = format;
+  if (acquired_) return DIERR_ACQUIRED;
+  format_ = format;
   return DI_OK;
 }
 
 HRESULT InputDevice::SetCooperativeLevel(HWND window, DWORD flags) {
   if (!Win32SdlWindow(window)) return DIERR_INVALIDPARAM;
   const DWORD level = flags & ~DISCL_NOWINKEY;
-  if (level & DISCL_EXCLUSIVE) return DIERR_UNSUPPORTED;
+  if (level & DISCL_EXCLUSIVE) {
+    kit::LogOnce("dinput", "SetCooperativeLevel", "exclusive access is not supported");
+    return DIERR_UNSUPPORTED;
+  }
   if (level != (DISCL_FOREGROUND | DISCL_NONEXCLUSIVE) && level != (DISCL_BACKGROUND | DISCL_NONEXCLUSIVE))
     return DIERR_INVALIDPARAM;
-  if (m_acquired) return DIERR_ACQUIRED;
-  m_window = window;
-  m_foreground = (level & DISCL_FOREGROUND) != 0;
+  if (acquired_) return DIERR_ACQUIRED;
+  window_ = window;
+  foreground_ = (level & DISCL_FOREGROUND) != 0;
   return DI_OK;
 }
 
 HRESULT InputDevice::Poll() {
   CheckFocus();
-  return m_acquired ? DI_NOEFFECT : NotAcquiredResult();
+  return acquired_ ? DI_NOEFFECT : NotAcquiredResult();
 }
 
 DWORD InputDevice::NextSequence() {
-  return m_parent->NextSequence();
+  return parent_->NextSequence();
 }
 
 void InputDevice::Queue(DWORD offset, DWORD value, DWORD timestamp, DWORD sequence) {
-  m_queue.Push({offset, value, timestamp, sequence, 0});
+  queue_.Push({offset, value, timestamp, sequence, 0});
 }
 
 void InputDevice::LoseAcquisition() {
-  if (!m_acquired) return;
-  m_acquired = false;
-  m_lost = true;
-  m_queue.Clear();
+  if (!acquired_) return;
+  acquired_ = false;
+  lost_ = true;
+  queue_.Clear();
   OnUnacquired();
 }
 
 void InputDevice::HandleEvent(const SDL_Event& event) {
-  if (!m_acquired) return;
-  if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_FOCUS_LOST && m_foreground &&
-      event.window.windowID == SDL_GetWindowID(Win32SdlWindow(m_window))) {
+  if (!acquired_) return;
+  if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_FOCUS_LOST && foreground_ &&
+      event.window.windowID == SDL_GetWindowID(Win32SdlWindow(window_))) {
     LoseAcquisition();
     return;
   }
@@ -176,16 +172,16 @@ void InputDevice::HandleEvent(const SDL_Event& event) {
 }
 
 void InputDevice::CheckFocus() {
-  if (m_acquired && m_foreground && !WindowHasFocus()) LoseAcquisition();
+  if (acquired_ && foreground_ && !WindowHasFocus()) LoseAcquisition();
 }
 
 bool InputDevice::WindowHasFocus() const {
-  SDL_Window* window = Win32SdlWindow(m_window);
+  SDL_Window* window = Win32SdlWindow(window_);
   return window && (SDL_GetWindowFlags(window) & SDL_WINDOW_INPUT_FOCUS) != 0;
 }
 
 HRESULT InputDevice::NotAcquiredResult() {
-  if (!m_lost) return DIERR_NOTACQUIRED;
-  m_lost = false;
+  if (!lost_) return DIERR_NOTACQUIRED;
+  lost_ = false;
   return DIERR_INPUTLOST;
 }

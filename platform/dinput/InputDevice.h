@@ -9,11 +9,12 @@
 
 #include "platform/dinput/EventQueue.h"
 #include "platform/dinput/dinput.h"
+#include "platform/kit/RefCounted.h"
 
 union SDL_Event;
 class DirectInput8;
 
-class InputDevice : public IDirectInputDevice8W {
+class InputDevice : public kit::RefCounted<IDirectInputDevice8W> {
  public:
   explicit InputDevice(DirectInput8* parent);
   ~InputDevice() override;
@@ -21,8 +22,6 @@ class InputDevice : public IDirectInputDevice8W {
   InputDevice& operator=(const InputDevice&) = delete;
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override;
-  ULONG AddRef() override;
-  ULONG Release() override;
 
   HRESULT GetCapabilities(LPDIDEVCAPS caps) override;
   HRESULT EnumObjects(LPDIENUMDEVICEOBJECTSCALLBACKW callback, LPVOID context, DWORD flags) override;
@@ -60,7 +59,7 @@ class InputDevice : public IDirectInputDevice8W {
   virtual void BeforeRead() {}
   virtual bool Unplugged() const { return false; }
 
-  LPCDIDATAFORMAT Format() const { return m_format; }
+  LPCDIDATAFORMAT Format() const { return format_; }
   DWORD NextSequence();
   void Queue(DWORD offset, DWORD value, DWORD timestamp, DWORD sequence);
   // The layer takes acquisition away (focus lost, joystick removed): reads report INPUTLOST.
@@ -73,13 +72,12 @@ class InputDevice : public IDirectInputDevice8W {
   bool WindowHasFocus() const;
   HRESULT NotAcquiredResult();
 
-  DirectInput8* m_parent;
-  ULONG m_refs = 1;
-  int m_listener = 0;
-  LPCDIDATAFORMAT m_format = nullptr;
-  HWND m_window = nullptr;
-  bool m_foreground = false;
-  bool m_acquired = false;
-  bool m_lost = false;
-  EventQueue m_queue;
+  DirectInput8* parent_;
+  int listener_ = 0;
+  LPCDIDATAFORMAT format_ = nullptr;
+  HWND window_ = nullptr;
+  bool foreground_ = false;
+  bool acquired_ = false;
+  bool lost_ = false;
+  EventQueue queue_;
 };

@@ -13,7 +13,7 @@ class JoystickDevice : public InputDevice {
   // Opens SDL's joystick with this instance id; Opened() tells whether that worked.
   JoystickDevice(DirectInput8* parent, int instanceId);
   ~JoystickDevice() override;
-  bool Opened() const { return m_joystick != nullptr; }
+  bool Opened() const { return joystick_ != nullptr; }
 
  protected:
   bool AcceptsFormat(LPCDIDATAFORMAT format) const override {
@@ -39,10 +39,10 @@ class JoystickDevice : public InputDevice {
   // The axis an object id (DIPH_BYID) or offset (DIPH_BYOFFSET) names, or -1.
   int AxisOf(const DIPROPHEADER& header) const;
 
-  _SDL_Joystick* m_joystick = nullptr;
-  int m_instanceId;
-  int m_axes = 0;
-  int m_buttons = 0;
-  int m_povs = 0;
-  std::array<Range, kMaxAxes> m_ranges{};
+  _SDL_Joystick* joystick_ = nullptr;
+  int instanceId_;
+  int axes_ = 0;
+  int buttons_ = 0;
+  int povs_ = 0;
+  std::array<Range, kMaxAxes> ranges_{};
 };

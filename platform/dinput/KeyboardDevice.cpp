@@ -31,7 +31,7 @@ void KeyboardDevice::FillCaps(DIDEVCAPS& caps) const {
 }
 
 void KeyboardDevice::ReadState(void* data) {
-  std::memcpy(data, m_keys.data(), m_keys.size());
+  std::memcpy(data, keys_.data(), keys_.size());
 }
 
 void KeyboardDevice::OnEvent(const SDL_Event& event) {
@@ -40,15 +40,15 @@ void KeyboardDevice::OnEvent(const SDL_Event& event) {
   const BYTE dik = DikFromScancode(event.key.keysym.scancode);
   if (dik == 0) return;
   const BYTE value = event.type == SDL_KEYDOWN ? 0x80 : 0x00;
-  m_keys[dik] = value;
+  keys_[dik] = value;
   Queue(dik, value, event.key.timestamp, NextSequence());
 }
 
 void KeyboardDevice::OnAcquired() {
   int count = 0;
   const Uint8* state = SDL_GetKeyboardState(&count);
-  m_keys.fill(0);
+  keys_.fill(0);
   for (int scancode = 0; scancode < count; ++scancode)
     if (state[scancode])
-      if (const BYTE dik = DikFromScancode(scancode)) m_keys[dik] = 0x80;
+      if (const BYTE dik = DikFromScancode(scancode)) keys_[dik] = 0x80;
 }

@@ -16,8 +16,8 @@ class KeyboardDevice : public InputDevice {
   void ReadState(void* data) override;
   void OnEvent(const SDL_Event& event) override;
   void OnAcquired() override;
-  void OnUnacquired() override { m_keys.fill(0); }
+  void OnUnacquired() override { keys_.fill(0); }
 
  private:
-  std::array<BYTE, 256> m_keys{};
+  std::array<BYTE, 256> keys_{};
 };

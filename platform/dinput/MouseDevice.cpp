@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/kit/LogOnce.h"
+
 namespace {
 constexpr LONG kWheelNotch = 120;
 
@@ -45,27 +47,31 @@ void MouseDevice::FillCaps(DIDEVCAPS& caps) const {
 void MouseDevice::ReadState(void* data) {
   DIMOUSESTATE2 state{};
   for (int axis = 0; axis < 3; ++axis) {
-    (&state.lX)[axis] = m_absolute ? m_position[axis] : m_position[axis] - m_readAt[axis];
-    m_readAt[axis] = m_position[axis];
+    (&state.lX)[axis] = absolute_ ? position_[axis] : position_[axis] - readAt_[axis];
+    readAt_[axis] = position_[axis];
   }
-  std::memcpy(state.rgbButtons, m_buttons.data(), ButtonCount());
+  std::memcpy(state.rgbButtons, buttons_.data(), ButtonCount());
   std::memcpy(data, &state, Format()->dwDataSize);
 }
 
 HRESULT MouseDevice::SetOtherProperty(REFGUID property, LPCDIPROPHEADER header) {
-  if (property != DIPROP_AXISMODE) return DIERR_UNSUPPORTED;
+  if (property != DIPROP_AXISMODE) {
+    kit::LogOnce("dinput", "SetProperty",
+                 "mouse properties other than the buffer size and axis mode are not supported");
+    return DIERR_UNSUPPORTED;
+  }
   if (header->dwSize != sizeof(DIPROPDWORD) || header->dwHow != DIPH_DEVICE || header->dwObj != 0)
     return DIERR_INVALIDPARAM;
   const DWORD mode = reinterpret_cast<const DIPROPDWORD*>(header)->dwData;
   if (mode != DIPROPAXISMODE_ABS && mode != DIPROPAXISMODE_REL) return DIERR_INVALIDPARAM;
-  m_absolute = mode == DIPROPAXISMODE_ABS;
+  absolute_ = mode == DIPROPAXISMODE_ABS;
   return DI_OK;
 }
 
 void MouseDevice::Move(int axis, LONG delta, DWORD timestamp, DWORD sequence) {
   if (delta == 0) return;
-  m_position[axis] += delta;
-  const LONG value = m_absolute ? m_position[axis] : delta;
+  position_[axis] += delta;
+  const LONG value = absolute_ ? position_[axis] : delta;
   Queue(static_cast<DWORD>(axis) * 4, static_cast<DWORD>(value), timestamp, sequence);
 }
 
@@ -88,11 +94,11 @@ void MouseDevice::OnEvent(const SDL_Event& event) {
       const int index = ButtonIndex(event.button.button);
       if (index < 0 || static_cast<DWORD>(index) >= ButtonCount()) break;
       const BYTE value = event.type == SDL_MOUSEBUTTONDOWN ? 0x80 : 0x00;
-      if (m_heldAtAcquire[index]) {
-        m_heldAtAcquire[index] = false;
+      if (heldAtAcquire_[index]) {
+        heldAtAcquire_[index] = false;
         if (value) break;  // the focusing press, arriving after the focus
       }
-      m_buttons[index] = value;
+      buttons_[index] = value;
       Queue(DIMOFS_BUTTON0 + index, value, event.button.timestamp, NextSequence());
       break;
     }
@@ -102,13 +108,13 @@ void MouseDevice::OnEvent(const SDL_Event& event) {
 }
 
 void MouseDevice::BeforeRead() {
-  if (std::find(m_heldAtAcquire.begin(), m_heldAtAcquire.end(), true) == m_heldAtAcquire.end()) return;
+  if (std::find(heldAtAcquire_.begin(), heldAtAcquire_.end(), true) == heldAtAcquire_.end()) return;
   // Every event the display had sent was handled before this read: a press still to come now
   // is a new one.
   const Uint32 held = SDL_GetGlobalMouseState(nullptr, nullptr);
   for (Uint8 sdlButton = 1; sdlButton <= 8; ++sdlButton) {
     const int index = ButtonIndex(sdlButton);
-    if (index >= 0 && index < 8 && !(held & SDL_BUTTON(sdlButton))) m_heldAtAcquire[index] = false;
+    if (index >= 0 && index < 8 && !(held & SDL_BUTTON(sdlButton))) heldAtAcquire_[index] = false;
   }
 }
 
@@ -117,15 +123,15 @@ void MouseDevice::OnAcquired() {
   // display, not of the events handled so far).
   const Uint32 seen = SDL_GetMouseState(nullptr, nullptr);
   const Uint32 held = SDL_GetGlobalMouseState(nullptr, nullptr);
-  m_buttons.fill(0);
-  m_heldAtAcquire.fill(false);
+  buttons_.fill(0);
+  heldAtAcquire_.fill(false);
   for (Uint8 sdlButton = 1; sdlButton <= 8; ++sdlButton) {
     const int index = ButtonIndex(sdlButton);
     if (index < 0 || index >= 8) continue;
-    if ((seen | held) & SDL_BUTTON(sdlButton)) m_buttons[index] = 0x80;
+    if ((seen | held) & SDL_BUTTON(sdlButton)) buttons_[index] = 0x80;
     // Its press may still be on its way, or already gone by unreported: either way the next
     // event of this button that counts is its release.
-    m_heldAtAcquire[index] = (held & SDL_BUTTON(sdlButton)) != 0;
+    heldAtAcquire_[index] = (held & SDL_BUTTON(sdlButton)) != 0;
   }
-  m_readAt = m_position;
+  readAt_ = position_;
 }

@@ -26,13 +26,13 @@ class MouseDevice : public InputDevice {
   DWORD ButtonCount() const { return Format() == &c_dfDIMouse ? 4 : 8; }
   void Move(int axis, LONG delta, DWORD timestamp, DWORD sequence);
 
-  bool m_absolute = false;
-  std::array<LONG, 3> m_position{};  // running sums of the motion
-  std::array<LONG, 3> m_readAt{};    // the sums at the last GetDeviceState (relative mode)
-  std::array<BYTE, 8> m_buttons{};
+  bool absolute_ = false;
+  std::array<LONG, 3> position_{};  // running sums of the motion
+  std::array<LONG, 3> readAt_{};    // the sums at the last GetDeviceState (relative mode)
+  std::array<BYTE, 8> buttons_{};
   // Buttons already held on the pointer when the device was acquired: their press belongs to
   // the click that brought the window to the front, which a window manager may hand on only
   // after the focus, so that press is not reported; the release is. A button found up again
   // before its press came (a window manager that keeps the focusing click) loses the mark.
-  std::array<bool, 8> m_heldAtAcquire{};
+  std::array<bool, 8> heldAtAcquire_{};
 };

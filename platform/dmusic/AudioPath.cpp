@@ -4,6 +4,9 @@
 
 #include <algorithm>
 
+#include "platform/kit/HandOut.h"
+#include "platform/kit/LogOnce.h"
+
 PathState::PathState(std::shared_ptr<PerformanceState> perf, bool isActive)
     : performance(std::move(perf)), channel(performance->output->AcquireChannel()), active(isActive) {
   performance->channels.push_back(channel);
@@ -16,29 +19,32 @@ PathState::~PathState() {
   performance->output->ReleaseChannel(channel);
 }
 
-HRESULT CSoundBuffer::QueryInterface(REFIID iid, void** out) {
-  return HandOut(static_cast<IDirectSoundBuffer8*>(this), iid, out, {&IID_IDirectSoundBuffer8});
+HRESULT SoundBuffer::QueryInterface(REFIID iid, void** out) {
+  return kit::HandOut(static_cast<IDirectSoundBuffer8*>(this), iid, out, {&IID_IDirectSoundBuffer8});
 }
 
-HRESULT CSoundBuffer::GetStatus(DWORD* status) {
+HRESULT SoundBuffer::GetStatus(DWORD* status) {
   if (!status) return E_POINTER;
   *status = Mix_Playing(path_->channel) ? DSBSTATUS_PLAYING : 0;
   return S_OK;
 }
 
-CAudioPath::~CAudioPath() {
+AudioPath::~AudioPath() {
   if (buffer_) buffer_->Release();
 }
 
-HRESULT CAudioPath::QueryInterface(REFIID iid, void** out) {
-  return HandOut(static_cast<IDirectMusicAudioPath*>(this), iid, out, {&IID_IDirectMusicAudioPath8});
+HRESULT AudioPath::QueryInterface(REFIID iid, void** out) {
+  return kit::HandOut(static_cast<IDirectMusicAudioPath*>(this), iid, out, {&IID_IDirectMusicAudioPath8});
 }
 
-HRESULT CAudioPath::GetObjectInPath(DWORD, DWORD stage, DWORD buffer, REFGUID guidObject, WORD index, REFIID iid,
-                                    void** object) {
+HRESULT AudioPath::GetObjectInPath(DWORD, DWORD stage, DWORD buffer, REFGUID guidObject, WORD index, REFIID iid,
+                                   void** object) {
   if (!object) return E_POINTER;
   *object = nullptr;
-  if (stage != DMUS_PATH_BUFFER || buffer != 0 || index != 0 || guidObject != GUID{}) return DMUS_E_NOT_FOUND;
-  if (!buffer_) buffer_ = new CSoundBuffer(state_);
+  if (stage != DMUS_PATH_BUFFER || buffer != 0 || index != 0 || guidObject != GUID{}) {
+    kit::LogOnce("dmusic", "GetObjectInPath", "objects other than the path's one sound buffer are not supported");
+    return DMUS_E_NOT_FOUND;
+  }
+  if (!buffer_) buffer_ = new SoundBuffer(state_);
   return buffer_->QueryInterface(iid, object);
 }

@@ -3,8 +3,9 @@
 
 #include <memory>
 
-#include "platform/dmusic/ComObject.h"
 #include "platform/dmusic/Performance.h"
+#include "platform/dmusic/dmusic.h"
+#include "platform/kit/RefCounted.h"
 
 // Holds the channel while the path, its buffer or a download to it lives.
 struct PathState {
@@ -18,9 +19,9 @@ struct PathState {
   bool active;
 };
 
-class CSoundBuffer final : public RefCounted<IDirectSoundBuffer8> {
+class SoundBuffer final : public kit::RefCounted<IDirectSoundBuffer8> {
  public:
-  explicit CSoundBuffer(std::shared_ptr<PathState> path) : path_(std::move(path)) {}
+  explicit SoundBuffer(std::shared_ptr<PathState> path) : path_(std::move(path)) {}
   HRESULT QueryInterface(REFIID iid, void** out) override;
   HRESULT GetStatus(DWORD* status) override;
 
@@ -28,9 +29,9 @@ class CSoundBuffer final : public RefCounted<IDirectSoundBuffer8> {
   std::shared_ptr<PathState> path_;
 };
 
-class CAudioPath final : public RefCounted<IDirectMusicAudioPath> {
+class AudioPath final : public kit::RefCounted<IDirectMusicAudioPath> {
  public:
-  explicit CAudioPath(std::shared_ptr<PathState> state) : state_(std::move(state)) {}
+  explicit AudioPath(std::shared_ptr<PathState> state) : state_(std::move(state)) {}
   HRESULT QueryInterface(REFIID iid, void** out) override;
   HRESULT GetObjectInPath(DWORD pchannel, DWORD stage, DWORD buffer, REFGUID guidObject, WORD index, REFIID iid,
                           void** object) override;
@@ -38,8 +39,8 @@ class CAudioPath final : public RefCounted<IDirectMusicAudioPath> {
   const std::shared_ptr<PathState>& State() const { return state_; }
 
  private:
-  ~CAudioPath() override;
+  ~AudioPath() override;
 
   std::shared_ptr<PathState> state_;
-  CSoundBuffer* buffer_ = nullptr;  // made on first request, one reference held here
+  SoundBuffer* buffer_ = nullptr;  // made on first request, one reference held here
 };

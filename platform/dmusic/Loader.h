@@ -6,11 +6,12 @@
 #include <utility>
 #include <vector>
 
-#include "platform/dmusic/ComObject.h"
+#include "platform/dmusic/dmusic.h"
+#include "platform/kit/RefCounted.h"
 
-class CSegment;
+class Segment;
 
-class CLoader final : public RefCounted<IDirectMusicLoader8> {
+class Loader final : public kit::RefCounted<IDirectMusicLoader8> {
  public:
   HRESULT QueryInterface(REFIID iid, void** out) override;
   HRESULT GetObject(LPDMUS_OBJECTDESC desc, REFIID iid, void** object) override;
@@ -20,8 +21,8 @@ class CLoader final : public RefCounted<IDirectMusicLoader8> {
   HRESULT LoadObjectFromFile(REFGUID classId, REFIID iid, WCHAR* filePath, void** object) override;
 
  private:
-  ~CLoader() override;
+  ~Loader() override;
 
-  std::u16string searchDirectory_;                           // Windows form; empty: the current folder
-  std::vector<std::pair<std::u16string, CSegment*>> cache_;  // full path -> one reference each
+  std::u16string searchDirectory_;                          // Windows form; empty: the current folder
+  std::vector<std::pair<std::u16string, Segment*>> cache_;  // full path -> one reference each
 };

@@ -6,8 +6,9 @@
 #include <memory>
 #include <vector>
 
-#include "platform/dmusic/ComObject.h"
 #include "platform/dmusic/MixerOutput.h"
+#include "platform/dmusic/dmusic.h"
+#include "platform/kit/RefCounted.h"
 
 // Shared by the performance, its audio paths and the downloads made to them, so that a path or a
 // download outliving the performance object still finds a valid state.
@@ -24,11 +25,11 @@ struct PerformanceState {
   void StopAll();
 };
 
-class CAudioPath;
+class AudioPath;
 
-class CPerformance final : public RefCounted<IDirectMusicPerformance8> {
+class Performance final : public kit::RefCounted<IDirectMusicPerformance8> {
  public:
-  CPerformance();
+  Performance();
   HRESULT QueryInterface(REFIID iid, void** out) override;
   HRESULT InitAudio(IDirectMusic** directMusic, IDirectSound** directSound, HWND window, DWORD defaultPathType,
                     DWORD pchannelCount, DWORD flags, DMUS_AUDIOPARAMS* params) override;
@@ -44,9 +45,9 @@ class CPerformance final : public RefCounted<IDirectMusicPerformance8> {
   const std::shared_ptr<PerformanceState>& State() const { return state_; }
 
  private:
-  ~CPerformance() override;
+  ~Performance() override;
   void ReleaseDefaultPath();
 
   std::shared_ptr<PerformanceState> state_;
-  CAudioPath* defaultPath_ = nullptr;
+  AudioPath* defaultPath_ = nullptr;
 };

@@ -9,13 +9,14 @@
 #include <vector>
 
 #include "platform/dmusic/AudioPath.h"
-#include "platform/dmusic/ComObject.h"
+#include "platform/dmusic/dmusic.h"
+#include "platform/kit/RefCounted.h"
 
-class CSegment final : public RefCounted<IDirectMusicSegment8> {
+class Segment final : public kit::RefCounted<IDirectMusicSegment8> {
  public:
   // A segment of the bytes, or DMUS_E_UNSUPPORTED_STREAM when they are neither a wave file that
   // SDL decodes nor a standard MIDI file.
-  static HRESULT Create(std::vector<std::uint8_t> bytes, CSegment** segment);
+  static HRESULT Create(std::vector<std::uint8_t> bytes, Segment** segment);
 
   HRESULT QueryInterface(REFIID iid, void** out) override;
   HRESULT SetParam(REFGUID type, DWORD groupBits, DWORD index, MUSIC_TIME time, void* param) override;
@@ -36,8 +37,8 @@ class CSegment final : public RefCounted<IDirectMusicSegment8> {
     Mix_Music* music = nullptr;
   };
 
-  CSegment(std::vector<std::uint8_t> bytes, Kind kind) : bytes_(std::move(bytes)), kind_(kind) {}
-  ~CSegment() override;
+  Segment(std::vector<std::uint8_t> bytes, Kind kind) : bytes_(std::move(bytes)), kind_(kind) {}
+  ~Segment() override;
 
   std::vector<std::uint8_t> bytes_;  // declared first: the MIDI streams read it until freed
   Kind kind_;

@@ -164,7 +164,7 @@ void CBaseRenderer::Impl::MarkInGraph() {
 
 // ---- CRendererInputPin ----
 
-CRendererInputPin::CRendererInputPin(CBaseRenderer* pRenderer, HRESULT*, LPCWSTR) : m_pRenderer(pRenderer) {}
+CRendererInputPin::CRendererInputPin(CBaseRenderer* pRenderer, HRESULT*, LPCWSTR) : renderer_(pRenderer) {}
 
 HRESULT CRendererInputPin::QueryInterface(REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
@@ -176,10 +176,10 @@ HRESULT CRendererInputPin::QueryInterface(REFIID riid, void** ppv) {
 }
 
 ULONG CRendererInputPin::AddRef() {
-  return m_pRenderer->AddRef();
+  return renderer_->AddRef();
 }
 ULONG CRendererInputPin::Release() {
-  return m_pRenderer->Release();
+  return renderer_->Release();
 }
 
 HRESULT CRendererInputPin::QueryDirection(PIN_DIRECTION* pPinDir) {
@@ -190,7 +190,7 @@ HRESULT CRendererInputPin::QueryDirection(PIN_DIRECTION* pPinDir) {
 
 HRESULT CRendererInputPin::ConnectionMediaType(AM_MEDIA_TYPE* pmt) {
   if (!pmt) return E_POINTER;
-  CBaseRenderer::Impl& impl = *m_pRenderer->m_impl;
+  CBaseRenderer::Impl& impl = *renderer_->impl_;
   std::lock_guard<std::mutex> lock(impl.mutex);
   if (!impl.connected) return VFW_E_NOT_CONNECTED;
   // The copy shares no memory with the renderer: the caller owns pbFormat (delete[]).
@@ -207,13 +207,13 @@ HRESULT CRendererInputPin::ConnectionMediaType(AM_MEDIA_TYPE* pmt) {
 
 // ---- CBaseRenderer ----
 
-CBaseRenderer::CBaseRenderer(REFCLSID, LPCWSTR, LPUNKNOWN pUnk, HRESULT* phr) : m_impl(std::make_unique<Impl>(this)) {
-  m_pin = std::make_unique<CRendererInputPin>(this, phr, u"In");
-  m_pInputPin = m_pin.get();
+CBaseRenderer::CBaseRenderer(REFCLSID, LPCWSTR, LPUNKNOWN pUnk, HRESULT* phr) : impl_(std::make_unique<Impl>(this)) {
+  pin_ = std::make_unique<CRendererInputPin>(this, phr, u"In");
+  m_pInputPin = pin_.get();
   HRESULT hr = S_OK;
   if (pUnk)
-    hr = static_cast<HRESULT>(0x80040110u);  // CLASS_E_NOAGGREGATION
-  else if (!m_impl->Create())
+    hr = CLASS_E_NOAGGREGATION;
+  else if (!impl_->Create())
     hr = E_FAIL;
   if (phr && FAILED(hr)) *phr = hr;
 }
@@ -227,16 +227,6 @@ HRESULT CBaseRenderer::QueryInterface(REFIID riid, void** ppv) {
   AddRef();
   *ppv = static_cast<IBaseFilter*>(this);
   return S_OK;
-}
-
-ULONG CBaseRenderer::AddRef() {
-  return ++m_refs;
-}
-
-ULONG CBaseRenderer::Release() {
-  const ULONG left = --m_refs;
-  if (left == 0) delete this;
-  return left;
 }
 
 HRESULT CBaseRenderer::FindPin(LPCWSTR Id, IPin** ppPin) {
@@ -253,7 +243,7 @@ HRESULT CBaseRenderer::SetMediaType(const CMediaType*) {
 }
 
 LONG CBaseRenderer::RenderedSampleCount() const {
-  return m_impl->rendered.load(std::memory_order_relaxed);
+  return impl_->rendered.load(std::memory_order_relaxed);
 }
 
 CBaseVideoRenderer::CBaseVideoRenderer(REFCLSID RenderClass, LPCWSTR pName, LPUNKNOWN pUnk, HRESULT* phr)

@@ -12,6 +12,8 @@
 #include "platform/dshow/GstSupport.h"
 #include "platform/dshow/RendererSink.h"
 #include "platform/dshow/SourceFilter.h"
+#include "platform/kit/Guarded.h"
+#include "platform/kit/LogOnce.h"
 
 namespace dshow {
 namespace {
@@ -159,7 +161,7 @@ struct FilterGraph::Chain {
     std::lock_guard<std::mutex> lock(mutex);
     elements.push_back(element);
   }
-  GstElement* Pipeline() const { return graph->m_pipeline; }
+  GstElement* Pipeline() const { return graph->pipeline_; }
   // Links a new stream of the source to the renderer, an audio renderer or a discarding sink.
   void LinkStream(GstPad* pad, bool isVideo, bool isAudio);
   static void OnPadAdded(GstElement* decoder, GstPad* pad, gpointer self);
@@ -170,7 +172,7 @@ struct FilterGraph::Chain {
 GstPadProbeReturn FilterGraph::Chain::OnSegment(GstPad*, GstPadProbeInfo* info, gpointer data) {
   GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
   if (GST_EVENT_TYPE(event) != GST_EVENT_SEGMENT) return GST_PAD_PROBE_OK;
-  const gint64 floor = static_cast<FilterGraph*>(data)->m_segmentFloor.load();
+  const gint64 floor = static_cast<FilterGraph*>(data)->segmentFloor_.load();
   const GstSegment* segment = nullptr;
   gst_event_parse_segment(event, &segment);
   if (segment->format != GST_FORMAT_TIME || floor <= static_cast<gint64>(segment->start)) return GST_PAD_PROBE_OK;
@@ -202,7 +204,7 @@ void FilterGraph::Chain::LinkStream(GstPad* pad, bool isVideo, bool isAudio) {
   }
   if (!target && isAudio && withAudio) {
     volume = MakeElement("volume");
-    if (volume) g_object_set(volume, "volume", VolumeGain(graph->m_volume.load()), nullptr);
+    if (volume) g_object_set(volume, "volume", VolumeGain(graph->volume_.load()), nullptr);
     target = MakeBin({MakeElement("audioconvert"), MakeElement("audioresample"), volume, MakeAudioSink()});
     if (!target) volume = nullptr;
   }
@@ -212,7 +214,7 @@ void FilterGraph::Chain::LinkStream(GstPad* pad, bool isVideo, bool isAudio) {
     // Unused streams are drained as they come; unrendered video keeps the clock.
     g_object_set(target, "sync", isVideo ? TRUE : FALSE, "async", isVideo ? TRUE : FALSE, nullptr);
   }
-  if (graph->m_clockOff) RenderAllUnsynchronised(target);
+  if (graph->clockOff_) RenderAllUnsynchronised(target);
   gst_bin_add(GST_BIN(Pipeline()), target);
   GstPad* sinkPad = gst_element_get_static_pad(target, "sink");
   const bool linked = sinkPad && gst_pad_link(pad, sinkPad) == GST_PAD_LINK_OK;
@@ -237,7 +239,7 @@ void FilterGraph::Chain::OnPadAdded(GstElement*, GstPad* pad, gpointer self) {
   const bool isVideo = g_str_has_prefix(name, "video/");
   const bool isAudio = g_str_has_prefix(name, "audio/");
   if (caps) gst_caps_unref(caps);
-  if (chain->graph->m_seekFromStart)
+  if (chain->graph->seekFromStart_)
     gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &Chain::OnSegment, chain->graph, nullptr);
   chain->LinkStream(pad, isVideo, isAudio);
   HandOff(chain->graph);
@@ -246,9 +248,9 @@ void FilterGraph::Chain::OnPadAdded(GstElement*, GstPad* pad, gpointer self) {
 FilterGraph* FilterGraph::Create() {
   if (!EnsureGstreamer()) return nullptr;
   auto* graph = new FilterGraph();
-  graph->m_pipeline = gst_pipeline_new(nullptr);
-  gst_object_ref_sink(graph->m_pipeline);
-  GstBus* bus = gst_element_get_bus(graph->m_pipeline);
+  graph->pipeline_ = gst_pipeline_new(nullptr);
+  gst_object_ref_sink(graph->pipeline_);
+  GstBus* bus = gst_element_get_bus(graph->pipeline_);
   gst_bus_set_sync_handler(bus, &FilterGraph::OnBusMessage, graph, nullptr);
   gst_object_unref(bus);
   return graph;
@@ -256,32 +258,32 @@ FilterGraph* FilterGraph::Create() {
 
 FilterGraph::~FilterGraph() {
   StopStreaming();
-  for (auto& chain : m_chains)
+  for (auto& chain : chains_)
     if (chain->renderer) chain->renderer->Disconnect();
-  GstBus* bus = gst_element_get_bus(m_pipeline);
+  GstBus* bus = gst_element_get_bus(pipeline_);
   gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
   gst_object_unref(bus);
-  gst_object_unref(m_pipeline);
-  m_chains.clear();
-  for (IBaseFilter* filter : m_filters) filter->Release();
+  gst_object_unref(pipeline_);
+  chains_.clear();
+  for (IBaseFilter* filter : filters_) filter->Release();
 }
 
 GstBusSyncReply FilterGraph::OnBusMessage(GstBus*, GstMessage* message, gpointer data) {
   auto* self = static_cast<FilterGraph*>(data);
   TakeOver(self);
   if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS) {
-    std::lock_guard<std::mutex> lock(self->m_busMutex);
-    self->m_ended = true;
+    std::lock_guard<std::mutex> lock(self->busMutex_);
+    self->ended_ = true;
   } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
-    std::lock_guard<std::mutex> lock(self->m_busMutex);
-    self->m_failed = true;
-    if (self->m_prerolled) {
+    std::lock_guard<std::mutex> lock(self->busMutex_);
+    self->failed_ = true;
+    if (self->prerolled_) {
       // While playing, an error ends the stream as its end would: the picture stays on the
       // last good frame and the position goes to the stop time, so that play starts again.
-      self->m_ended = true;
-      self->m_errorEnded = true;
-      if (!self->m_errorReported) {
-        self->m_errorReported = true;
+      self->ended_ = true;
+      self->errorEnded_ = true;
+      if (!self->errorReported_) {
+        self->errorReported_ = true;
         GError* error = nullptr;
         gchar* debug = nullptr;
         gst_message_parse_error(message, &error, &debug);
@@ -317,73 +319,88 @@ HRESULT FilterGraph::QueryInterface(REFIID riid, void** ppv) {
   return S_OK;
 }
 
-ULONG FilterGraph::Release() {
-  const ULONG left = --m_refs;
-  if (left == 0) delete this;
-  return left;
-}
-
 HRESULT FilterGraph::AddFilter(IBaseFilter* pFilter, LPCWSTR) {
-  if (!pFilter) return E_POINTER;
-  if (std::find(m_filters.begin(), m_filters.end(), pFilter) != m_filters.end()) return E_INVALIDARG;
-  pFilter->AddRef();
-  m_filters.push_back(pFilter);
-  return S_OK;
+  return kit::Guarded([&]() -> HRESULT {
+    if (!pFilter) return E_POINTER;
+    if (std::find(filters_.begin(), filters_.end(), pFilter) != filters_.end()) return E_INVALIDARG;
+    filters_.push_back(pFilter);
+    pFilter->AddRef();
+    return S_OK;
+  });
 }
 
 HRESULT FilterGraph::AddSourceFilter(LPCWSTR lpcwstrFileName, LPCWSTR lpcwstrFilterName, IBaseFilter** ppFilter) {
-  if (!lpcwstrFileName || !ppFilter) return E_POINTER;
-  *ppFilter = nullptr;
-  SourceFilter* source = nullptr;
-  HRESULT hr = SourceFilter::Create(NativeFilePath(lpcwstrFileName), &source);
-  if (FAILED(hr)) return hr;
-  AddFilter(source, lpcwstrFilterName);
-  *ppFilter = source;
-  return S_OK;
+  return kit::Guarded([&]() -> HRESULT {
+    if (!lpcwstrFileName || !ppFilter) return E_POINTER;
+    *ppFilter = nullptr;
+    SourceFilter* source = nullptr;
+    HRESULT hr = SourceFilter::Create(NativeFilePath(lpcwstrFileName), &source);
+    if (FAILED(hr)) return hr;
+    hr = AddFilter(source, lpcwstrFilterName);
+    if (FAILED(hr)) {
+      source->Release();
+      return hr;
+    }
+    *ppFilter = source;
+    return S_OK;
+  });
 }
 
 CBaseRenderer* FilterGraph::FreeRenderer() {
-  for (IBaseFilter* filter : m_filters) {
+  for (IBaseFilter* filter : filters_) {
     auto* renderer = dynamic_cast<CBaseRenderer*>(filter);
-    if (renderer && !renderer->m_impl->Busy()) return renderer;
+    if (renderer && !renderer->impl_->Busy()) return renderer;
   }
   return nullptr;
 }
 
 HRESULT FilterGraph::Connect(IPin* ppinOut, IPin* ppinIn) {
-  if (!ppinOut || !ppinIn) return E_POINTER;
-  auto* out = dynamic_cast<SourcePin*>(ppinOut);
-  auto* in = dynamic_cast<CRendererInputPin*>(ppinIn);
-  if (!out || !in) return VFW_E_CANNOT_CONNECT;
-  CBaseRenderer* renderer = in->Renderer();
-  if (std::find(m_filters.begin(), m_filters.end(), renderer) == m_filters.end() ||
-      std::find(m_filters.begin(), m_filters.end(), out->Filter()) == m_filters.end())
-    return VFW_E_NOT_FOUND;
-  if (renderer->m_impl->Busy()) return VFW_E_ALREADY_CONNECTED;
-  return BuildChain(out->Filter(), renderer, false, true);
+  return kit::Guarded([&]() -> HRESULT {
+    if (!ppinOut || !ppinIn) return E_POINTER;
+    auto* out = dynamic_cast<SourcePin*>(ppinOut);
+    auto* in = dynamic_cast<CRendererInputPin*>(ppinIn);
+    if (!out || !in) return VFW_E_CANNOT_CONNECT;
+    CBaseRenderer* renderer = in->Renderer();
+    if (std::find(filters_.begin(), filters_.end(), renderer) == filters_.end() ||
+        std::find(filters_.begin(), filters_.end(), out->Filter()) == filters_.end())
+      return VFW_E_NOT_FOUND;
+    if (renderer->impl_->Busy()) return VFW_E_ALREADY_CONNECTED;
+    return BuildChain(out->Filter(), renderer, false, true);
+  });
 }
 
 HRESULT FilterGraph::Render(IPin* ppinOut) {
-  if (!ppinOut) return E_POINTER;
-  auto* out = dynamic_cast<SourcePin*>(ppinOut);
-  if (!out) return VFW_E_CANNOT_RENDER;
-  return BuildChain(out->Filter(), FreeRenderer(), true, false);
+  return kit::Guarded([&]() -> HRESULT {
+    if (!ppinOut) return E_POINTER;
+    auto* out = dynamic_cast<SourcePin*>(ppinOut);
+    if (!out) {
+      kit::LogOnce("dshow", "Render", "only the pins of a source filter made by AddSourceFilter can be rendered");
+      return VFW_E_CANNOT_RENDER;
+    }
+    return BuildChain(out->Filter(), FreeRenderer(), true, false);
+  });
 }
 
 HRESULT FilterGraph::RenderFile(LPCWSTR lpcwstrFile, LPCWSTR lpcwstrPlayList) {
-  if (!lpcwstrFile) return E_POINTER;
-  if (lpcwstrPlayList) return E_INVALIDARG;
-  SourceFilter* source = nullptr;
-  HRESULT hr = SourceFilter::Create(NativeFilePath(lpcwstrFile), &source);
-  if (FAILED(hr)) return hr;
-  AddFilter(source, nullptr);
-  source->Release();
-  return BuildChain(source, FreeRenderer(), true, false);
+  return kit::Guarded([&]() -> HRESULT {
+    if (!lpcwstrFile) return E_POINTER;
+    if (lpcwstrPlayList) {
+      kit::LogOnce("dshow", "RenderFile", "play lists are not supported");
+      return E_INVALIDARG;
+    }
+    SourceFilter* source = nullptr;
+    HRESULT hr = SourceFilter::Create(NativeFilePath(lpcwstrFile), &source);
+    if (FAILED(hr)) return hr;
+    hr = AddFilter(source, nullptr);
+    source->Release();  // the graph holds it now, or it is gone
+    if (FAILED(hr)) return hr;
+    return BuildChain(source, FreeRenderer(), true, false);
+  });
 }
 
 HRESULT FilterGraph::BuildChain(SourceFilter* source, CBaseRenderer* rendererFilter, bool withAudio,
                                 bool videoRequired) {
-  CBaseRenderer::Impl* renderer = rendererFilter ? rendererFilter->m_impl.get() : nullptr;
+  CBaseRenderer::Impl* renderer = rendererFilter ? rendererFilter->impl_.get() : nullptr;
   if (renderer && !renderer->OfferTypes()) {
     if (videoRequired) return VFW_E_CANNOT_CONNECT;
     renderer = nullptr;
@@ -403,7 +420,7 @@ HRESULT FilterGraph::BuildChain(SourceFilter* source, CBaseRenderer* rendererFil
                             G_TYPE_INT, still.height, "framerate", GST_TYPE_FRACTION, 0, 1, nullptr);
     g_object_set(appsrc, "caps", caps, "format", GST_FORMAT_TIME, nullptr);
     gst_caps_unref(caps);
-    gst_bin_add(GST_BIN(m_pipeline), appsrc);
+    gst_bin_add(GST_BIN(pipeline_), appsrc);
     chain->Add(appsrc);
     // The buffer wraps the decoded bytes (read-only) instead of copying them, so a large
     // picture is held once however long it is shown.
@@ -418,7 +435,7 @@ HRESULT FilterGraph::BuildChain(SourceFilter* source, CBaseRenderer* rendererFil
     chain->LinkStream(pad, true, false);
     gst_object_unref(pad);
   } else {
-    if (m_chains.empty()) m_seekFromStart = source->KnownLength() > 0.0;
+    if (chains_.empty()) seekFromStart_ = source->KnownLength() > 0.0;
     GstElement* filesrc = MakeElement("filesrc");
     GstElement* decoder = MakeElement("decodebin");
     if (!filesrc || !decoder) {
@@ -428,20 +445,20 @@ HRESULT FilterGraph::BuildChain(SourceFilter* source, CBaseRenderer* rendererFil
     }
     g_object_set(filesrc, "location", source->Path().c_str(), nullptr);
     g_signal_connect(decoder, "pad-added", G_CALLBACK(&Chain::OnPadAdded), chain.get());
-    gst_bin_add_many(GST_BIN(m_pipeline), filesrc, decoder, nullptr);
+    gst_bin_add_many(GST_BIN(pipeline_), filesrc, decoder, nullptr);
     chain->Add(filesrc);
     chain->Add(decoder);
     gst_element_link(filesrc, decoder);
   }
 
   {
-    std::lock_guard<std::mutex> lock(m_busMutex);
-    m_ended = false;
-    m_failed = false;
-    m_prerolled = false;
+    std::lock_guard<std::mutex> lock(busMutex_);
+    ended_ = false;
+    failed_ = false;
+    prerolled_ = false;
   }
   HandOffToStreaming();
-  GstStateChangeReturn ret = gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+  GstStateChangeReturn ret = gst_element_set_state(pipeline_, GST_STATE_PAUSED);
   if (ret != GST_STATE_CHANGE_FAILURE) ret = WaitForPreroll();
   bool video, any;
   {
@@ -462,21 +479,21 @@ HRESULT FilterGraph::BuildChain(SourceFilter* source, CBaseRenderer* rendererFil
     }
     GstBuffer* buffer = preroll ? gst_sample_get_buffer(preroll.get()) : nullptr;
     const GstSegment* segment = preroll ? gst_sample_get_segment(preroll.get()) : nullptr;
-    if (!m_hasBase && buffer && segment && GST_BUFFER_PTS_IS_VALID(buffer)) {
+    if (!hasBase_ && buffer && segment && GST_BUFFER_PTS_IS_VALID(buffer)) {
       guint64 start = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
-      if (start != GST_CLOCK_TIME_NONE) m_base = ToSeconds(static_cast<gint64>(start));
-      m_hasBase = true;
+      if (start != GST_CLOCK_TIME_NONE) base_ = ToSeconds(static_cast<gint64>(start));
+      hasBase_ = true;
     }
   }
-  if (source->KnownLength() > 0.0 && !m_stopFixed) {
-    m_stop = source->KnownLength();
-    m_stopFixed = true;
+  if (source->KnownLength() > 0.0 && !stopFixed_) {
+    stop_ = source->KnownLength();
+    stopFixed_ = true;
   }
-  m_state = State_Paused;
-  m_chains.push_back(std::move(chain));
-  std::lock_guard<std::mutex> lock(m_busMutex);
-  m_prerolled = true;
-  m_errorEnded = m_errorReported = false;
+  state_ = State_Paused;
+  chains_.push_back(std::move(chain));
+  std::lock_guard<std::mutex> lock(busMutex_);
+  prerolled_ = true;
+  errorEnded_ = errorReported_ = false;
   return S_OK;
 }
 
@@ -485,15 +502,15 @@ GstStateChangeReturn FilterGraph::WaitForPreroll() {
   int idlePolls = 0;
   for (GstClockTime waited = 0; ret == GST_STATE_CHANGE_ASYNC && waited < kPrerollTimeout; waited += kPollInterval) {
     {
-      std::lock_guard<std::mutex> lock(m_busMutex);
-      if (m_failed) return GST_STATE_CHANGE_FAILURE;
+      std::lock_guard<std::mutex> lock(busMutex_);
+      if (failed_) return GST_STATE_CHANGE_FAILURE;
     }
     // decodebin drops the errors of an element it is still bringing up (a demuxer that finds
     // no streams in a truncated file): no message comes, and no streaming thread is left that
     // could finish the preroll. Seen on a few polls in a row, that is a failure.
-    idlePolls = AnyTaskRunning(m_pipeline) ? 0 : idlePolls + 1;
+    idlePolls = AnyTaskRunning(pipeline_) ? 0 : idlePolls + 1;
     if (idlePolls >= kIdlePollsToFail) return GST_STATE_CHANGE_FAILURE;
-    ret = gst_element_get_state(m_pipeline, nullptr, nullptr, kPollInterval);
+    ret = gst_element_get_state(pipeline_, nullptr, nullptr, kPollInterval);
   }
   return ret;
 }
@@ -505,66 +522,66 @@ void FilterGraph::TearDown(Chain* chain) {
     std::lock_guard<std::mutex> lock(chain->mutex);
     elements.swap(chain->elements);
   }
-  for (GstElement* e : elements) gst_bin_remove(GST_BIN(m_pipeline), e);
+  for (GstElement* e : elements) gst_bin_remove(GST_BIN(pipeline_), e);
   if (chain->renderer) chain->renderer->Disconnect();
   if (chain->renderer) gst_element_set_state(chain->renderer->bin, GST_STATE_NULL);
-  m_state = State_Stopped;
-  if (m_chains.empty()) return;
+  state_ = State_Stopped;
+  if (chains_.empty()) return;
   HandOffToStreaming();
-  gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+  gst_element_set_state(pipeline_, GST_STATE_PAUSED);
 }
 
 void FilterGraph::HandOffToStreaming() {
   HandOff(this);
-  for (IBaseFilter* filter : m_filters)
-    if (auto* renderer = dynamic_cast<CBaseRenderer*>(filter)) HandOff(renderer->m_impl.get());
+  for (IBaseFilter* filter : filters_)
+    if (auto* renderer = dynamic_cast<CBaseRenderer*>(filter)) HandOff(renderer->impl_.get());
 }
 
 void FilterGraph::StopStreaming() {
-  gst_element_set_state(m_pipeline, GST_STATE_NULL);
+  gst_element_set_state(pipeline_, GST_STATE_NULL);
   // The streaming threads have been joined: what they did happens before what follows.
   TakeOver(this);
-  for (IBaseFilter* filter : m_filters)
-    if (auto* renderer = dynamic_cast<CBaseRenderer*>(filter)) TakeOver(renderer->m_impl.get());
+  for (IBaseFilter* filter : filters_)
+    if (auto* renderer = dynamic_cast<CBaseRenderer*>(filter)) TakeOver(renderer->impl_.get());
 }
 
 HRESULT FilterGraph::SetState(GstState state) {
   HandOffToStreaming();
-  GstStateChangeReturn ret = gst_element_set_state(m_pipeline, state);
+  GstStateChangeReturn ret = gst_element_set_state(pipeline_, state);
   if (ret == GST_STATE_CHANGE_ASYNC && state == GST_STATE_PAUSED)
-    ret = gst_element_get_state(m_pipeline, nullptr, nullptr, kSettleTimeout);
+    ret = gst_element_get_state(pipeline_, nullptr, nullptr, kSettleTimeout);
   if (ret != GST_STATE_CHANGE_FAILURE) return S_OK;
   // A stream that an error has ended since the last seek refuses to change state: it has
   // ended, as it would at its end, and playing it again starts with a seek.
-  std::lock_guard<std::mutex> lock(m_busMutex);
-  return m_prerolled && m_failed && m_ended ? S_OK : E_FAIL;
+  std::lock_guard<std::mutex> lock(busMutex_);
+  return prerolled_ && failed_ && ended_ ? S_OK : E_FAIL;
 }
 
 HRESULT FilterGraph::Run() {
-  if (m_chains.empty()) return VFW_E_WRONG_STATE;
+  if (chains_.empty()) return VFW_E_WRONG_STATE;
   HRESULT hr = SetState(GST_STATE_PLAYING);
-  if (SUCCEEDED(hr)) m_state = State_Running;
+  if (SUCCEEDED(hr)) state_ = State_Running;
   return hr;
 }
 
 HRESULT FilterGraph::Pause() {
-  if (m_chains.empty()) return VFW_E_WRONG_STATE;
+  if (chains_.empty()) return VFW_E_WRONG_STATE;
   HRESULT hr = SetState(GST_STATE_PAUSED);
-  if (SUCCEEDED(hr)) m_state = State_Paused;
+  if (SUCCEEDED(hr)) state_ = State_Paused;
   return hr;
 }
 
 HRESULT FilterGraph::Stop() {
-  if (m_chains.empty()) return S_OK;
+  if (chains_.empty()) return S_OK;
   // Paused keeps the position and the picture; the renderer ignores the preroll sample.
   HRESULT hr = SetState(GST_STATE_PAUSED);
-  if (SUCCEEDED(hr)) m_state = State_Stopped;
+  if (SUCCEEDED(hr)) state_ = State_Stopped;
   return hr;
 }
 
 HRESULT FilterGraph::GetState(LONG, OAFilterState* pfs) {
   if (!pfs) return E_POINTER;
-  *pfs = m_state;
+  *pfs = state_;
   return S_OK;
 }
 
@@ -572,62 +589,62 @@ bool FilterGraph::QueryPosition(gint64* position) {
   // Discarding sinks of unused streams run ahead of the clock (to the end of the stream at
   // once when it is off): where the renderer's sink knows its position, only that counts.
   GstElement* sink = nullptr;
-  for (auto& chain : m_chains) {
+  for (auto& chain : chains_) {
     std::lock_guard<std::mutex> lock(chain->mutex);
     if (chain->videoToRenderer) sink = chain->renderer->appsink;
   }
   if (sink && gst_element_query_position(sink, GST_FORMAT_TIME, position) && *position >= 0) return true;
-  return gst_element_query_position(m_pipeline, GST_FORMAT_TIME, position) && *position >= 0;
+  return gst_element_query_position(pipeline_, GST_FORMAT_TIME, position) && *position >= 0;
 }
 
 bool FilterGraph::Ended() {
-  std::lock_guard<std::mutex> lock(m_busMutex);
-  return m_ended;
+  std::lock_guard<std::mutex> lock(busMutex_);
+  return ended_;
 }
 
 bool FilterGraph::EndedByError() {
-  std::lock_guard<std::mutex> lock(m_busMutex);
-  const bool ended = m_errorEnded;
-  m_errorEnded = false;
+  std::lock_guard<std::mutex> lock(busMutex_);
+  const bool ended = errorEnded_;
+  errorEnded_ = false;
   return ended;
 }
 
 double FilterGraph::StopTime() {
   if (EndedByError()) {
     // The stream ends where its last good picture did (or, without one, where it was).
-    double reached = m_highWater;
+    double reached = highWater_;
     gint64 end = -1;
-    for (auto& chain : m_chains) {
+    for (auto& chain : chains_) {
       std::lock_guard<std::mutex> lock(chain->mutex);
       if (chain->videoToRenderer) end = chain->renderer->lastEnd.load();
     }
     gint64 position = 0;
     if (end >= 0)
-      reached = ToSeconds(end) - m_base;
+      reached = ToSeconds(end) - base_;
     else if (QueryPosition(&position))
-      reached = std::max(reached, ToSeconds(position) - m_base);
-    m_stop = std::max(0.0, m_stopFixed ? std::min(m_stop, reached) : reached);
-    m_stopFixed = true;
-    return m_stop;
+      reached = std::max(reached, ToSeconds(position) - base_);
+    stop_ = std::max(0.0, stopFixed_ ? std::min(stop_, reached) : reached);
+    stopFixed_ = true;
+    return stop_;
   }
-  if (m_stopFixed) return m_stop;
+  if (stopFixed_) return stop_;
   gint64 position = 0;
   if (Ended()) {
     // A stream's segment may end before its last frame (an MPEG program stream's length is an
     // estimate): the furthest of the sinks counts.
-    if (QueryPosition(&position)) m_stop = std::max(0.0, ToSeconds(position) - m_base);
-    if (gst_element_query_position(m_pipeline, GST_FORMAT_TIME, &position) && position >= 0)
-      m_stop = std::max(m_stop, ToSeconds(position) - m_base);
-    m_stop = std::max(m_stop, m_highWater);
-    m_stopFixed = true;
-    return m_stop;
+    if (QueryPosition(&position)) stop_ = std::max(0.0, ToSeconds(position) - base_);
+    if (gst_element_query_position(pipeline_, GST_FORMAT_TIME, &position) && position >= 0)
+      stop_ = std::max(stop_, ToSeconds(position) - base_);
+    stop_ = std::max(stop_, highWater_);
+    stopFixed_ = true;
+    return stop_;
   }
   gint64 duration = 0;
-  if (gst_element_query_duration(m_pipeline, GST_FORMAT_TIME, &duration) && duration > 0)
-    m_stop = std::max(0.0, ToSeconds(duration) - m_base);
+  if (gst_element_query_duration(pipeline_, GST_FORMAT_TIME, &duration) && duration > 0)
+    stop_ = std::max(0.0, ToSeconds(duration) - base_);
   else
-    m_stop = m_highWater;
-  return m_stop;
+    stop_ = highWater_;
+  return stop_;
 }
 
 HRESULT FilterGraph::get_Duration(REFTIME* plength) {
@@ -651,53 +668,53 @@ HRESULT FilterGraph::get_CurrentPosition(REFTIME* pllTime) {
   }
   gint64 position = 0;
   double seconds = 0.0;
-  if (!m_chains.empty() && QueryPosition(&position)) seconds = std::max(0.0, ToSeconds(position) - m_base);
-  m_highWater = std::max(m_highWater, seconds);
+  if (!chains_.empty() && QueryPosition(&position)) seconds = std::max(0.0, ToSeconds(position) - base_);
+  highWater_ = std::max(highWater_, seconds);
   *pllTime = std::min(seconds, StopTime());
   return S_OK;
 }
 
 HRESULT FilterGraph::put_CurrentPosition(REFTIME llTime) {
   if (std::isnan(llTime)) return E_INVALIDARG;
-  if (m_chains.empty()) return S_OK;
+  if (chains_.empty()) return S_OK;
   const double target = std::clamp(llTime, 0.0, StopTime());
   bool wasEnded;
   {
-    std::lock_guard<std::mutex> lock(m_busMutex);
-    wasEnded = m_ended;
-    m_ended = false;
-    m_failed = m_errorReported = false;
+    std::lock_guard<std::mutex> lock(busMutex_);
+    wasEnded = ended_;
+    ended_ = false;
+    failed_ = errorReported_ = false;
   }
   HandOffToStreaming();
   bool sought;
-  if (m_seekFromStart) {
-    m_segmentFloor = ToNanoseconds(target + m_base);
-    sought = gst_element_seek_simple(m_pipeline, GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH, 0);
+  if (seekFromStart_) {
+    segmentFloor_ = ToNanoseconds(target + base_);
+    sought = gst_element_seek_simple(pipeline_, GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH, 0);
   } else {
-    sought = gst_element_seek_simple(m_pipeline, GST_FORMAT_TIME,
+    sought = gst_element_seek_simple(pipeline_, GST_FORMAT_TIME,
                                      static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                                     ToNanoseconds(target + m_base));
+                                     ToNanoseconds(target + base_));
   }
   if (!sought) {
     // A stream that cannot seek (a still picture) stays where it is, ended or not.
-    std::lock_guard<std::mutex> lock(m_busMutex);
-    m_ended = wasEnded;
+    std::lock_guard<std::mutex> lock(busMutex_);
+    ended_ = wasEnded;
     return S_OK;
   }
-  m_highWater = target;
-  for (auto& chain : m_chains) {
+  highWater_ = target;
+  for (auto& chain : chains_) {
     std::lock_guard<std::mutex> lock(chain->mutex);
     if (chain->videoToRenderer) chain->renderer->lastEnd = -1;
   }
-  gst_element_get_state(m_pipeline, nullptr, nullptr, kSettleTimeout);
+  gst_element_get_state(pipeline_, nullptr, nullptr, kSettleTimeout);
   return S_OK;
 }
 
 HRESULT FilterGraph::put_Volume(LONG lVolume) {
   if (lVolume < -10000 || lVolume > 0) return E_INVALIDARG;
-  m_volume = lVolume;
+  volume_ = lVolume;
   bool any = false;
-  for (auto& chain : m_chains) {
+  for (auto& chain : chains_) {
     std::lock_guard<std::mutex> lock(chain->mutex);
     for (GstElement* volume : chain->volumes) {
       g_object_set(volume, "volume", VolumeGain(lVolume), nullptr);
@@ -709,10 +726,10 @@ HRESULT FilterGraph::put_Volume(LONG lVolume) {
 
 HRESULT FilterGraph::get_Volume(LONG* plVolume) {
   if (!plVolume) return E_POINTER;
-  for (auto& chain : m_chains) {
+  for (auto& chain : chains_) {
     std::lock_guard<std::mutex> lock(chain->mutex);
     if (!chain->volumes.empty()) {
-      *plVolume = m_volume;
+      *plVolume = volume_;
       return S_OK;
     }
   }
@@ -720,13 +737,16 @@ HRESULT FilterGraph::get_Volume(LONG* plVolume) {
 }
 
 HRESULT FilterGraph::SetSyncSource(IReferenceClock* pClock) {
-  if (pClock) return E_NOTIMPL;
-  m_clockOff = true;
-  gst_pipeline_use_clock(GST_PIPELINE(m_pipeline), nullptr);
-  RenderAllUnsynchronised(m_pipeline);
-  for (IBaseFilter* filter : m_filters)
-    if (auto* renderer = dynamic_cast<CBaseRenderer*>(filter); renderer && renderer->m_impl->bin)
-      RenderAllUnsynchronised(renderer->m_impl->bin);
+  if (pClock) {
+    kit::LogOnce("dshow", "SetSyncSource", "reference clocks are not supported, only running without one");
+    return E_NOTIMPL;
+  }
+  clockOff_ = true;
+  gst_pipeline_use_clock(GST_PIPELINE(pipeline_), nullptr);
+  RenderAllUnsynchronised(pipeline_);
+  for (IBaseFilter* filter : filters_)
+    if (auto* renderer = dynamic_cast<CBaseRenderer*>(filter); renderer && renderer->impl_->bin)
+      RenderAllUnsynchronised(renderer->impl_->bin);
   return S_OK;
 }
 
@@ -743,5 +763,5 @@ HRESULT CreateFilterGraphObject(REFIID riid, void** ppv) {
 }  // namespace dshow
 
 HRESULT CreateFilterGraph(REFIID riid, void** ppv) {
-  return dshow::CreateFilterGraphObject(riid, ppv);
+  return kit::Guarded([&]() -> HRESULT { return dshow::CreateFilterGraphObject(riid, ppv); });
 }

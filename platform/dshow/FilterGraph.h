@@ -13,23 +13,19 @@
 #include <vector>
 
 #include "platform/dshow/dshow.h"
+#include "platform/kit/RefCounted.h"
 
 namespace dshow {
 
 class SourceFilter;
 
-class FilterGraph final : public IGraphBuilder,
-                          public IMediaControl,
-                          public IMediaPosition,
-                          public IBasicAudio,
-                          public IMediaFilter {
+class FilterGraph final
+    : public kit::RefCounted<IGraphBuilder, IMediaControl, IMediaPosition, IBasicAudio, IMediaFilter> {
  public:
   // Null when GStreamer cannot start.
   static FilterGraph* Create();
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override;
-  ULONG AddRef() override { return ++m_refs; }
-  ULONG Release() override;
 
   HRESULT AddFilter(IBaseFilter* pFilter, LPCWSTR pName) override;
   HRESULT Connect(IPin* ppinOut, IPin* ppinIn) override;
@@ -56,7 +52,7 @@ class FilterGraph final : public IGraphBuilder,
 
  private:
   FilterGraph() = default;
-  ~FilterGraph();
+  ~FilterGraph() override;
 
   HRESULT BuildChain(SourceFilter* source, CBaseRenderer* renderer, bool withAudio, bool videoRequired);
   void TearDown(Chain* chain);
@@ -76,30 +72,29 @@ class FilterGraph final : public IGraphBuilder,
   // Waits for the pipeline to reach PAUSED; gives up as soon as GStreamer reports an error.
   GstStateChangeReturn WaitForPreroll();
 
-  std::atomic<ULONG> m_refs{1};
-  GstElement* m_pipeline = nullptr;
-  std::vector<IBaseFilter*> m_filters;  // one reference each
-  std::vector<std::unique_ptr<Chain>> m_chains;
-  OAFilterState m_state = State_Stopped;
-  bool m_hasBase = false;
-  double m_base = 0.0;       // stream time of the first video sample
-  double m_highWater = 0.0;  // the furthest position seen, for streams of unknown length
-  bool m_stopFixed = false;
-  double m_stop = 0.0;
-  std::atomic<LONG> m_volume{0};
-  std::atomic<bool> m_clockOff{false};
+  GstElement* pipeline_ = nullptr;
+  std::vector<IBaseFilter*> filters_;  // one reference each
+  std::vector<std::unique_ptr<Chain>> chains_;
+  OAFilterState state_ = State_Stopped;
+  bool hasBase_ = false;
+  double base_ = 0.0;       // stream time of the first video sample
+  double highWater_ = 0.0;  // the furthest position seen, for streams of unknown length
+  bool stopFixed_ = false;
+  double stop_ = 0.0;
+  std::atomic<LONG> volume_{0};
+  std::atomic<bool> clockOff_{false};
   // MPEG program streams: GStreamer's demuxer cannot seek inside them reliably (it maps time to
   // bytes through the pack clock), so a seek restarts the stream from its first byte and every
   // segment is made to start no earlier than this stream time, which drops what comes before.
-  bool m_seekFromStart = false;
-  std::atomic<gint64> m_segmentFloor{0};
+  bool seekFromStart_ = false;
+  std::atomic<gint64> segmentFloor_{0};
 
-  std::mutex m_busMutex;  // guards what follows; written by the bus handler
-  bool m_ended = false;
-  bool m_failed = false;         // an error was posted since the last BuildChain began
-  bool m_prerolled = false;      // the last BuildChain succeeded: errors now end the stream
-  bool m_errorEnded = false;     // an error ended the stream; StopTime has not yet seen it
-  bool m_errorReported = false;  // the error was printed; again only after a seek
+  std::mutex busMutex_;  // guards what follows; written by the bus handler
+  bool ended_ = false;
+  bool failed_ = false;         // an error was posted since the last BuildChain began
+  bool prerolled_ = false;      // the last BuildChain succeeded: errors now end the stream
+  bool errorEnded_ = false;     // an error ended the stream; StopTime has not yet seen it
+  bool errorReported_ = false;  // the error was printed; again only after a seek
 };
 
 }  // namespace dshow

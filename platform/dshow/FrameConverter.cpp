@@ -56,35 +56,35 @@ FrameConverter::~FrameConverter() {
 }
 
 void FrameConverter::Reset() {
-  if (m_converter) gst_video_converter_free(m_converter);
-  m_converter = nullptr;
-  if (m_buffer) gst_buffer_unref(m_buffer);
-  m_buffer = nullptr;
-  if (m_stage) gst_buffer_unref(m_stage);
-  m_stage = nullptr;
-  m_hasOutput = false;
+  if (converter_) gst_video_converter_free(converter_);
+  converter_ = nullptr;
+  if (buffer_) gst_buffer_unref(buffer_);
+  buffer_ = nullptr;
+  if (stage_) gst_buffer_unref(stage_);
+  stage_ = nullptr;
+  hasOutput_ = false;
 }
 
 void FrameConverter::SetOutput(GstVideoFormat format, int width, int height, int parN, int parD) {
   Reset();
-  gst_video_info_init(&m_out);
-  if (width <= 0 || height <= 0 || !gst_video_info_set_format(&m_out, format, width, height)) return;
-  m_parN = parN > 0 && parD > 0 ? parN : 1;
-  m_parD = parN > 0 && parD > 0 ? parD : 1;
-  m_buffer = gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(&m_out), nullptr);
-  m_hasOutput = m_buffer != nullptr;
+  gst_video_info_init(&out_);
+  if (width <= 0 || height <= 0 || !gst_video_info_set_format(&out_, format, width, height)) return;
+  parN_ = parN > 0 && parD > 0 ? parN : 1;
+  parD_ = parN > 0 && parD > 0 ? parD : 1;
+  buffer_ = gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(&out_), nullptr);
+  hasOutput_ = buffer_ != nullptr;
 }
 
 bool FrameConverter::Prepare(const GstVideoInfo& in) {
-  if (m_converter && gst_video_info_is_equal(&in, &m_in)) return true;
-  if (m_converter) gst_video_converter_free(m_converter);
-  m_converter = nullptr;
+  if (converter_ && gst_video_info_is_equal(&in, &in_)) return true;
+  if (converter_) gst_video_converter_free(converter_);
+  converter_ = nullptr;
   // Only formats the converter can read line by line.
   if (!in.finfo || !in.finfo->unpack_func || GST_VIDEO_INFO_WIDTH(&in) <= 0 || GST_VIDEO_INFO_HEIGHT(&in) <= 0)
     return false;
-  const int width = GST_VIDEO_INFO_WIDTH(&m_out), height = GST_VIDEO_INFO_HEIGHT(&m_out);
+  const int width = GST_VIDEO_INFO_WIDTH(&out_), height = GST_VIDEO_INFO_HEIGHT(&out_);
   const Placement at = Place(DisplayAspect(in, GST_VIDEO_INFO_PAR_N(&in), GST_VIDEO_INFO_PAR_D(&in)),
-                             DisplayAspect(m_out, m_parN, m_parD), width, height);
+                             DisplayAspect(out_, parN_, parD_), width, height);
   GstStructure* config = gst_structure_new(
       "GstVideoConverter", GST_VIDEO_CONVERTER_OPT_DITHER_METHOD, GST_TYPE_VIDEO_DITHER_METHOD, GST_VIDEO_DITHER_NONE,
       // The conversion is the largest cost after decoding: every core takes a share of the rows.
@@ -97,24 +97,24 @@ bool FrameConverter::Prepare(const GstVideoInfo& in) {
   // but packs 24-bit ones a byte at a time, and its row copies do not take rows running upwards:
   // it makes top-down BGRx, and Convert turns the rows over into the output (narrowing them to
   // BGR where that is the output).
-  gst_video_info_set_format(&m_target, GST_VIDEO_FORMAT_BGRx, width, height);
-  if (!m_stage) m_stage = gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(&m_target), nullptr);
-  if (!m_stage) {
+  gst_video_info_set_format(&target_, GST_VIDEO_FORMAT_BGRx, width, height);
+  if (!stage_) stage_ = gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(&target_), nullptr);
+  if (!stage_) {
     gst_structure_free(config);
     return false;
   }
   // The converter wants the rate, the interlacing and the views of both sides alike.
-  GST_VIDEO_INFO_FPS_N(&m_target) = GST_VIDEO_INFO_FPS_N(&in);
-  GST_VIDEO_INFO_FPS_D(&m_target) = GST_VIDEO_INFO_FPS_D(&in);
-  GST_VIDEO_INFO_INTERLACE_MODE(&m_target) = GST_VIDEO_INFO_INTERLACE_MODE(&in);
-  GST_VIDEO_INFO_VIEWS(&m_target) = GST_VIDEO_INFO_VIEWS(&in);
-  m_converter = gst_video_converter_new(const_cast<GstVideoInfo*>(&in), &m_target, config);
-  if (m_converter) m_in = in;
-  return m_converter != nullptr;
+  GST_VIDEO_INFO_FPS_N(&target_) = GST_VIDEO_INFO_FPS_N(&in);
+  GST_VIDEO_INFO_FPS_D(&target_) = GST_VIDEO_INFO_FPS_D(&in);
+  GST_VIDEO_INFO_INTERLACE_MODE(&target_) = GST_VIDEO_INFO_INTERLACE_MODE(&in);
+  GST_VIDEO_INFO_VIEWS(&target_) = GST_VIDEO_INFO_VIEWS(&in);
+  converter_ = gst_video_converter_new(const_cast<GstVideoInfo*>(&in), &target_, config);
+  if (converter_) in_ = in;
+  return converter_ != nullptr;
 }
 
 GstBuffer* FrameConverter::Convert(GstSample* sample) {
-  if (!m_hasOutput || !sample) return nullptr;
+  if (!hasOutput_ || !sample) return nullptr;
   GstCaps* caps = gst_sample_get_caps(sample);
   GstBuffer* input = gst_sample_get_buffer(sample);
   GstVideoInfo in;
@@ -122,21 +122,21 @@ GstBuffer* FrameConverter::Convert(GstSample* sample) {
 
   GstVideoFrame source, target;
   if (!gst_video_frame_map(&source, &in, input, GST_MAP_READ)) return nullptr;
-  if (!gst_video_frame_map(&target, &m_target, m_stage, GST_MAP_WRITE)) {
+  if (!gst_video_frame_map(&target, &target_, stage_, GST_MAP_WRITE)) {
     gst_video_frame_unmap(&source);
     return nullptr;
   }
-  gst_video_converter_frame(m_converter, &source, &target);
+  gst_video_converter_frame(converter_, &source, &target);
   gst_video_frame_unmap(&source);
   GstMapInfo out;
-  const bool mapped = gst_buffer_map(m_buffer, &out, GST_MAP_WRITE);
+  const bool mapped = gst_buffer_map(buffer_, &out, GST_MAP_WRITE);
   if (mapped) {
     // Rows bottom first: picture row y goes to the output's row height - 1 - y.
     const int width = GST_VIDEO_FRAME_WIDTH(&target), height = GST_VIDEO_FRAME_HEIGHT(&target);
     const auto* rows = static_cast<const guint8*>(GST_VIDEO_FRAME_PLANE_DATA(&target, 0));
     const gsize inStride = static_cast<gsize>(GST_VIDEO_FRAME_PLANE_STRIDE(&target, 0));
-    const gsize outStride = static_cast<gsize>(GST_VIDEO_INFO_PLANE_STRIDE(&m_out, 0));
-    const bool narrow = GST_VIDEO_INFO_FORMAT(&m_out) == GST_VIDEO_FORMAT_BGR;
+    const gsize outStride = static_cast<gsize>(GST_VIDEO_INFO_PLANE_STRIDE(&out_, 0));
+    const bool narrow = GST_VIDEO_INFO_FORMAT(&out_) == GST_VIDEO_FORMAT_BGR;
     for (int y = 0; y < height; ++y) {
       const guint8* from = rows + inStride * static_cast<gsize>(y);
       guint8* to = out.data + outStride * static_cast<gsize>(height - 1 - y);
@@ -145,15 +145,15 @@ GstBuffer* FrameConverter::Convert(GstSample* sample) {
       else
         std::memcpy(to, from, 4 * static_cast<gsize>(width));
     }
-    gst_buffer_unmap(m_buffer, &out);
+    gst_buffer_unmap(buffer_, &out);
   }
   gst_video_frame_unmap(&target);
   if (!mapped) return nullptr;
 
-  GST_BUFFER_PTS(m_buffer) = GST_BUFFER_PTS(input);
-  GST_BUFFER_DTS(m_buffer) = GST_BUFFER_DTS(input);
-  GST_BUFFER_DURATION(m_buffer) = GST_BUFFER_DURATION(input);
-  return m_buffer;
+  GST_BUFFER_PTS(buffer_) = GST_BUFFER_PTS(input);
+  GST_BUFFER_DTS(buffer_) = GST_BUFFER_DTS(input);
+  GST_BUFFER_DURATION(buffer_) = GST_BUFFER_DURATION(input);
+  return buffer_;
 }
 
 }  // namespace dshow

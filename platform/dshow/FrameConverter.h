@@ -31,14 +31,14 @@ class FrameConverter {
  private:
   bool Prepare(const GstVideoInfo& in);
 
-  GstVideoInfo m_out{};
-  bool m_hasOutput = false;
-  int m_parN = 1, m_parD = 1;
-  GstVideoConverter* m_converter = nullptr;
-  GstVideoInfo m_in{};            // what m_converter was made for
-  GstVideoInfo m_target{};        // m_stage: BGRx of the output's size with the timing of m_in
-  GstBuffer* m_buffer = nullptr;  // the output, re-used for every picture
-  GstBuffer* m_stage = nullptr;   // the converter's own output, top-down BGRx
+  GstVideoInfo out_{};
+  bool hasOutput_ = false;
+  int parN_ = 1, parD_ = 1;
+  GstVideoConverter* converter_ = nullptr;
+  GstVideoInfo in_{};            // what converter_ was made for
+  GstVideoInfo target_{};        // stage_: BGRx of the output's size with the timing of in_
+  GstBuffer* buffer_ = nullptr;  // the output, re-used for every picture
+  GstBuffer* stage_ = nullptr;   // the converter's own output, top-down BGRx
 };
 
 }  // namespace dshow

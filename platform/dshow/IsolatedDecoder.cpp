@@ -30,18 +30,18 @@ using picture::DecoderAnswer;
 class UniqueFd {
  public:
   UniqueFd() = default;
-  explicit UniqueFd(int fd) : m_fd(fd) {}
+  explicit UniqueFd(int fd) : fd_(fd) {}
   UniqueFd(const UniqueFd&) = delete;
   UniqueFd& operator=(const UniqueFd&) = delete;
   ~UniqueFd() { reset(); }
-  int get() const { return m_fd; }
+  int get() const { return fd_; }
   void reset(int fd = -1) {
-    if (m_fd >= 0) close(m_fd);
-    m_fd = fd;
+    if (fd_ >= 0) close(fd_);
+    fd_ = fd;
   }
 
  private:
-  int m_fd = -1;
+  int fd_ = -1;
 };
 
 struct Settings {
@@ -112,41 +112,41 @@ struct ChildPlan {
 // Kills and reaps the child (and anything it started in its group) unless it was reaped.
 class Child {
  public:
-  explicit Child(pid_t pid) : m_pid(pid) {}
+  explicit Child(pid_t pid) : pid_(pid) {}
   ~Child() {
-    if (m_pid > 0) {
+    if (pid_ > 0) {
       Kill();
       int status;
-      while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+      while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
       }
     }
   }
-  pid_t pid() const { return m_pid; }
+  pid_t pid() const { return pid_; }
   void Kill() const {
-    kill(-m_pid, SIGKILL);
-    kill(m_pid, SIGKILL);
+    kill(-pid_, SIGKILL);
+    kill(pid_, SIGKILL);
   }
   // True once the child has ended; *status then holds its wait status (-1 when unknown).
   bool Reap(int* status) {
     siginfo_t info{};
-    if (waitid(P_PID, m_pid, &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
+    if (waitid(P_PID, pid_, &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
       if (errno != ECHILD) return false;
       *status = -1;  // reaped elsewhere
-      m_pid = -1;
+      pid_ = -1;
       return true;
     }
     if (info.si_pid == 0) return false;
     // The leader is not reaped yet, so its group id is still its own: nothing it started in
     // the group (possible only without the seccomp filter) outlives it.
-    kill(-m_pid, SIGKILL);
-    while (waitpid(m_pid, status, 0) < 0 && errno == EINTR) {
+    kill(-pid_, SIGKILL);
+    while (waitpid(pid_, status, 0) < 0 && errno == EINTR) {
     }
-    m_pid = -1;
+    pid_ = -1;
     return true;
   }
 
  private:
-  pid_t m_pid;
+  pid_t pid_;
 };
 
 bool AnswerValid(const DecoderAnswer& a, std::uint64_t received, const picture::PictureLimits& limits) {

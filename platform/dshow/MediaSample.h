@@ -3,9 +3,8 @@
 
 #include <gst/gst.h>
 
-#include <atomic>
-
 #include "platform/dshow/dshow.h"
+#include "platform/kit/RefCounted.h"
 
 namespace dshow {
 
@@ -19,23 +18,23 @@ class MediaSample final : public IMediaSample {
   MediaSample(const MediaSample&) = delete;
   MediaSample& operator=(const MediaSample&) = delete;
 
-  bool Valid() const { return m_mapped; }
+  bool Valid() const { return mapped_; }
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override;
-  ULONG AddRef() override { return ++m_refs; }
-  ULONG Release() override { return --m_refs; }
+  ULONG AddRef() override { return refs_.Add(); }
+  ULONG Release() override { return refs_.Drop(); }
   HRESULT GetPointer(BYTE** ppBuffer) override;
   LONG GetSize() override;
   LONG GetActualDataLength() override;
   HRESULT GetTime(REFERENCE_TIME* pTimeStart, REFERENCE_TIME* pTimeEnd) override;
 
  private:
-  GstBuffer* m_buffer;
-  GstMapInfo m_map{};
-  bool m_mapped = false;
-  REFERENCE_TIME m_start = -1;
-  REFERENCE_TIME m_end = -1;
-  std::atomic<ULONG> m_refs{1};
+  GstBuffer* buffer_;
+  GstMapInfo map_{};
+  bool mapped_ = false;
+  REFERENCE_TIME start_ = -1;
+  REFERENCE_TIME end_ = -1;
+  kit::RefCount refs_;
 };
 
 }  // namespace dshow

@@ -56,14 +56,14 @@ std::vector<std::u16string> AsfStreamPins(const std::vector<std::uint8_t>& head)
 
 class Fd {
  public:
-  explicit Fd(int fd) : m_fd(fd) {}
+  explicit Fd(int fd) : fd_(fd) {}
   ~Fd() {
-    if (m_fd >= 0) close(m_fd);
+    if (fd_ >= 0) close(fd_);
   }
-  int get() const { return m_fd; }
+  int get() const { return fd_; }
 
  private:
-  int m_fd;
+  int fd_;
 };
 
 bool ReadUpTo(int fd, std::vector<std::uint8_t>* out, std::size_t limit) {
@@ -96,28 +96,28 @@ HRESULT SourceFilter::Create(const std::string& nativePath, SourceFilter** out) 
 
   auto* filter = new (std::nothrow) SourceFilter();
   if (!filter) return E_OUTOFMEMORY;
-  filter->m_path = nativePath;
+  filter->path_ = nativePath;
   if (head.size() >= 16 && std::memcmp(head.data(), kAsfHeader, 16) == 0) {
-    filter->m_kind = Kind::Asf;
+    filter->kind_ = Kind::Asf;
     for (std::u16string& name : AsfStreamPins(head))
-      filter->m_pins.push_back(std::make_unique<SourcePin>(filter, std::move(name)));
+      filter->pins_.push_back(std::make_unique<SourcePin>(filter, std::move(name)));
   } else if (LooksLikePicture(head.data(), head.size())) {
-    filter->m_kind = Kind::Still;
+    filter->kind_ = Kind::Still;
     // The decoder process reads the file itself, from the descriptor it is given.
     HRESULT hr = static_cast<std::uint64_t>(info.st_size) > picture::kDecoderMaxInput
                      ? VFW_E_INVALID_FILE_FORMAT
-                     : DecodeStillImage(fd.get(), head.data(), head.size(), &filter->m_still);
+                     : DecodeStillImage(fd.get(), head.data(), head.size(), &filter->still_);
     if (FAILED(hr)) {
       filter->Release();
       return hr;
     }
-    filter->m_pins.push_back(std::make_unique<SourcePin>(filter, u"Output"));
+    filter->pins_.push_back(std::make_unique<SourcePin>(filter, u"Output"));
   } else {
-    filter->m_kind = Kind::ByteStream;
+    filter->kind_ = Kind::ByteStream;
     double length = 0.0;
     if (LooksLikeProgramStream(head.data(), head.size()) && ProgramStreamLength(fd.get(), info.st_size, &length))
-      filter->m_knownLength = length;
-    filter->m_pins.push_back(std::make_unique<SourcePin>(filter, u"Output"));
+      filter->knownLength_ = length;
+    filter->pins_.push_back(std::make_unique<SourcePin>(filter, u"Output"));
   }
   *out = filter;
   return S_OK;
@@ -132,16 +132,10 @@ HRESULT SourceFilter::QueryInterface(REFIID riid, void** ppv) {
   return S_OK;
 }
 
-ULONG SourceFilter::Release() {
-  const ULONG left = --m_refs;
-  if (left == 0) delete this;
-  return left;
-}
-
 HRESULT SourceFilter::FindPin(LPCWSTR Id, IPin** ppPin) {
   if (!Id || !ppPin) return E_POINTER;
   *ppPin = nullptr;
-  for (auto& pin : m_pins) {
+  for (auto& pin : pins_) {
     if (pin->Name() == Id) {
       pin->AddRef();
       *ppPin = pin.get();
@@ -161,10 +155,10 @@ HRESULT SourcePin::QueryInterface(REFIID riid, void** ppv) {
 }
 
 ULONG SourcePin::AddRef() {
-  return m_filter->AddRef();
+  return filter_->AddRef();
 }
 ULONG SourcePin::Release() {
-  return m_filter->Release();
+  return filter_->Release();
 }
 
 HRESULT SourcePin::QueryDirection(PIN_DIRECTION* pPinDir) {

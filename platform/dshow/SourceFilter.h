@@ -4,13 +4,13 @@
 // Internal to platform/dshow; window's thread only.
 #pragma once
 
-#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/dshow/StillImage.h"
 #include "platform/dshow/dshow.h"
+#include "platform/kit/RefCounted.h"
 
 namespace dshow {
 
@@ -18,22 +18,22 @@ class SourceFilter;
 
 class SourcePin final : public IPin {
  public:
-  SourcePin(SourceFilter* filter, std::u16string name) : m_filter(filter), m_name(std::move(name)) {}
+  SourcePin(SourceFilter* filter, std::u16string name) : filter_(filter), name_(std::move(name)) {}
   HRESULT QueryInterface(REFIID riid, void** ppv) override;
   ULONG AddRef() override;
   ULONG Release() override;
   HRESULT QueryDirection(PIN_DIRECTION* pPinDir) override;
   HRESULT ConnectionMediaType(AM_MEDIA_TYPE* pmt) override;
 
-  SourceFilter* Filter() const { return m_filter; }
-  const std::u16string& Name() const { return m_name; }
+  SourceFilter* Filter() const { return filter_; }
+  const std::u16string& Name() const { return name_; }
 
  private:
-  SourceFilter* m_filter;
-  std::u16string m_name;
+  SourceFilter* filter_;
+  std::u16string name_;
 };
 
-class SourceFilter final : public IBaseFilter {
+class SourceFilter final : public kit::RefCounted<IBaseFilter> {
  public:
   enum class Kind { ByteStream, Asf, Still };
 
@@ -42,27 +42,24 @@ class SourceFilter final : public IBaseFilter {
   static HRESULT Create(const std::string& nativePath, SourceFilter** out);
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override;
-  ULONG AddRef() override { return ++m_refs; }
-  ULONG Release() override;
   HRESULT FindPin(LPCWSTR Id, IPin** ppPin) override;
 
-  Kind GetKind() const { return m_kind; }
-  const std::string& Path() const { return m_path; }
-  const StillImage& Still() const { return m_still; }
+  Kind GetKind() const { return kind_; }
+  const std::string& Path() const { return path_; }
+  const StillImage& Still() const { return still_; }
   // The length in seconds read from the file's own time stamps (an MPEG program stream), for
   // files whose GStreamer duration is an estimate; 0 when there is none.
-  double KnownLength() const { return m_knownLength; }
+  double KnownLength() const { return knownLength_; }
 
  private:
   SourceFilter() = default;
-  ~SourceFilter() = default;
+  ~SourceFilter() override = default;
 
-  std::atomic<ULONG> m_refs{1};
-  Kind m_kind = Kind::ByteStream;
-  std::string m_path;
-  double m_knownLength = 0.0;
-  StillImage m_still;
-  std::vector<std::unique_ptr<SourcePin>> m_pins;
+  Kind kind_ = Kind::ByteStream;
+  std::string path_;
+  double knownLength_ = 0.0;
+  StillImage still_;
+  std::vector<std::unique_ptr<SourcePin>> pins_;
 };
 
 }  // namespace dshow

@@ -12,10 +12,10 @@
 // Errors never cross this edge as exceptions: every failure is an HRESULT.
 #pragma once
 
-#include <atomic>
 #include <memory>
 #include <mutex>
 
+#include "platform/kit/RefCounted.h"
 #include "platform/win32/wintypes.h"
 
 using REFTIME = double;
@@ -222,22 +222,22 @@ struct IBasicAudio : IUnknown {
 
 class CCritSec {
  public:
-  void Lock() { m_mutex.lock(); }
-  void Unlock() { m_mutex.unlock(); }
+  void Lock() { mutex_.lock(); }
+  void Unlock() { mutex_.unlock(); }
 
  private:
-  std::mutex m_mutex;
+  std::mutex mutex_;
 };
 
 class CAutoLock {
  public:
-  explicit CAutoLock(CCritSec* lock) : m_lock(lock) { m_lock->Lock(); }
-  ~CAutoLock() { m_lock->Unlock(); }
+  explicit CAutoLock(CCritSec* lock) : lock_(lock) { lock_->Lock(); }
+  ~CAutoLock() { lock_->Unlock(); }
   CAutoLock(const CAutoLock&) = delete;
   CAutoLock& operator=(const CAutoLock&) = delete;
 
  private:
-  CCritSec* m_lock;
+  CCritSec* lock_;
 };
 
 class CBaseRenderer;
@@ -254,25 +254,23 @@ class CRendererInputPin : public IPin {
   ULONG Release() override;
   HRESULT QueryDirection(PIN_DIRECTION* pPinDir) override;
   HRESULT ConnectionMediaType(AM_MEDIA_TYPE* pmt) override;
-  CBaseRenderer* Renderer() const { return m_pRenderer; }
+  CBaseRenderer* Renderer() const { return renderer_; }
 
  private:
-  CBaseRenderer* m_pRenderer;
+  CBaseRenderer* renderer_;
 };
 
 // A renderer filter with one input pin "In", on a GStreamer sink synchronised to the pipeline
 // clock. Created with a reference count of 1 for its creator. The object deletes itself when
 // the count reaches 0. On construction failure (GStreamer unavailable) *phr is set to a
 // failure code and the object must be released.
-class CBaseRenderer : public IBaseFilter {
+class CBaseRenderer : public kit::RefCounted<IBaseFilter> {
  public:
   CBaseRenderer(REFCLSID RenderClass, LPCWSTR pName, LPUNKNOWN pUnk, HRESULT* phr);
   CBaseRenderer(const CBaseRenderer&) = delete;
   CBaseRenderer& operator=(const CBaseRenderer&) = delete;
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override;
-  ULONG AddRef() override;
-  ULONG Release() override;
   HRESULT FindPin(LPCWSTR Id, IPin** ppPin) override;
 
   // Asked for each proposed type on the window's thread while connecting: S_OK accepts.
@@ -298,9 +296,8 @@ class CBaseRenderer : public IBaseFilter {
  private:
   friend class CRendererInputPin;
   friend class dshow::FilterGraph;
-  std::atomic<ULONG> m_refs{1};
-  std::unique_ptr<Impl> m_impl;
-  std::unique_ptr<CRendererInputPin> m_pin;
+  std::unique_ptr<Impl> impl_;
+  std::unique_ptr<CRendererInputPin> pin_;
 };
 
 // The video renderer: the base renderer with its quality management left to GStreamer's sink.

@@ -72,30 +72,30 @@ int SandboxProbe() {
 // this process only once (in the decoder's own buffer).
 class Answer final : public PictureSink {
  public:
-  explicit Answer(DecoderAnswer header) : m_header(header) {}
+  explicit Answer(DecoderAnswer header) : header_(header) {}
   bool Begin(int width, int height) override {
-    m_header.width = static_cast<std::uint32_t>(width);
-    m_header.height = static_cast<std::uint32_t>(height);
-    m_header.stride = static_cast<std::uint32_t>(BgrStride(width));
-    m_header.pixelBytes = static_cast<std::uint64_t>(m_header.stride) * m_header.height;
-    m_batch.reserve(kBatch + m_header.stride);
-    return WriteAll(1, &m_header, sizeof(m_header));
+    header_.width = static_cast<std::uint32_t>(width);
+    header_.height = static_cast<std::uint32_t>(height);
+    header_.stride = static_cast<std::uint32_t>(BgrStride(width));
+    header_.pixelBytes = static_cast<std::uint64_t>(header_.stride) * header_.height;
+    batch_.reserve(kBatch + header_.stride);
+    return WriteAll(1, &header_, sizeof(header_));
   }
   bool Row(const std::uint8_t* bgr) override {
-    m_batch.insert(m_batch.end(), bgr, bgr + m_header.stride);
-    if (m_batch.size() < kBatch) return true;
+    batch_.insert(batch_.end(), bgr, bgr + header_.stride);
+    if (batch_.size() < kBatch) return true;
     return Flush();
   }
   bool Flush() {
-    const bool ok = WriteAll(1, m_batch.data(), m_batch.size());
-    m_batch.clear();
+    const bool ok = WriteAll(1, batch_.data(), batch_.size());
+    batch_.clear();
     return ok;
   }
 
  private:
   static constexpr std::size_t kBatch = 256 * 1024;
-  DecoderAnswer m_header;
-  std::vector<std::uint8_t> m_batch;
+  DecoderAnswer header_;
+  std::vector<std::uint8_t> batch_;
 };
 
 }  // namespace

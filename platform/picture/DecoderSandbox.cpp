@@ -12,14 +12,14 @@ namespace {
 
 class Filter {
  public:
-  Filter() : m_ctx(seccomp_init(SCMP_ACT_ERRNO(EPERM))) {}
+  Filter() : ctx_(seccomp_init(SCMP_ACT_ERRNO(EPERM))) {}
   ~Filter() {
-    if (m_ctx) seccomp_release(m_ctx);
+    if (ctx_) seccomp_release(ctx_);
   }
-  scmp_filter_ctx get() const { return m_ctx; }
+  scmp_filter_ctx get() const { return ctx_; }
 
  private:
-  scmp_filter_ctx m_ctx;
+  scmp_filter_ctx ctx_;
 };
 
 }  // namespace

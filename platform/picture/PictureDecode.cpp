@@ -182,27 +182,27 @@ bool DecodePictureBytes(const std::uint8_t* data, std::size_t size, const Pictur
                         std::string* error) {
   class Collect final : public PictureSink {
    public:
-    explicit Collect(DecodedPicture* out) : m_out(out) {}
+    explicit Collect(DecodedPicture* out) : out_(out) {}
     bool Begin(int width, int height) override {
-      m_out->width = width;
-      m_out->height = height;
-      m_out->stride = BgrStride(width);
+      out_->width = width;
+      out_->height = height;
+      out_->stride = BgrStride(width);
       try {
-        m_out->bgr.resize(static_cast<std::size_t>(m_out->stride) * height);
+        out_->bgr.resize(static_cast<std::size_t>(out_->stride) * height);
       } catch (const std::bad_alloc&) {
         return false;
       }
       return true;
     }
     bool Row(const std::uint8_t* bgr) override {
-      std::memcpy(m_out->bgr.data() + m_at, bgr, static_cast<std::size_t>(m_out->stride));
-      m_at += static_cast<std::size_t>(m_out->stride);
+      std::memcpy(out_->bgr.data() + at_, bgr, static_cast<std::size_t>(out_->stride));
+      at_ += static_cast<std::size_t>(out_->stride);
       return true;
     }
 
    private:
-    DecodedPicture* m_out;
-    std::size_t m_at = 0;
+    DecodedPicture* out_;
+    std::size_t at_ = 0;
   };
   *out = DecodedPicture{};
   Collect collect(out);

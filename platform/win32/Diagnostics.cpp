@@ -1,9 +1,4 @@
-// The thread's last error and the once-only log of unsupported requests.
-#include <cstdio>
-#include <mutex>
-#include <set>
-#include <string>
-
+// The thread's last error.
 #include "platform/win32/Win32State.h"
 
 namespace {
@@ -15,12 +10,4 @@ DWORD GetLastError() {
 }
 void SetLastError(DWORD code) {
   lastError = code;
-}
-
-void Win32LogOnce(const char* function, const std::string& detail) {
-  static std::mutex mutex;
-  static std::set<std::string> seen;
-  std::lock_guard lock(mutex);
-  if (seen.insert(std::string(function) + ":" + detail).second)
-    std::fprintf(stderr, "win32: %s: %s not supported\n", function, detail.c_str());
 }

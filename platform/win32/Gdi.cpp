@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "platform/fontlookup/FontLookup.h"
+#include "platform/kit/Guarded.h"
+#include "platform/kit/LogOnce.h"
 #include "platform/win32/Win32State.h"
 
 namespace {
@@ -211,70 +213,72 @@ int SetBkMode(HDC dc, int mode) {
 }
 
 int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format) {
-  HDC__* d = FindDc(dc);
-  FT_Face face = Font().Get();
-  if (!d || !text || !rect || !face) return 0;
-  std::u16string_view view = count < 0 ? std::u16string_view(text) : std::u16string_view(text, count);
-  const auto lines = Lines(view, format);
-  const int lineHeight = static_cast<int>(face->size->metrics.height >> 6);
-  const int ascender = static_cast<int>(face->size->metrics.ascender >> 6);
-  const int total = lineHeight * static_cast<int>(lines.size());
-  std::vector<int> widths;
-  int widest = 0;
-  for (const auto& line : lines) widest = std::max(widest, widths.emplace_back(LineWidth(face, line)));
-  if (format & DT_CALCRECT) {
-    rect->right = rect->left + widest;
-    rect->bottom = rect->top + total;
+  return kit::Guarded(0, [&]() -> int {
+    HDC__* d = FindDc(dc);
+    FT_Face face = Font().Get();
+    if (!d || !text || !rect || !face) return 0;
+    std::u16string_view view = count < 0 ? std::u16string_view(text) : std::u16string_view(text, count);
+    const auto lines = Lines(view, format);
+    const int lineHeight = static_cast<int>(face->size->metrics.height >> 6);
+    const int ascender = static_cast<int>(face->size->metrics.ascender >> 6);
+    const int total = lineHeight * static_cast<int>(lines.size());
+    std::vector<int> widths;
+    int widest = 0;
+    for (const auto& line : lines) widest = std::max(widest, widths.emplace_back(LineWidth(face, line)));
+    if (format & DT_CALCRECT) {
+      rect->right = rect->left + widest;
+      rect->bottom = rect->top + total;
+      return total;
+    }
+
+    HWND__* w = Win32FindWindow(d->hwnd);
+    if (!w) return total;  // the screen DC measures only
+    SDL_Surface* surface = SDL_GetWindowSurface(w->sdl);
+    if (!surface) {
+      kit::LogOnce("win32", "DrawTextW", std::string("window surface (") + SDL_GetError() + ") not supported");
+      return 0;
+    }
+    if (SDL_MUSTLOCK(surface)) SDL_LockSurface(surface);
+    if (w->erasedSurface != surface) {
+      // First drawing on this surface: erase it with the class brush, as painting would.
+      bool none = true;
+      const COLORREF background = BrushColor(w->cls->wc.hbrBackground, none);
+      if (!none) FillRect(surface, {0, 0, surface->w, surface->h}, background);
+      w->erasedSurface = surface;
+    }
+    RECT clip = format & DT_NOCLIP ? RECT{0, 0, surface->w, surface->h} : *rect;
+    clip.left = std::max<LONG>(clip.left, 0);
+    clip.top = std::max<LONG>(clip.top, 0);
+    clip.right = std::min<LONG>(clip.right, surface->w);
+    clip.bottom = std::min<LONG>(clip.bottom, surface->h);
+
+    int y = rect->top;
+    if ((format & DT_SINGLELINE) && (format & DT_VCENTER))
+      y = rect->top + (rect->bottom - rect->top - total) / 2;
+    else if ((format & DT_SINGLELINE) && (format & DT_BOTTOM))
+      y = rect->bottom - total;
+    for (std::size_t i = 0; i < lines.size(); ++i, y += lineHeight) {
+      int x = rect->left;
+      if (format & DT_CENTER)
+        x = rect->left + (rect->right - rect->left - widths[i]) / 2;
+      else if (format & DT_RIGHT)
+        x = rect->right - widths[i];
+      if (d->bkMode == OPAQUE) {
+        RECT box{std::max<LONG>(x, clip.left), std::max<LONG>(y, clip.top), std::min<LONG>(x + widths[i], clip.right),
+                 std::min<LONG>(y + lineHeight, clip.bottom)};
+        FillRect(surface, box, d->bkColor);
+      }
+      int pen = x;
+      for (char32_t c : lines[i]) {
+        if (FT_Load_Char(face, c, FT_LOAD_RENDER) != 0) continue;
+        const FT_GlyphSlot g = face->glyph;
+        if (g->bitmap.pixel_mode == FT_PIXEL_MODE_GRAY)
+          BlendGlyph(surface, g->bitmap, pen + g->bitmap_left, y + ascender - g->bitmap_top, d->textColor, clip);
+        pen += static_cast<int>(g->advance.x >> 6);
+      }
+    }
+    if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+    d->drawn = true;
     return total;
-  }
-
-  HWND__* w = Win32FindWindow(d->hwnd);
-  if (!w) return total;  // the screen DC measures only
-  SDL_Surface* surface = SDL_GetWindowSurface(w->sdl);
-  if (!surface) {
-    Win32LogOnce("DrawTextW", std::string("window surface (") + SDL_GetError() + ")");
-    return 0;
-  }
-  if (SDL_MUSTLOCK(surface)) SDL_LockSurface(surface);
-  if (w->erasedSurface != surface) {
-    // First drawing on this surface: erase it with the class brush, as painting would.
-    bool none = true;
-    const COLORREF background = BrushColor(w->cls->wc.hbrBackground, none);
-    if (!none) FillRect(surface, {0, 0, surface->w, surface->h}, background);
-    w->erasedSurface = surface;
-  }
-  RECT clip = format & DT_NOCLIP ? RECT{0, 0, surface->w, surface->h} : *rect;
-  clip.left = std::max<LONG>(clip.left, 0);
-  clip.top = std::max<LONG>(clip.top, 0);
-  clip.right = std::min<LONG>(clip.right, surface->w);
-  clip.bottom = std::min<LONG>(clip.bottom, surface->h);
-
-  int y = rect->top;
-  if ((format & DT_SINGLELINE) && (format & DT_VCENTER))
-    y = rect->top + (rect->bottom - rect->top - total) / 2;
-  else if ((format & DT_SINGLELINE) && (format & DT_BOTTOM))
-    y = rect->bottom - total;
-  for (std::size_t i = 0; i < lines.size(); ++i, y += lineHeight) {
-    int x = rect->left;
-    if (format & DT_CENTER)
-      x = rect->left + (rect->right - rect->left - widths[i]) / 2;
-    else if (format & DT_RIGHT)
-      x = rect->right - widths[i];
-    if (d->bkMode == OPAQUE) {
-      RECT box{std::max<LONG>(x, clip.left), std::max<LONG>(y, clip.top), std::min<LONG>(x + widths[i], clip.right),
-               std::min<LONG>(y + lineHeight, clip.bottom)};
-      FillRect(surface, box, d->bkColor);
-    }
-    int pen = x;
-    for (char32_t c : lines[i]) {
-      if (FT_Load_Char(face, c, FT_LOAD_RENDER) != 0) continue;
-      const FT_GlyphSlot g = face->glyph;
-      if (g->bitmap.pixel_mode == FT_PIXEL_MODE_GRAY)
-        BlendGlyph(surface, g->bitmap, pen + g->bitmap_left, y + ascender - g->bitmap_top, d->textColor, clip);
-      pen += static_cast<int>(g->advance.x >> 6);
-    }
-  }
-  if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
-  d->drawn = true;
-  return total;
+  });
 }

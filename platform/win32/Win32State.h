@@ -153,8 +153,6 @@ void Win32ReportClientSize(HWND hwnd, WPARAM type, bool always);
 SDL_Cursor* Win32SdlCursor(HCURSOR cursor);
 // The VK_ code of an SDL key; 0 for keys without one.
 int Win32VkFromSdl(const SDL_Keysym& key);
-// Logs an unsupported request once per function and detail.
-void Win32LogOnce(const char* function, const std::string& detail);
 // UTF-16 (lone surrogates as U+FFFD) to UTF-8 for SDL and back.
 std::string Win32ToUtf8(std::u16string_view text);
 std::u16string Win32FromUtf8(std::string_view text);

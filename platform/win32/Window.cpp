@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/kit/LogOnce.h"
 #include "platform/win32/Win32State.h"
 
 namespace {
@@ -240,7 +241,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
                      int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
   auto& s = Win32State();
   if (style & WS_CHILD) {
-    Win32LogOnce("CreateWindowExW", "child windows");
+    kit::LogOnce("win32", "CreateWindowExW", "child windows not supported");
     SetLastError(ERROR_NOT_SUPPORTED);
     return nullptr;
   }
@@ -578,7 +579,7 @@ HMENU GetMenu(HWND) {
 BOOL SetMenu(HWND hwnd, HMENU menu) {
   if (!Checked(hwnd)) return FALSE;
   if (menu) {
-    Win32LogOnce("SetMenu", "menus");
+    kit::LogOnce("win32", "SetMenu", "menus not supported");
     SetLastError(ERROR_NOT_SUPPORTED);
     return FALSE;
   }

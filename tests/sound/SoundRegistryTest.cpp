@@ -200,7 +200,7 @@ TEST_F(LoadedRegistry, ExtensionDecidesHowAFileIsLoaded) {
     const SoundEntry* e = Find(registry, id);
     ASSERT_EQ(e != nullptr, c.loads);
     if (e) {
-      EXPECT_EQ(dynamic_cast<CSegment*>(e->segment)->IsStandardMidiFile(), c.midiMarked);
+      EXPECT_EQ(dynamic_cast<Segment*>(e->segment)->IsStandardMidiFile(), c.midiMarked);
     }
   }
 }
