@@ -2,7 +2,7 @@
 // A frame already more than one period late runs at once. Window thread only.
 #pragma once
 
-#include "platform/win32/wintypes.h"
+#include "platform/kit/wintypes.h"
 
 struct PacerClock {
   DWORD (*now)();  // milliseconds, wrapping like timeGetTime

@@ -1,7 +1,7 @@
 // The process entry of the viewer.
 #pragma once
 
-#include "platform/win32/wintypes.h"
+#include "platform/kit/wintypes.h"
 
 class CMyD3DApplication;
 

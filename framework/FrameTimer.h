@@ -2,7 +2,7 @@
 // between two queries, in seconds. One per process (AppFrameTimer), on the window's thread.
 #pragma once
 
-#include "platform/win32/wintypes.h"
+#include "platform/kit/wintypes.h"
 
 class CFrameTimer {
  public:

@@ -1,7 +1,7 @@
 // The framework's own result codes, reported through CD3DApplication::ReportError.
 #pragma once
 
-#include "platform/win32/wintypes.h"
+#include "platform/kit/wintypes.h"
 
 constexpr HRESULT D3DAPPERR_NODIRECT3D = static_cast<HRESULT>(0x82000001u);
 constexpr HRESULT D3DAPPERR_NOWINDOW = static_cast<HRESULT>(0x82000002u);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/wintypes.h"
+#include "platform/kit/wintypes.h"
 
 class CMediaFileList {
  public:

@@ -1,7 +1,7 @@
 // A scene of the program: created by the scene manager, updated and drawn once per frame.
 #pragma once
 
-#include "platform/win32/wintypes.h"
+#include "platform/kit/wintypes.h"
 
 class CQoScene {
  public:

@@ -3,7 +3,7 @@
 // class id and E_NOINTERFACE when the object lacks the interface asked for.
 #pragma once
 
-#include "platform/win32/wintypes.h"
+#include "platform/kit/wintypes.h"
 
 #define CLSCTX_INPROC_SERVER 0x1u
 #define CLSCTX_INPROC_HANDLER 0x2u

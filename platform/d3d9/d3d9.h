@@ -22,7 +22,7 @@
 // thread at the device's next draw, Present, Reset or Release.
 #pragma once
 
-#include "platform/win32/wintypes.h"
+#include "platform/kit/wintypes.h"
 
 #define D3D_SDK_VERSION 31
 #define D3DADAPTER_DEFAULT 0

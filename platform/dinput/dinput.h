@@ -32,7 +32,7 @@
 // DirectInput object that created it. Errors never cross this edge as exceptions.
 #pragma once
 
-#include "platform/win32/wintypes.h"
+#include "platform/kit/wintypes.h"
 
 #define DIRECTINPUT_VERSION 0x0800
 

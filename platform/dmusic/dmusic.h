@@ -25,7 +25,7 @@
 // the loader cannot read or does not recognise.
 #pragma once
 
-#include "platform/win32/wintypes.h"
+#include "platform/kit/wintypes.h"
 
 using MUSIC_TIME = LONG;
 using LPBYTE = BYTE*;

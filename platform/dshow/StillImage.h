@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/picture/PictureDecode.h"
-#include "platform/win32/wintypes.h"
+#include "platform/kit/wintypes.h"
 
 namespace dshow {
 

@@ -16,7 +16,7 @@
 #include <mutex>
 
 #include "platform/kit/RefCounted.h"
-#include "platform/win32/wintypes.h"
+#include "platform/kit/wintypes.h"
 
 using REFTIME = double;
 using OAFilterState = LONG;

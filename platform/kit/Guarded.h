@@ -5,7 +5,7 @@
 
 #include <new>
 
-#include "platform/win32/wintypes.h"
+#include "platform/kit/wintypes.h"
 
 namespace kit {
 

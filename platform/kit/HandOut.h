@@ -3,7 +3,7 @@
 
 #include <initializer_list>
 
-#include "platform/win32/wintypes.h"
+#include "platform/kit/wintypes.h"
 
 namespace kit {
 

@@ -7,7 +7,7 @@
 
 #include <atomic>
 
-#include "platform/win32/wintypes.h"
+#include "platform/kit/wintypes.h"
 
 namespace kit {
 

@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "platform/win32/wintypes.h"
+#include "platform/kit/wintypes.h"
 
 struct SDL_Window;
 union SDL_Event;

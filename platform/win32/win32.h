@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/win32/wintypes.h"
+#include "platform/kit/wintypes.h"
 
 using ATOM = WORD;
 using HGDIOBJ = void*;
