@@ -17,6 +17,7 @@
 
 #include "platform/win32/Paths.h"
 #include "platform/win32/win32.h"
+#include "support/TempDir.h"
 #include "support/XSession.h"
 
 namespace {
@@ -40,15 +41,9 @@ std::chrono::steady_clock::time_point Deadline(int seconds) {
 
 class DesktopOrderEndToEndTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(x.ok()) << "Xvfb could not be started";
-    folder = std::filesystem::path(::testing::TempDir()) / "orbelle_order_e2e";
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-  }
+  void SetUp() override { ASSERT_TRUE(x.ok()) << "Xvfb could not be started"; }
   void TearDown() override {
     if (pid > 0 && XSession::WaitExit(pid, 0) < 0) XSession::Kill(pid);
-    std::filesystem::remove_all(folder);
   }
 
   // The chooser's window, once it is up and drawn; "" after 30 s without one.
@@ -86,7 +81,8 @@ class DesktopOrderEndToEndTest : public ::testing::Test {
   }
 
   XSession x{true};
-  std::filesystem::path folder;
+  TempDir temp{"orbelle_order_e2e"};
+  const std::filesystem::path& folder = temp.path();
   pid_t pid = -1;
 };
 

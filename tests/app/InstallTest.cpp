@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "support/ScreenImage.h"
+#include "support/TempDir.h"
 #include "support/XSession.h"
 
 namespace fs = std::filesystem;
@@ -34,8 +35,8 @@ std::string ReadFile(const fs::path& path) {
 TEST(Install, AnInstalledCopyStartsFromAnotherFolderWithItsData) {
   XSession x(true);
   ASSERT_TRUE(x.ok()) << "Xvfb could not be started";
-  const fs::path prefix = fs::path(::testing::TempDir()) / "orbelle install";
-  fs::remove_all(prefix);
+  const TempDir temp("orbelle install");
+  const fs::path& prefix = temp.path();
   int status = -1;
   x.Run({ORBELLE_CMAKE_COMMAND, "--install", BuildDir().string(), "--prefix", prefix.string()}, &status);
   ASSERT_EQ(0, status) << "cmake --install failed";
@@ -101,5 +102,4 @@ TEST(Install, AnInstalledCopyStartsFromAnotherFolderWithItsData) {
 
   x.Run({"xdotool", "key", "--window", window, "Escape"});
   EXPECT_EQ(0, XSession::WaitExit(pid, 10000));
-  fs::remove_all(prefix);
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "support/ScreenImage.h"
+#include "support/TempDir.h"
 #include "support/XSession.h"
 
 namespace fs = std::filesystem;
@@ -39,8 +40,6 @@ class OpenFromAnywhereTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(x.ok()) << "Xvfb could not be started";
-    root = fs::path(::testing::TempDir()) / "orbelle_open_anywhere";
-    fs::remove_all(root);
     folder = root / "a b";
     fs::create_directories(folder);
     const fs::path fixtures = SourceDir() / "tests" / "media" / "fixtures";
@@ -49,7 +48,6 @@ class OpenFromAnywhereTest : public ::testing::Test {
   }
   void TearDown() override {
     if (pid > 0 && XSession::WaitExit(pid, 0) < 0) XSession::Kill(pid);
-    fs::remove_all(root);
   }
 
   void Start(const std::vector<std::string>& args, const fs::path& cwd, const fs::path& program = BinDir()) {
@@ -109,7 +107,9 @@ class OpenFromAnywhereTest : public ::testing::Test {
   }
 
   XSession x{true};
-  fs::path root, folder;
+  TempDir temp{"orbelle_open_anywhere"};
+  const fs::path& root = temp.path();
+  fs::path folder;
   pid_t pid = -1;
   std::string window;
 };

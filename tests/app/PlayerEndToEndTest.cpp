@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "support/ScreenImage.h"
+#include "support/TempDir.h"
 #include "support/WaitUntil.h"
 #include "support/XSession.h"
 
@@ -33,9 +34,6 @@ class PlayerEndToEndTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(x.ok()) << "Xvfb could not be started";
-    folder = std::filesystem::path(::testing::TempDir()) / "orbelle_e2e";
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
     const auto fixtures = SourceDir() / "tests" / "media" / "fixtures";
     std::filesystem::copy_file(fixtures / "pattern.bmp", folder / "a.bmp");
     std::filesystem::copy_file(fixtures / "quadrants.jpg", folder / "b.jpg");
@@ -48,7 +46,6 @@ class PlayerEndToEndTest : public ::testing::Test {
   }
   void TearDown() override {
     if (pid > 0 && XSession::WaitExit(pid, 0) < 0) XSession::Kill(pid);
-    std::filesystem::remove_all(folder);
   }
 
   // Enough frames for the program to take in what just happened (more than 21 at 60 a second).
@@ -78,7 +75,8 @@ class PlayerEndToEndTest : public ::testing::Test {
   }
 
   XSession x{true};
-  std::filesystem::path folder;
+  TempDir temp{"orbelle_e2e"};
+  const std::filesystem::path& folder = temp.path();
   pid_t pid = -1;
   std::string window;
 };

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "MediaTestSupport.h"
+#include "support/TempDir.h"
 #include "support/TestDevice.h"
 
 namespace {
@@ -267,20 +268,11 @@ TEST_F(MovieSourceTest, MissingFileShowsTheLongMessage) {
   EXPECT_EQ(nullptr, media.GetTexture());
 }
 
-struct TempFolder {
-  TempFolder() {
-    char pattern[] = "/tmp/orbelle-media-XXXXXX";
-    path = mkdtemp(pattern);
-  }
-  ~TempFolder() { std::filesystem::remove_all(path); }
-  std::filesystem::path path;
-};
-
 TEST_F(MovieSourceTest, BrokenAndHostileFilesFailWithTheirMessage) {
   ASSERT_NE(nullptr, device.get());
-  TempFolder temp;
-  std::filesystem::create_directory(temp.path / "x.avi");
-  ASSERT_EQ(0, mkfifo((temp.path / "fifo.avi").c_str(), 0600));
+  TempDir temp("orbelle-media");
+  std::filesystem::create_directory(temp.path() / "x.avi");
+  ASSERT_EQ(0, mkfifo((temp.path() / "fifo.avi").c_str(), 0600));
   struct Case {
     std::u16string path;
     HRESULT code;
@@ -294,8 +286,9 @@ TEST_F(MovieSourceTest, BrokenAndHostileFilesFailWithTheirMessage) {
       {Fixture("random.jpg"), VFW_E_CANNOT_CONNECT, u"Could not connect pins!  hr=0x80040217"},
       {Fixture("truncated.jpg"), VFW_E_INVALID_FILE_FORMAT, u"Could not add source filter to graph!  hr=0x8004022f"},
       {Fixture("huge.bmp"), VFW_E_INVALID_FILE_FORMAT, u"Could not add source filter to graph!  hr=0x8004022f"},
-      {WinPath(temp.path / "x.avi"), VFW_E_UNKNOWN_FILE_TYPE, u"Could not add source filter to graph!  hr=0x80040240"},
-      {WinPath(temp.path / "fifo.avi"), VFW_E_UNKNOWN_FILE_TYPE,
+      {WinPath(temp.path() / "x.avi"), VFW_E_UNKNOWN_FILE_TYPE,
+       u"Could not add source filter to graph!  hr=0x80040240"},
+      {WinPath(temp.path() / "fifo.avi"), VFW_E_UNKNOWN_FILE_TYPE,
        u"Could not add source filter to graph!  hr=0x80040240"},
   };
   for (const Case& c : cases) {

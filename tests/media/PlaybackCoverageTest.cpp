@@ -14,6 +14,7 @@
 
 #include "MediaTestSupport.h"
 #include "media/MovieSource.h"
+#include "support/TempDir.h"
 #include "support/TestDevice.h"
 
 namespace {
@@ -50,22 +51,6 @@ std::vector<char> ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
-
-void WriteFile(const fs::path& path, const std::vector<char>& bytes) {
-  std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-struct TempFolder {
-  TempFolder() {
-    char pattern[] = "/tmp/orbelle-codecs-XXXXXX";
-    if (mkdtemp(pattern)) path = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    if (!path.empty()) fs::remove_all(path, ignored);
-  }
-  fs::path path;
-};
 
 // Takes the graph's clock away (every picture rendered as soon as it is decoded) and plays
 // from the start; true once the position has reached the stop time without passing it.
@@ -124,15 +109,15 @@ void PlayAgainFromTheEnd(CMovieSource& media) {
 
 class PlaybackCoverageTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { s_folder = std::make_unique<TempFolder>(); }
+  static void SetUpTestSuite() { s_folder = std::make_unique<TempDir>("orbelle-codecs"); }
   static void TearDownTestSuite() { s_folder.reset(); }
-  static fs::path Made(const std::string& name) { return s_folder->path / name; }
+  static fs::path Made(const std::string& name) { return s_folder->path() / name; }
 
   TestDevice device;
   CapturedBoxes boxes;
-  static std::unique_ptr<TempFolder> s_folder;
+  static std::unique_ptr<TempDir> s_folder;
 };
-std::unique_ptr<TempFolder> PlaybackCoverageTest::s_folder;
+std::unique_ptr<TempDir> PlaybackCoverageTest::s_folder;
 
 struct CodecCase {
   const char* name;  // file name; its extension is the one users give such files
@@ -206,7 +191,7 @@ TEST_F(PlaybackCoverageTest, PictureSizeChangingMidStreamKeepsPlayingIntoTheFirs
                           "mpeg1video", path.string()}));
     std::vector<char> bytes = ReadFile(first), tail = ReadFile(second);
     bytes.insert(bytes.end(), tail.begin(), tail.end());
-    WriteFile(joined, bytes);
+    s_folder->Write(joined.filename(), bytes);
     ASSERT_TRUE(
         Ffmpeg({"-f", "mpegvideo", "-r", "25", "-i", joined.string(), "-c", "copy", "-f", "mpeg", file.string()}));
 
@@ -253,12 +238,12 @@ TEST_F(PlaybackCoverageTest, FileFailingHalfWayEndsAtItsLastGoodPictureAndPlaysA
   ASSERT_TRUE(Ffmpeg({"-f", "lavfi", "-i", Quadrants("160x120", 2.0), "-c:v", "mjpeg", "-q:v", "3", whole.string()}));
   std::vector<char> bytes = ReadFile(whole);
   bytes.resize(bytes.size() / 2);
-  WriteFile(cut, bytes);
+  s_folder->Write(cut.filename(), bytes);
   ASSERT_TRUE(
       Ffmpeg({"-f", "lavfi", "-i", Quadrants("160x120", 2.0), "-c:v", "rawvideo", "-pix_fmt", "bgr24", raw.string()}));
   bytes = ReadFile(raw);
   ASSERT_TRUE(ShortenIndexedChunk(bytes, 30, 1000));
-  WriteFile(shortened, bytes);
+  s_folder->Write(shortened.filename(), bytes);
 
   struct Case {
     fs::path file;

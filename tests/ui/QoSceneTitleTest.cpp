@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/TempDir.h"
 #include "ui/OpenMedia.h"
 #include "ui/SceneFixture.h"
 
@@ -174,19 +175,13 @@ class FolderTest : public QoSceneTitleTest {
  protected:
   void SetUp() override {
     QoSceneTitleTest::SetUp();
-    folder = std::filesystem::path(::testing::TempDir()) / "orbelle_player_folder";
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
     const std::filesystem::path fixtures = SourceDir() / "tests" / "media" / "fixtures";
     for (auto [from, to] : {std::pair{"pattern.bmp", "a.bmp"}, {"quadrants.jpg", "b.jpg"}, {"clip.avi", "c.avi"}})
       std::filesystem::copy_file(fixtures / from, folder / to);
     std::ofstream(folder / "notes.txt") << "not media";
   }
-  void TearDown() override {
-    QoSceneTitleTest::TearDown();
-    std::filesystem::remove_all(folder);
-  }
-  std::filesystem::path folder;
+  TempDir temp{"orbelle_player_folder"};
+  const std::filesystem::path& folder = temp.path();
 };
 
 TEST_F(FolderTest, PreviousAndNextCycleThroughTheFolderWithWrapAround) {
@@ -272,7 +267,8 @@ TEST_F(QoSceneTitleTest, WithoutAChooserTheOpenButtonChangesNothing) {
   scene->m_currentIndex = 1;
   CMovieSource* media = scene->m_media;
   const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
-  setenv("PATH", ::testing::TempDir().c_str(), 1);  // no zenity to be found: as a cancel
+  const TempDir empty("orbelle-path");
+  setenv("PATH", empty.path().c_str(), 1);  // no zenity to be found: as a cancel
   Click(BTN_OPEN);
   setenv("PATH", path.c_str(), 1);
   EXPECT_EQ(media, scene->m_media);
