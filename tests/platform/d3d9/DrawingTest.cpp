@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "DeviceFixture.h"
 #include "platform/d3d9/d3dx9math.h"
+#include "support/DeviceFixture.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "platform/d3d9/ImageHeader.h"
 #include "platform/d3d9/d3dx9.h"
-#include "D3DXTestDevice.h"
+#include "support/DeviceFixture.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -145,7 +145,7 @@ Bytes SaveWithSdl(int w, int h, bool jpeg, const std::function<std::uint32_t(int
   return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-class TextureLoaderTest : public D3DXTestDevice {
+class TextureLoaderTest : public DeviceFixture {
  protected:
   // Writes the file and returns its path in the program's (Windows) form.
   std::u16string Write(const std::string& name, const Bytes& bytes) {
