@@ -18,7 +18,7 @@ constexpr DWORD kRed = 0xFFFF0000u, kGreen = 0xFF00FF00u, kBlue = 0xFF0000FFu, k
 // Waits for the first frame to land in the texture. The texture is not locked before that: a
 // lock held by the test when the only frame of a picture arrives would make the renderer drop it.
 std::vector<DWORD> FirstFrame(CMovieSource& media, UINT* w, UINT* h) {
-  if (!WaitFor([&] { return media.GetFramesRendered() > 0; })) return {};
+  if (!WaitUntil([&] { return media.GetFramesRendered() > 0; })) return {};
   return ReadTexels(media.GetTexture(), w, h);
 }
 
@@ -102,7 +102,7 @@ TEST_F(MovieSourceTest, PlayPauseStopAndPlayAtTheEnd) {
     ASSERT_TRUE(control && position);
     EXPECT_NEAR(2.0, StopTime(media), 0.15);
 
-    ASSERT_TRUE(WaitFor([&] { return Position(media) >= 0.3; }));
+    ASSERT_TRUE(WaitUntil([&] { return Position(media) >= 0.3; }));
     // Pause keeps the position.
     ASSERT_EQ(S_OK, control->Stop());
     const double paused = Position(media);
@@ -112,7 +112,7 @@ TEST_F(MovieSourceTest, PlayPauseStopAndPlayAtTheEnd) {
     ASSERT_EQ(S_OK, control->Run());
     EXPECT_GE(Position(media), paused - 0.05);
     bool beyond = false;
-    ASSERT_TRUE(WaitFor([&] {
+    ASSERT_TRUE(WaitUntil([&] {
       const double now = Position(media), stop = StopTime(media);
       beyond |= now > stop;
       return now == stop;
@@ -126,7 +126,7 @@ TEST_F(MovieSourceTest, PlayPauseStopAndPlayAtTheEnd) {
     EXPECT_LT(Position(media), 0.5);
     ASSERT_EQ(S_OK, control->Run());
     EXPECT_LT(Position(media), 1.0);
-    ASSERT_TRUE(WaitFor([&] { return Position(media) >= 0.2; }));
+    ASSERT_TRUE(WaitUntil([&] { return Position(media) >= 0.2; }));
     // Stop returns to 0 and keeps the last frame.
     ASSERT_EQ(S_OK, control->Stop());
     ASSERT_EQ(S_OK, position->put_CurrentPosition(0.0));
@@ -140,7 +140,7 @@ TEST_F(MovieSourceTest, PlayPauseStopAndPlayAtTheEnd) {
     EXPECT_NEAR(1.5, Position(media), 0.05);
     ASSERT_EQ(S_OK, control->Run());
     EXPECT_GE(Position(media), 1.45);
-    ASSERT_TRUE(WaitFor([&] { return Position(media) == StopTime(media); }));
+    ASSERT_TRUE(WaitUntil([&] { return Position(media) == StopTime(media); }));
     EXPECT_NEAR(2.0, StopTime(media), 0.15);
   }
 }
@@ -161,7 +161,7 @@ TEST_F(MovieSourceTest, WithTheClockOffEveryFrameReachesTheTexture) {
     const LONG before = media.GetFramesRendered();
     ASSERT_EQ(S_OK, media.GetMediaControl()->Run());
     bool beyond = false;
-    ASSERT_TRUE(WaitFor([&] {
+    ASSERT_TRUE(WaitUntil([&] {
       const double now = Position(media), stop = StopTime(media);
       beyond |= now > stop;
       return now == stop;
@@ -184,7 +184,7 @@ TEST_F(MovieSourceTest, ProgramStreamKnowsItsLengthFromTheStart) {
   EXPECT_NEAR(2.0, StopTime(media), 0.05);
   EXPECT_LT(Position(media), 0.3);
   bool beyond = false;
-  ASSERT_TRUE(WaitFor([&] {
+  ASSERT_TRUE(WaitUntil([&] {
     const double now = Position(media), stop = StopTime(media);
     beyond |= now > stop;
     return now == stop;

@@ -36,7 +36,7 @@ class PictureIsolationTest : public ::testing::Test {
   void GoodPictureShows() {
     CMovieSource media;
     ASSERT_EQ(S_OK, media.Open(device.get(), GoodPicture().c_str(), true));
-    ASSERT_TRUE(WaitFor([&] { return media.GetFramesRendered() > 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return media.GetFramesRendered() > 0; }));
     UINT w = 0, h = 0;
     const std::vector<DWORD> texels = ReadTexels(media.GetTexture(), &w, &h);
     ASSERT_EQ(29u * 21u, texels.size());

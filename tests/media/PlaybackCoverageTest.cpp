@@ -66,7 +66,7 @@ bool PlayToTheEndUnclocked(CMovieSource& media, LONG* frames) {
   const LONG before = media.GetFramesRendered();
   if (control->Run() != S_OK) return false;
   bool beyond = false;
-  const bool ended = WaitFor([&] {
+  const bool ended = WaitUntil([&] {
     const double now = Position(media), stop = StopTime(media);
     beyond |= now > stop;
     return now == stop;
@@ -83,7 +83,7 @@ void ExpectUprightQuadrants(CMovieSource& media, int tolerance, UINT top = 0, UI
   UINT w = 0, h = 0;
   std::vector<DWORD> texels;
   // The lock fails while the renderer copies a picture in (the last ones may still be coming).
-  ASSERT_TRUE(WaitFor([&] { return !(texels = ReadTexels(media.GetTexture(), &w, &h)).empty(); }));
+  ASSERT_TRUE(WaitUntil([&] { return !(texels = ReadTexels(media.GetTexture(), &w, &h)).empty(); }));
   ASSERT_EQ(static_cast<std::size_t>(w) * h, texels.size());
   if (rows == 0) rows = h;
   auto at = [&](UINT x, UINT pictureRow) { return texels[(h - 1 - pictureRow) * w + x]; };
@@ -104,7 +104,7 @@ void PlayAgainFromTheEnd(CMovieSource& media) {
   const LONG before = media.GetFramesRendered();
   ASSERT_EQ(S_OK, media.GetMediaPosition()->put_CurrentPosition(0.0));
   ASSERT_EQ(S_OK, media.GetMediaControl()->Run());
-  EXPECT_TRUE(WaitFor([&] { return media.GetFramesRendered() > before; }));
+  EXPECT_TRUE(WaitUntil([&] { return media.GetFramesRendered() > before; }));
 }
 
 class PlaybackCoverageTest : public ::testing::Test {
@@ -200,7 +200,7 @@ TEST_F(PlaybackCoverageTest, PictureSizeChangingMidStreamKeepsPlayingIntoTheFirs
     EXPECT_EQ(320, media.GetWidth());
     EXPECT_EQ(240, media.GetHeight());
     // On the clock, as the viewer plays it: through the change to the end.
-    ASSERT_TRUE(WaitFor([&] { return Position(media) == StopTime(media); }));
+    ASSERT_TRUE(WaitUntil([&] { return Position(media) == StopTime(media); }));
     EXPECT_NEAR(2.0, StopTime(media), 0.1);
     ExpectUprightQuadrants(media, 40, c.top, c.rows);
     PlayAgainFromTheEnd(media);
@@ -259,7 +259,7 @@ TEST_F(PlaybackCoverageTest, FileFailingHalfWayEndsAtItsLastGoodPictureAndPlaysA
       std::string said;
       if (play == 0) {
         testing::internal::CaptureStderr();
-        const bool ended = WaitFor([&] { return Position(media) == StopTime(media); });
+        const bool ended = WaitUntil([&] { return Position(media) == StopTime(media); });
         said = testing::internal::GetCapturedStderr();
         ASSERT_TRUE(ended);
         EXPECT_EQ(c.errors, Count(said, "playback ended by an error")) << said;
@@ -269,7 +269,7 @@ TEST_F(PlaybackCoverageTest, FileFailingHalfWayEndsAtItsLastGoodPictureAndPlaysA
       } else {
         // Played again: the stop time is already the place of the failure, where it ends again.
         PlayAgainFromTheEnd(media);
-        ASSERT_TRUE(WaitFor([&] { return Position(media) == StopTime(media); }));
+        ASSERT_TRUE(WaitUntil([&] { return Position(media) == StopTime(media); }));
       }
       EXPECT_GE(StopTime(media), c.low);
       EXPECT_LE(StopTime(media), c.high);

@@ -155,20 +155,20 @@ TEST_F(QoSceneTitleTest, PlayPauseStopAndPlayAtTheEndOfAVideo) {
   EXPECT_EQ(80, scene->m_pivotX);
   EXPECT_EQ(60, scene->m_pivotY);
 
-  ASSERT_TRUE(WaitFor([&] { return Position() > 0.3; }));
+  ASSERT_TRUE(WaitUntil([&] { return Position() > 0.3; }));
   Click(BTN_PAUSE);
   const REFTIME paused = Position();
   EXPECT_GT(paused, 0.3);
   Click(BTN_PLAY);
   EXPECT_NEAR(paused, Position(), 0.1);  // resumes where it was
-  ASSERT_TRUE(WaitFor([&] { return Position() > paused + 0.2; }));
+  ASSERT_TRUE(WaitUntil([&] { return Position() > paused + 0.2; }));
   Click(BTN_STOP);
   EXPECT_EQ(0.0, Position());
   Click(BTN_PLAY);
-  ASSERT_TRUE(WaitFor([&] { return Position() == StopTime(); }));
+  ASSERT_TRUE(WaitUntil([&] { return Position() == StopTime(); }));
   Click(BTN_PLAY);  // at the end: starts again from 0
   EXPECT_LT(Position(), 0.5);
-  ASSERT_TRUE(WaitFor([&] { return Position() > 0.2; }));
+  ASSERT_TRUE(WaitUntil([&] { return Position() > 0.2; }));
 }
 
 class FolderTest : public QoSceneTitleTest {

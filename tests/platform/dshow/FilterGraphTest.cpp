@@ -12,6 +12,7 @@
 #include "platform/dshow/dshow.h"
 #include "platform/win32/Paths.h"
 #include "support/TempDir.h"
+#include "support/WaitUntil.h"
 
 namespace {
 
@@ -137,15 +138,10 @@ TEST(FilterGraphTest, RendererIsAskedThenSetThenFedOnAnotherThreadBottomRowFirst
   Ref<IMediaControl> control;
   ASSERT_EQ(S_OK, graph.builder->QueryInterface(IID_IMediaControl, control.out()));
   ASSERT_EQ(S_OK, control->Run());
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  for (;;) {
-    {
-      std::lock_guard<std::mutex> lock(renderer->m_mutex);
-      if (!renderer->first.empty()) break;
-    }
-    ASSERT_LT(std::chrono::steady_clock::now(), until) << "no sample rendered";
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  ASSERT_TRUE(WaitUntil([&] {
+    std::lock_guard<std::mutex> lock(renderer->m_mutex);
+    return !renderer->first.empty();
+  })) << "no sample rendered";
   ASSERT_EQ(S_OK, control->Stop());
   std::lock_guard<std::mutex> lock(renderer->m_mutex);
   for (std::thread::id id : renderer->renderThreads) EXPECT_NE(std::this_thread::get_id(), id);
