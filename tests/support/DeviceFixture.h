@@ -29,9 +29,15 @@ class DeviceFixture : public ::testing::Test {
   static constexpr UINT kWidth = 640;
   static constexpr UINT kHeight = 480;
 
+  // The fixture holds the device's reference: a test may release it itself and clear device_.
   void SetUp() override {
-    device_ = device.get();
+    device_ = device.Detach();
     ASSERT_NE(device_, nullptr);
+  }
+  void TearDown() override {
+    if (device_) {
+      EXPECT_EQ(device_->Release(), 0u);
+    }
   }
   D3DPRESENT_PARAMETERS Params() const { return device.Params(); }
 

@@ -65,6 +65,13 @@ class TestDevice {
   TestDevice& operator=(const TestDevice&) = delete;
 
   IDirect3DDevice9* get() const { return m_device; }
+  // Hands the device's reference to the caller, who releases it; the window and the Direct3D
+  // object stay with this object.
+  IDirect3DDevice9* Detach() {
+    IDirect3DDevice9* device = m_device;
+    m_device = nullptr;
+    return device;
+  }
   HWND window() const { return m_window; }
   // The parameters the device was made with, for a Reset to the same state.
   const D3DPRESENT_PARAMETERS& Params() const { return m_params; }
