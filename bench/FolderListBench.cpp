@@ -14,6 +14,7 @@
 #include "media/MediaFileList.h"
 #include "platform/win32/Paths.h"
 #include "platform/win32/win32.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -24,8 +25,6 @@ constexpr int kFiles = 100000;
 class BigFolder {
  public:
   BigFolder() {
-    char pattern[] = "/tmp/orbelle-bench-folder-XXXXXX";
-    m_path = ::mkdtemp(pattern);
     const char* prefixes[] = {"clip", "Clip", "IMG_", "動画", "photo ", "DSC0"};
     const char* extensions[] = {".avi", ".wmv", ".mpg", ".bmp", ".jpg", ".gif"};
     for (int i = 0; i < kFiles; ++i) {
@@ -36,11 +35,11 @@ class BigFolder {
     }
     m_folder = Win32FromNativePath(m_path) + u"\\";
   }
-  ~BigFolder() { std::filesystem::remove_all(m_path); }
   const std::u16string& Folder() const { return m_folder; }
 
  private:
-  std::string m_path;
+  TempDir m_dir{"orbelle-bench-folder"};
+  std::string m_path = m_dir.path().string();
   std::u16string m_folder;
 };
 

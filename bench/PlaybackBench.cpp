@@ -15,6 +15,7 @@
 #include "platform/d3d9/d3d9.h"
 #include "platform/win32/Paths.h"
 #include "platform/win32/win32.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -23,21 +24,15 @@ constexpr int kFrames = 300;  // 10 s at 30 frames per second
 // The clip, made once per run in a temporary folder that is removed at exit.
 struct TemporaryClip {
   TemporaryClip() {
-    char pattern[] = "/tmp/orbelle-bench-XXXXXX";
-    if (!mkdtemp(pattern)) return;
-    dir = pattern;
-    file = dir / "clip1080.avi";
+    file = dir.path() / "clip1080.avi";
     const std::string command =
         "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc2=size=1920x1080:rate=30 -t 10 "
         "-an -c:v mpeg4 -q:v 4 '" +
         file.string() + "'";
     if (std::system(command.c_str()) != 0) file.clear();
   }
-  ~TemporaryClip() {
-    std::error_code ignored;
-    if (!dir.empty()) std::filesystem::remove_all(dir, ignored);
-  }
-  std::filesystem::path dir, file;
+  TempDir dir{"orbelle-bench"};
+  std::filesystem::path file;
 };
 
 const std::filesystem::path& Clip() {

@@ -22,6 +22,7 @@
 #include "platform/win32/Paths.h"
 #include "platform/win32/win32.h"
 #include "scene/SceneGlobals.h"
+#include "tests/support/TempDir.h"
 #include "ui/QoSceneTitle.h"
 
 extern char** environ;
@@ -62,7 +63,8 @@ void PumpMessages() {
 void BM_PlayerFrameWithVideo(benchmark::State& state) {
   const char* bin = std::getenv("ORBELLE_BIN_DIR");
   std::filesystem::current_path(bin ? bin : ORBELLE_BIN_DIR_DEFAULT);  // the program's data folders
-  const std::string clip = (std::filesystem::temp_directory_path() / "orbelle_frame_bench.avi").string();
+  const TempDir temp("orbelle_frame_bench");
+  const std::string clip = (temp.path() / "clip.avi").string();
   if (!MakeClip(clip)) {
     state.SkipWithError("ffmpeg could not make the clip");
     return;
@@ -120,7 +122,6 @@ void BM_PlayerFrameWithVideo(benchmark::State& state) {
     PumpMessages();
   }
   CoUninitialize();
-  std::filesystem::remove(clip);
 }
 
 // Ten seconds of frames at 60 a second.

@@ -18,6 +18,7 @@
 
 #include "platform/dshow/SourceFilter.h"
 #include "platform/picture/PictureDecode.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -126,9 +127,8 @@ class TimeReporter : public benchmark::ConsoleReporter {
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  char folder[] = "/tmp/orbelle-picture-bench-XXXXXX";
-  if (!mkdtemp(folder)) return 1;
-  g_picture = std::string(folder) + "/photo.jpg";
+  const TempDir folder("orbelle-picture-bench");
+  g_picture = (folder.path() / "photo.jpg").string();
   const std::string make =
       "ffmpeg -loglevel error -y -f lavfi -i testsrc2=size=4000x3000 -frames:v 1 -q:v 2 '" + g_picture + "'";
   if (std::system(make.c_str()) != 0) {
@@ -137,7 +137,6 @@ int main(int argc, char** argv) {
   }
   TimeReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  std::filesystem::remove_all(folder);
   std::printf("\nRatios (same run; wall clock, then CPU with the decoder processes):\n");
   for (const auto& [what, of] :
        {std::pair{"isolated still-image source / SDL2_image in-process", "BM_OpenStillImageSourceIsolated"},

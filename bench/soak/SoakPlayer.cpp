@@ -27,6 +27,7 @@
 #include "platform/win32/Paths.h"
 #include "platform/win32/win32.h"
 #include "scene/SceneGlobals.h"
+#include "tests/support/TempDir.h"
 #include "ui/QoSceneTitle.h"
 
 namespace fs = std::filesystem;
@@ -194,8 +195,8 @@ int main(int argc, char** argv) {
 
   // The stepping folder: good files of every format and bad ones (cut short, random bytes, empty,
   // a header claiming a huge picture, text named as a picture).
-  const fs::path folder = fs::temp_directory_path() / ("orbelle-soak-" + std::to_string(getpid()));
-  fs::create_directories(folder);
+  const TempDir stepping("orbelle-soak");
+  const fs::path& folder = stepping.path();
   for (const char* name :
        {"clip.avi", "clip.wmv", "clip.mpg", "pattern.bmp", "quadrants.jpg", "quadrants.gif", "animated.gif",
         "pattern_topdown.bmp", "truncated.jpg", "random.jpg", "truncated.avi", "empty.avi", "random.wmv", "huge.bmp"})
@@ -249,6 +250,5 @@ int main(int argc, char** argv) {
                       soak.Frame();
                     }},
                    stdout);
-  fs::remove_all(folder);
   return pass ? 0 : 1;
 }

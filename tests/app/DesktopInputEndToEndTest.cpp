@@ -14,25 +14,12 @@
 #include <thread>
 #include <vector>
 
+#include "support/BuildPaths.h"
 #include "support/ScreenImage.h"
+#include "support/WaitUntil.h"
 #include "support/XSession.h"
 
 namespace {
-
-std::string BinDir() {
-  const char* dir = std::getenv("ORBELLE_BIN_DIR");
-  return dir ? dir : ORBELLE_BIN_DIR_DEFAULT;
-}
-
-// Polls a condition every 50 ms for up to timeoutMs.
-bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 10000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (;;) {
-    if (condition()) return true;
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-}
 
 // The control strip's lock text and the open button, in client pixels.
 constexpr int kLockText[4] = {20, 450, 140, 20};
@@ -42,7 +29,7 @@ class DesktopInputEndToEndTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(x.ok()) << "Xvfb could not be started";
-    pid = x.Spawn({BinDir() + "/orbelle-player"}, BinDir());
+    pid = x.Spawn({(BinDir() / "orbelle-player").string()}, BinDir().string());
     ASSERT_GT(pid, 0);
     window = x.FindWindow("Orbelle-Player$", 15000);
     ASSERT_FALSE(window.empty()) << "no player window";
@@ -67,7 +54,7 @@ class DesktopInputEndToEndTest : public ::testing::Test {
   // The lock text once the window shows it steadily (the first frames may still be coming).
   std::vector<Rgb> SteadyLockText() {
     std::vector<Rgb> last = LockText(), now;
-    EXPECT_TRUE(WaitFor([&] {
+    EXPECT_TRUE(WaitUntil([&] {
       now = LockText();
       const bool steady = Brightest(now) > 0 && MeanDifference(now, last) == 0.0;
       last = now;
@@ -94,16 +81,17 @@ TEST_F(DesktopInputEndToEndTest, TapsToggleTheLockAndOpenTheChooserAndTheWindowL
   // Press and release sent together, as a touchpad tap arrives.
   const std::vector<Rgb> unlocked = SteadyLockText();
   x.Run({"xdotool", "click", "3"});
-  EXPECT_TRUE(WaitFor([&] { return Locked(unlocked); })) << "a right tap did not lock the camera";
+  EXPECT_TRUE(WaitUntil([&] { return Locked(unlocked); })) << "a right tap did not lock the camera";
   x.Run({"xdotool", "click", "3"});
-  EXPECT_TRUE(WaitFor([&] { return !Locked(unlocked); }))
+  EXPECT_TRUE(WaitUntil([&] { return !Locked(unlocked); }))
       << "a second right tap did not unlock it (" << MeanDifference(LockText(), unlocked) << ")";
 
   Move(kOpenX, kOpenY);
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  // Hovered: the open button's caption box (grey, from x 379) shows.
+  WaitUntil([&] { return std::abs(0x60 * 3 - WindowPixels(x, window, 379, 441, 1, 1)[0].Sum()) <= 12; });
   const std::vector<Rgb> before = WindowPixels(x, window, 0, 0, 640, 480);
   x.Run({"xdotool", "click", "1"});
-  ASSERT_TRUE(WaitFor([&] { return !Zenities().empty(); })) << "a left tap on the open button opened no chooser";
+  ASSERT_TRUE(WaitUntil([&] { return !Zenities().empty(); })) << "a left tap on the open button opened no chooser";
   const std::string chooser = Zenities().front();
 
   // The chooser covers the viewer, then moves off it: the viewer paints its last frame again.
@@ -112,7 +100,7 @@ TEST_F(DesktopInputEndToEndTest, TapsToggleTheLockAndOpenTheChooserAndTheWindowL
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   x.Run({"xdotool", "windowmove", "--sync", chooser, "1000", "740"});
   std::vector<Rgb> during;
-  EXPECT_TRUE(WaitFor([&] {
+  EXPECT_TRUE(WaitUntil([&] {
     during = WindowPixels(x, window, 0, 0, 640, 480);
     return MeanDifference(during, before) < 3.0;
   })) << "the viewer does not show its last frame while the chooser is up (mean difference "
@@ -121,7 +109,7 @@ TEST_F(DesktopInputEndToEndTest, TapsToggleTheLockAndOpenTheChooserAndTheWindowL
   // Asked to end while the chooser is up: the chooser goes and the program ends normally.
   ASSERT_EQ(0, kill(pid, SIGTERM));
   EXPECT_EQ(0, XSession::WaitExit(pid, 2000)) << "SIGTERM did not end the program in 2 s with code 0";
-  EXPECT_TRUE(WaitFor([&] { return Zenities().empty(); }, 2000)) << "the chooser outlived the program";
+  EXPECT_TRUE(WaitUntil([&] { return Zenities().empty(); })) << "the chooser outlived the program";
 }
 
 TEST_F(DesktopInputEndToEndTest, ThePointerComesBackAfterLeavingFullscreen) {
@@ -148,19 +136,19 @@ TEST_F(DesktopInputEndToEndTest, ThePointerComesBackAfterLeavingFullscreen) {
          return x.Run({"xdotool", "getdisplaygeometry"}) == "1024 768";
        }},
   };
-  ASSERT_TRUE(WaitFor([&] { return x.CursorPixels() > 0; })) << "no pointer over the window at start";
+  ASSERT_TRUE(WaitUntil([&] { return x.CursorPixels() > 0; })) << "no pointer over the window at start";
   for (const auto& s : switches) {
     SCOPED_TRACE(s.key);
     Key(s.key);
-    ASSERT_TRUE(WaitFor(s.fullscreen)) << "no fullscreen";
+    ASSERT_TRUE(WaitUntil(s.fullscreen)) << "no fullscreen";
     Move(200, 200);
     Move(300, 300);
-    EXPECT_TRUE(WaitFor([&] { return x.CursorPixels() == 0; })) << "the pointer shows in fullscreen";
+    EXPECT_TRUE(WaitUntil([&] { return x.CursorPixels() == 0; })) << "the pointer shows in fullscreen";
     Key(s.key);
-    ASSERT_TRUE(WaitFor(s.windowed)) << "not back in a window";
+    ASSERT_TRUE(WaitUntil(s.windowed)) << "not back in a window";
     Move(320, 240);
     Move(330, 250);
-    EXPECT_TRUE(WaitFor([&] { return x.CursorPixels() > 0; })) << "the pointer stays invisible over the window";
+    EXPECT_TRUE(WaitUntil([&] { return x.CursorPixels() > 0; })) << "the pointer stays invisible over the window";
   }
   Key("Escape");
   EXPECT_EQ(0, XSession::WaitExit(pid, 10000));
@@ -170,32 +158,32 @@ TEST_F(DesktopInputEndToEndTest, TheClickThatBringsTheWindowToTheFrontFiresNothi
   const std::vector<Rgb> unlocked = SteadyLockText();
   // Another program takes the focus.
   others.push_back(x.Spawn({"zenity", "--info", "--title=Other", "--text=other"}));
-  ASSERT_TRUE(WaitFor([&] { return Zenities().size() == 1; })) << "no other window";
+  ASSERT_TRUE(WaitUntil([&] { return Zenities().size() == 1; })) << "no other window";
   const std::string other = Zenities().front();
   x.Run({"xdotool", "windowactivate", "--sync", other});
   x.Run({"xdotool", "windowmove", "--sync", other, "900", "700"});
-  ASSERT_TRUE(WaitFor([&] { return ActiveWindow() != window; }));
+  ASSERT_TRUE(WaitUntil([&] { return ActiveWindow() != window; }));
 
   // A right click into the picture brings the viewer to the front; it must not lock the camera.
   Move(320, 240);
   x.Run({"xdotool", "mousedown", "3"});
   std::this_thread::sleep_for(std::chrono::milliseconds(150));
   x.Run({"xdotool", "mouseup", "3"});
-  ASSERT_TRUE(WaitFor([&] { return ActiveWindow() == window; })) << "the click did not activate the viewer";
+  ASSERT_TRUE(WaitUntil([&] { return ActiveWindow() == window; })) << "the click did not activate the viewer";
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   EXPECT_FALSE(Locked(unlocked)) << "the focusing click locked the camera";
   // The next click is an ordinary one and locks it (were the first one counted, this would unlock).
   x.Run({"xdotool", "click", "3"});
-  EXPECT_TRUE(WaitFor([&] { return Locked(unlocked); })) << "the click after the focusing one did not lock";
+  EXPECT_TRUE(WaitUntil([&] { return Locked(unlocked); })) << "the click after the focusing one did not lock";
 
   // The same with the open button under the pointer: the focusing click opens no chooser.
   x.Run({"xdotool", "windowactivate", "--sync", other});
-  ASSERT_TRUE(WaitFor([&] { return ActiveWindow() != window; }));
+  ASSERT_TRUE(WaitUntil([&] { return ActiveWindow() != window; }));
   Move(kOpenX, kOpenY);
   x.Run({"xdotool", "mousedown", "1"});
   std::this_thread::sleep_for(std::chrono::milliseconds(150));
   x.Run({"xdotool", "mouseup", "1"});
-  ASSERT_TRUE(WaitFor([&] { return ActiveWindow() == window; }));
+  ASSERT_TRUE(WaitUntil([&] { return ActiveWindow() == window; }));
   std::this_thread::sleep_for(std::chrono::milliseconds(1000));
   EXPECT_EQ(Zenities().size(), 1u) << "the focusing click opened the chooser";
 

@@ -17,57 +17,47 @@
 
 #include "platform/win32/Paths.h"
 #include "platform/win32/win32.h"
+#include "support/BuildPaths.h"
+#include "support/TempDir.h"
+#include "support/WaitUntil.h"
 #include "support/XSession.h"
 
 namespace {
 
-std::filesystem::path BinDir() {
-  const char* dir = std::getenv("ORBELLE_BIN_DIR");
-  return dir ? dir : ORBELLE_BIN_DIR_DEFAULT;
-}
 std::filesystem::path Fixtures() {
-  const char* dir = std::getenv("ORBELLE_SOURCE_DIR");
-  return std::filesystem::path(dir ? dir : ORBELLE_SOURCE_DIR_DEFAULT) / "tests" / "media" / "fixtures";
+  return SourceDir() / "tests" / "media" / "fixtures";
 }
 
 void Pause(int ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
-// Bounds for waits on the programs: generous, since the machine may be busy.
-std::chrono::steady_clock::time_point Deadline(int seconds) {
-  return std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-}
 
 class DesktopOrderEndToEndTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(x.ok()) << "Xvfb could not be started";
-    folder = std::filesystem::path(::testing::TempDir()) / "orbelle_order_e2e";
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-  }
+  void SetUp() override { ASSERT_TRUE(x.ok()) << "Xvfb could not be started"; }
   void TearDown() override {
     if (pid > 0 && XSession::WaitExit(pid, 0) < 0) XSession::Kill(pid);
-    std::filesystem::remove_all(folder);
   }
 
   // The chooser's window, once it is up and drawn; "" after 30 s without one.
   std::string WaitForChooser() const {
-    for (const auto end = Deadline(30); std::chrono::steady_clock::now() < end;) {
-      const std::string found = x.Run({"xdotool", "search", "--onlyvisible", "--class", "zenity"});
-      if (!found.empty()) {
-        Pause(1000);  // the first folder listing
-        return found.substr(0, found.find('\n'));
-      }
-      Pause(100);
-    }
-    return "";
+    std::string found;
+    if (!WaitUntil(
+            [&] {
+              return !(found = x.Run({"xdotool", "search", "--onlyvisible", "--class", "zenity"})).empty();
+            },
+            30000, 100))
+      return "";
+    Pause(1000);  // the first folder listing
+    return found.substr(0, found.find('\n'));
   }
   // Waits until no chooser is on the screen (the previous one may still be closing).
   bool NoChooser() const {
-    for (const auto end = Deadline(30); std::chrono::steady_clock::now() < end; Pause(100))
-      if (x.Run({"xdotool", "search", "--onlyvisible", "--class", "zenity"}).empty()) return true;
-    return false;
+    return WaitUntil(
+        [&] {
+          return x.Run({"xdotool", "search", "--onlyvisible", "--class", "zenity"}).empty();
+        },
+        30000, 100);
   }
   // Ends the choosers this test process started (by their ids), so that a dialog that was not
   // answered returns.
@@ -86,7 +76,8 @@ class DesktopOrderEndToEndTest : public ::testing::Test {
   }
 
   XSession x{true};
-  std::filesystem::path folder;
+  TempDir temp{"orbelle_order_e2e"};
+  const std::filesystem::path& folder = temp.path();
   pid_t pid = -1;
 };
 
@@ -124,8 +115,7 @@ TEST_F(DesktopOrderEndToEndTest, TheChooserShowsUpperCaseExtensionsUnderEveryFil
     std::thread driver([&] {
       const std::string chooser = WaitForChooser();
       if (!chooser.empty()) PickListed(chooser, c.key);
-      for (const auto end = Deadline(20); !returned && std::chrono::steady_clock::now() < end;) Pause(100);
-      if (!returned) EndOwnChoosers();
+      if (!WaitUntil([&] { return returned.load(); }, 20000, 100)) EndOwnChoosers();
     });
     WCHAR file[512] = {};
     const std::u16string start = Win32FromNativePath(folder.string()) + u"\\";  // opens in the folder
@@ -158,7 +148,6 @@ TEST_F(DesktopOrderEndToEndTest, NextAndPreviousFollowTheFileManagersOrder) {
   const std::string window = x.FindWindow("Orbelle-Player$", 15000);
   ASSERT_FALSE(window.empty()) << "no player window";
   x.Run({"xdotool", "windowactivate", "--sync", window});
-  Pause(600);
   auto click = [&](int cx, int cy) {
     x.Run({"xdotool", "mousemove", "--window", window, std::to_string(cx), std::to_string(cy)});
     Pause(200);
@@ -169,11 +158,7 @@ TEST_F(DesktopOrderEndToEndTest, NextAndPreviousFollowTheFileManagersOrder) {
   };
   auto waitForTitle = [&](const std::string& name, int seconds = 30) {
     const std::string title = name + " - Orbelle-Player";
-    for (const auto end = Deadline(seconds); std::chrono::steady_clock::now() < end;) {
-      if (x.Run({"xdotool", "getwindowname", window}) == title) return true;
-      Pause(100);
-    }
-    return false;
+    return WaitUntil([&] { return x.Run({"xdotool", "getwindowname", window}) == title; }, seconds * 1000, 100);
   };
 
   // The open button, once the scene runs: hovered long enough, its caption box (grey, from
@@ -188,15 +173,16 @@ TEST_F(DesktopOrderEndToEndTest, NextAndPreviousFollowTheFileManagersOrder) {
     return at != std::string::npos && std::sscanf(text.c_str() + at, ": (%d,%d,%d", &r, &g, &b) == 3 &&
            std::abs(r + g + b - 3 * 0x60) <= 12;
   };
-  bool captioned = false;
-  const auto end = Deadline(60);
-  for (int i = 0; !captioned && std::chrono::steady_clock::now() < end; ++i) {
-    // Again now and then: the player puts the pointer at the centre of its window as it starts,
-    // which may come after the first move. Moving to where the pointer already is changes nothing.
-    if (i % 5 == 4) x.Run({"xdotool", "mousemove", "--window", window, "397", "459"});
-    Pause(200);
-    captioned = grey();
-  }
+  int polls = 0;
+  const bool captioned = WaitUntil(
+      [&] {
+        // Again now and then: the player puts the pointer at the centre of its window as it
+        // starts, which may come after the first move. Moving to where the pointer already is
+        // changes nothing.
+        if (++polls % 5 == 0) x.Run({"xdotool", "mousemove", "--window", window, "397", "459"});
+        return grey();
+      },
+      60000, 200);
   ASSERT_TRUE(captioned) << "the player does not run its scene";
   // In the chooser, the folder typed into its location bar, then the last name it lists (by
   // code point or in any locale). Keys the chooser was not ready for are lost when the machine

@@ -15,6 +15,7 @@
 #include "platform/win32/Paths.h"
 #include "platform/win32/win32.h"
 #include "scene/SceneGlobals.h"
+#include "support/WaitUntil.h"
 #include "ui/QoSceneTitle.h"
 
 namespace {
@@ -109,11 +110,14 @@ TEST(FrameDrawing, LimitedToTheLensEqualsUnlimitedPixelForPixel) {
     Apply(scene, kViews[0]);
     UINT w = 0, h = 0;
     std::vector<DWORD> previous, current = app.Frame(true, &w, &h);
-    for (int i = 0; i < 500 && (scene.m_media->GetFramesRendered() == 0 || current != previous); ++i) {
-      Sleep(10);
-      previous = std::move(current);
-      current = app.Frame(true, &w, &h);
-    }
+    WaitUntil(
+        [&] {
+          if (scene.m_media->GetFramesRendered() > 0 && current == previous) return true;
+          previous = std::move(current);
+          current = app.Frame(true, &w, &h);
+          return false;
+        },
+        20000, 10);
     ASSERT_EQ(previous, current) << "the picture never settled";
     for (const View& v : kViews) {
       SCOPED_TRACE(testing::Message() << target.width << "x" << target.height << ", lens " << v.x << "," << v.y

@@ -11,6 +11,8 @@
 #include <thread>
 
 #include "support/ScreenImage.h"
+#include "support/TempDir.h"
+#include "support/WaitUntil.h"
 #include "support/XSession.h"
 
 namespace fs = std::filesystem;
@@ -34,8 +36,8 @@ std::string ReadFile(const fs::path& path) {
 TEST(Install, AnInstalledCopyStartsFromAnotherFolderWithItsData) {
   XSession x(true);
   ASSERT_TRUE(x.ok()) << "Xvfb could not be started";
-  const fs::path prefix = fs::path(::testing::TempDir()) / "orbelle install";
-  fs::remove_all(prefix);
+  const TempDir temp("orbelle install");
+  const fs::path& prefix = temp.path();
   int status = -1;
   x.Run({ORBELLE_CMAKE_COMMAND, "--install", BuildDir().string(), "--prefix", prefix.string()}, &status);
   ASSERT_EQ(0, status) << "cmake --install failed";
@@ -82,18 +84,15 @@ TEST(Install, AnInstalledCopyStartsFromAnotherFolderWithItsData) {
   const std::string window = x.FindWindow("Orbelle-Player$", 15000);
   ASSERT_FALSE(window.empty()) << "no player window";
   std::string title;
-  for (int i = 0; i < 150 && title != "ようこそ.bmp - Orbelle-Player"; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    title = x.Run({"xdotool", "getwindowname", window});
-  }
+  WaitUntil([&] { return (title = x.Run({"xdotool", "getwindowname", window})) == "ようこそ.bmp - Orbelle-Player"; });
   EXPECT_EQ("ようこそ.bmp - Orbelle-Player", title) << "the welcome picture is not open";
   EXPECT_TRUE(fs::equivalent(program, fs::read_symlink("/proc/" + std::to_string(pid) + "/cwd")));
   const std::vector<Rgb> welcome = ImagePixels(x, (program / "image/ようこそ.bmp").string(), 290, 210, 60, 60);
   double difference = 1e9;
-  for (int i = 0; i < 50 && difference >= 20.0; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  WaitUntil([&] {
     difference = MeanDifference(WindowPixels(x, window, 290, 210, 60, 60), welcome);
-  }
+    return difference < 20.0;
+  });
   EXPECT_LT(difference, 20.0) << "the lens does not show the installed welcome picture";
   const std::string maps = ReadFile("/proc/" + std::to_string(pid) + "/maps");
   EXPECT_NE(std::string::npos, maps.find((program / "font/cinecaption2.24.TTF").string()))
@@ -101,5 +100,4 @@ TEST(Install, AnInstalledCopyStartsFromAnotherFolderWithItsData) {
 
   x.Run({"xdotool", "key", "--window", window, "Escape"});
   EXPECT_EQ(0, XSession::WaitExit(pid, 10000));
-  fs::remove_all(prefix);
 }

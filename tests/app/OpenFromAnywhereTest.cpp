@@ -14,21 +14,15 @@
 #include <thread>
 #include <vector>
 
+#include "support/BuildPaths.h"
 #include "support/ScreenImage.h"
+#include "support/TempDir.h"
+#include "support/WaitUntil.h"
 #include "support/XSession.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-fs::path BinDir() {
-  const char* dir = std::getenv("ORBELLE_BIN_DIR");
-  return dir ? dir : ORBELLE_BIN_DIR_DEFAULT;
-}
-fs::path SourceDir() {
-  const char* dir = std::getenv("ORBELLE_SOURCE_DIR");
-  return dir ? dir : ORBELLE_SOURCE_DIR_DEFAULT;
-}
 
 constexpr const char* kWelcomeTitle = "ようこそ.bmp - Orbelle-Player";
 constexpr const char* kMediaErrorCaption = "DirectShow CaptureTex9 Sample";
@@ -39,8 +33,6 @@ class OpenFromAnywhereTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(x.ok()) << "Xvfb could not be started";
-    root = fs::path(::testing::TempDir()) / "orbelle_open_anywhere";
-    fs::remove_all(root);
     folder = root / "a b";
     fs::create_directories(folder);
     const fs::path fixtures = SourceDir() / "tests" / "media" / "fixtures";
@@ -49,7 +41,6 @@ class OpenFromAnywhereTest : public ::testing::Test {
   }
   void TearDown() override {
     if (pid > 0 && XSession::WaitExit(pid, 0) < 0) XSession::Kill(pid);
-    fs::remove_all(root);
   }
 
   void Start(const std::vector<std::string>& args, const fs::path& cwd, const fs::path& program = BinDir()) {
@@ -63,11 +54,7 @@ class OpenFromAnywhereTest : public ::testing::Test {
   std::string Title() const { return x.Run({"xdotool", "getwindowname", window}); }
   ::testing::AssertionResult WaitForTitle(const std::string& title) const {
     std::string now;
-    for (int i = 0; i < 150; ++i) {
-      now = Title();
-      if (now == title) return ::testing::AssertionSuccess();
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+    if (WaitUntil([&] { return (now = Title()) == title; })) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "the title is \"" << now << "\", not \"" << title << "\"";
   }
   // Mean difference between the middle of the lens (at the client centre after start) and the
@@ -75,26 +62,32 @@ class OpenFromAnywhereTest : public ::testing::Test {
   double LensDifferenceFrom(const fs::path& picture) const {
     const std::vector<Rgb> expected = ImagePixels(x, picture.string(), 50, 30, 60, 60);
     double difference = 1e9;
-    for (int i = 0; i < 50 && difference >= 20.0; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    WaitUntil([&] {
       difference = MeanDifference(WindowPixels(x, window, 290, 210, 60, 60), expected);
-    }
+      return difference < 20.0;
+    });
     return difference;
   }
   // A window by its exact title, from the whole window tree. SDL's message box names itself with a
   // WM_NAME of type "UTF-8", which xdotool's search does not read.
   std::string FindTitledWindow(const std::string& title, int timeoutMs) const {
     const std::string quoted = " \"" + title + "\": ";
-    for (int waited = 0; waited <= timeoutMs; waited += 100) {
-      std::istringstream tree(x.Run({"xwininfo", "-root", "-tree"}));
-      std::string line;
-      while (std::getline(tree, line)) {
-        const std::size_t at = line.find(quoted);
-        if (at != std::string::npos) return line.substr(line.find("0x"), at - line.find("0x"));
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return {};
+    std::string found;
+    WaitUntil(
+        [&] {
+          std::istringstream tree(x.Run({"xwininfo", "-root", "-tree"}));
+          std::string line;
+          while (std::getline(tree, line)) {
+            const std::size_t at = line.find(quoted);
+            if (at != std::string::npos) {
+              found = line.substr(line.find("0x"), at - line.find("0x"));
+              return true;
+            }
+          }
+          return false;
+        },
+        timeoutMs, 100);
+    return found;
   }
   void Click(int cx, int cy) {
     x.Run({"xdotool", "mousemove", "--window", window, std::to_string(cx), std::to_string(cy)});
@@ -109,7 +102,9 @@ class OpenFromAnywhereTest : public ::testing::Test {
   }
 
   XSession x{true};
-  fs::path root, folder;
+  TempDir temp{"orbelle_open_anywhere"};
+  const fs::path& root = temp.path();
+  fs::path folder;
   pid_t pid = -1;
   std::string window;
 };
@@ -144,10 +139,10 @@ TEST_F(OpenFromAnywhereTest, AFileThatCannotBeOpenedGivesTheErrorBoxThenTheWelco
     EXPECT_TRUE(WaitForTitle(kWelcomeTitle));
     const std::vector<Rgb> welcome = ImagePixels(x, (BinDir() / "image" / "ようこそ.bmp").string(), 290, 210, 60, 60);
     double difference = 1e9;
-    for (int i = 0; i < 50 && difference >= 20.0; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    WaitUntil([&] {
       difference = MeanDifference(WindowPixels(x, window, 290, 210, 60, 60), welcome);
-    }
+      return difference < 20.0;
+    });
     EXPECT_LT(difference, 20.0) << "the lens does not show the welcome picture";
     Quit();
   }

@@ -14,28 +14,18 @@
 #include <thread>
 #include <vector>
 
+#include "support/BuildPaths.h"
 #include "support/ScreenImage.h"
+#include "support/TempDir.h"
 #include "support/WaitUntil.h"
 #include "support/XSession.h"
 
 namespace {
 
-std::filesystem::path BinDir() {
-  const char* dir = std::getenv("ORBELLE_BIN_DIR");
-  return dir ? dir : ORBELLE_BIN_DIR_DEFAULT;
-}
-std::filesystem::path SourceDir() {
-  const char* dir = std::getenv("ORBELLE_SOURCE_DIR");
-  return dir ? dir : ORBELLE_SOURCE_DIR_DEFAULT;
-}
-
 class PlayerEndToEndTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(x.ok()) << "Xvfb could not be started";
-    folder = std::filesystem::path(::testing::TempDir()) / "orbelle_e2e";
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
     const auto fixtures = SourceDir() / "tests" / "media" / "fixtures";
     std::filesystem::copy_file(fixtures / "pattern.bmp", folder / "a.bmp");
     std::filesystem::copy_file(fixtures / "quadrants.jpg", folder / "b.jpg");
@@ -44,16 +34,31 @@ class PlayerEndToEndTest : public ::testing::Test {
     window = x.FindWindow("Orbelle-Player$", 15000);
     ASSERT_FALSE(window.empty()) << "no player window";
     x.Run({"xdotool", "windowactivate", "--sync", window});
-    Settle();
+    // The program has started its scene once it has put the pointer at the client centre.
+    WaitUntil([&] {
+      int px = 0, py = 0;
+      return PointerInClient(&px, &py) && px == 320 && py == 240;
+    });
   }
   void TearDown() override {
     if (pid > 0 && XSession::WaitExit(pid, 0) < 0) XSession::Kill(pid);
-    std::filesystem::remove_all(folder);
   }
 
   // Enough frames for the program to take in what just happened (more than 21 at 60 a second).
   static void Settle(int ms = 600) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
   std::string Title() const { return x.Run({"xdotool", "getwindowname", window}); }
+  // The pointer's place relative to the client area's corner; false when it cannot be read.
+  bool PointerInClient(int* px, int* py) const {
+    const std::string mouse = x.Run({"xdotool", "getmouselocation", "--shell"});
+    const std::string geometry = x.Run({"xwininfo", "-id", window});  // the client's absolute corner
+    auto value = [](const std::string& text, const char* key) {
+      const auto at = text.find(key);
+      return at == std::string::npos ? -100000 : std::atoi(text.c_str() + at + std::strlen(key));
+    };
+    *px = value(mouse, "X=") - value(geometry, "Absolute upper-left X:");
+    *py = value(mouse, "Y=") - value(geometry, "Absolute upper-left Y:");
+    return mouse.find("X=") != std::string::npos && geometry.find("Absolute upper-left X:") != std::string::npos;
+  }
   bool WaitForTitle(const std::string& title) const {
     return WaitUntil([&] { return Title() == title; });
   }
@@ -78,22 +83,19 @@ class PlayerEndToEndTest : public ::testing::Test {
   }
 
   XSession x{true};
-  std::filesystem::path folder;
+  TempDir temp{"orbelle_e2e"};
+  const std::filesystem::path& folder = temp.path();
   pid_t pid = -1;
   std::string window;
 };
 
 TEST_F(PlayerEndToEndTest, StartZoomLockTooltipAndOpeningAFileThroughTheChooser) {
   // Start-up: the welcome picture, centred at 100 %, under the lens at the client centre.
-  EXPECT_EQ("ようこそ.bmp - Orbelle-Player", Title());
-  const std::string mouse = x.Run({"xdotool", "getmouselocation", "--shell"});
-  const std::string geometry = x.Run({"xwininfo", "-id", window});  // the client's absolute corner
-  auto value = [](const std::string& text, const char* key) {
-    const auto at = text.find(key);
-    return at == std::string::npos ? -100000 : std::atoi(text.c_str() + at + std::strlen(key));
-  };
-  EXPECT_EQ(320, value(mouse, "X=") - value(geometry, "Absolute upper-left X:"));
-  EXPECT_EQ(240, value(mouse, "Y=") - value(geometry, "Absolute upper-left Y:"));
+  EXPECT_TRUE(WaitForTitle("ようこそ.bmp - Orbelle-Player")) << Title();
+  int px = 0, py = 0;
+  PointerInClient(&px, &py);
+  EXPECT_EQ(320, px);
+  EXPECT_EQ(240, py);
 
   const std::string welcome = (BinDir() / "image" / "ようこそ.bmp").string();
   const std::vector<Rgb> picture = Pixels(welcome, 290, 210, 60, 60);

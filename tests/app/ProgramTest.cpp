@@ -9,20 +9,17 @@
 #include <string>
 #include <thread>
 
+#include "support/BuildPaths.h"
+#include "support/WaitUntil.h"
 #include "support/XSession.h"
 
 namespace {
-
-std::string BinDir() {
-  const char* dir = std::getenv("ORBELLE_BIN_DIR");
-  return dir ? dir : ORBELLE_BIN_DIR_DEFAULT;
-}
 
 class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(x.ok()) << "Xvfb could not be started";
-    pid = x.Spawn({BinDir() + "/orbelle-player"}, BinDir());
+    pid = x.Spawn({(BinDir() / "orbelle-player").string()}, BinDir().string());
     ASSERT_GT(pid, 0);
     window = x.FindWindow("Orbelle-Player$", 15000);
     ASSERT_FALSE(window.empty()) << "no window titled ... Orbelle-Player";
@@ -34,21 +31,19 @@ class ProgramTest : public ::testing::Test {
   // Waits until the window's size becomes the given one (the program switches asynchronously).
   ::testing::AssertionResult WaitForSize(int width, int height) {
     int w = 0, h = 0;
-    for (int i = 0; i < 100; ++i) {
-      if (x.WindowSize(window, &w, &h) && w == width && h == height) return ::testing::AssertionSuccess();
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    if (WaitUntil([&] { return x.WindowSize(window, &w, &h) && w == width && h == height; }))
+      return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "window is " << w << "x" << h;
   }
   // Waits until the screen has the given size ("WxH"): fullscreen switches change the video mode.
   ::testing::AssertionResult WaitForScreen(const std::string& size) {
     std::string screen;
-    for (int i = 0; i < 100; ++i) {
-      screen = x.Run({"xdotool", "getdisplaygeometry"});
-      std::replace(screen.begin(), screen.end(), ' ', 'x');
-      if (screen == size) return ::testing::AssertionSuccess();
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    if (WaitUntil([&] {
+          screen = x.Run({"xdotool", "getdisplaygeometry"});
+          std::replace(screen.begin(), screen.end(), ' ', 'x');
+          return screen == size;
+        }))
+      return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "screen is " << screen;
   }
 
@@ -64,12 +59,17 @@ TEST_F(ProgramTest, ShowsA640x480PictureAndEscQuitsWithZero) {
   ASSERT_TRUE(x.WindowSize(window, &w, &h));
   EXPECT_EQ(640, w);
   EXPECT_EQ(480, h);
-  // Let a few frames be presented, then look at the client area.
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  // Once frames are presented, look at the client area.
   const std::string shot = ::testing::TempDir() + "/orbelle_frame.png";
-  ASSERT_TRUE(x.Screenshot(window, shot));
+  bool taken = false, read = false;
   double minimum = 0, mean = 0;
-  ASSERT_TRUE(XSession::GreyStats(shot, &minimum, &mean));
+  WaitUntil([&] {
+    taken = x.Screenshot(window, shot);
+    read = taken && XSession::GreyStats(shot, &minimum, &mean);
+    return read && minimum < 0.01 && mean > 0.0;
+  });
+  ASSERT_TRUE(taken);
+  ASSERT_TRUE(read);
   // The player masks everything but its lens black; the lens and the controls show something.
   EXPECT_LT(minimum, 0.01);
   EXPECT_GT(mean, 0.0);
@@ -96,11 +96,10 @@ TEST_F(ProgramTest, F2GoesFullscreenAt640x480AndF2AgainReturnsToTheWindow) {
   EXPECT_TRUE(WaitForSize(640, 480));
   // Back in a window, it has its frame again (the window manager decorates it).
   std::string extents;
-  for (int i = 0; i < 100; ++i) {
+  WaitUntil([&] {
     extents = x.Run({"xprop", "-id", window, "_NET_FRAME_EXTENTS"});
-    if (extents.find("= 0, 0, 0, 0") == std::string::npos && extents.find('=') != std::string::npos) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
+    return extents.find("= 0, 0, 0, 0") == std::string::npos && extents.find('=') != std::string::npos;
+  });
   EXPECT_EQ(std::string::npos, extents.find("= 0, 0, 0, 0")) << extents;
   EXPECT_NE(std::string::npos, extents.find('=')) << extents;
   Key("Escape");
@@ -131,7 +130,7 @@ TEST(ProgramWithoutDisplay, SaysSoAndExitsNonZero) {
         setenv("DISPLAY", display, 1);
       else
         unsetenv("DISPLAY");
-      const std::string program = BinDir() + "/orbelle-player";
+      const std::string program = (BinDir() / "orbelle-player").string();
       execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }

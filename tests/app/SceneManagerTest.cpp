@@ -14,6 +14,7 @@
 #include "scene/FontSet.h"
 #include "scene/SceneGlobals.h"
 #include "scene/TextureTable.h"
+#include "support/TempDir.h"
 #include "support/TestDevice.h"
 #include "ui/QuadBatch.h"
 
@@ -107,7 +108,8 @@ TEST_F(SceneManagerTest, TheUiFontComesFromTheRegisteredFileAndDrawsJapanese) {
 
 TEST_F(SceneManagerTest, AMissingImageLeavesOnlyItsSlotEmpty) {
   // A data folder of its own without lensBack.png; the build's folder is shared with other tests.
-  const fs::path data = fs::temp_directory_path() / ("orbelle_scene_" + std::to_string(::getpid()));
+  const TempDir temp("orbelle_scene");
+  const fs::path& data = temp.path();
   fs::create_directories(data / "image");
   for (const char* name : {"font.png", "orbelle.png", "menu.png"})
     fs::create_symlink(fs::absolute("image") / name, data / "image" / name);
@@ -121,7 +123,6 @@ TEST_F(SceneManagerTest, AMissingImageLeavesOnlyItsSlotEmpty) {
   EXPECT_NE(nullptr, g_textures->GetSlotTexture(TEXID_MENU));
   manager.StopSceneManager();
   fs::current_path(previous);
-  fs::remove_all(data);
 }
 
 TEST_F(SceneManagerTest, AdvancingPastTheQueueLeavesNoSceneAndStaysInBounds) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "support/InputTestWindow.h"
+#include "support/TestDevice.h"
 
 namespace {
 
@@ -238,22 +239,10 @@ TEST_F(InputDevicesTest, TwentyJoysticksWithADriverLimitOfSixteenCreateSixteen) 
 TEST(InputDevicesPointerTest, ThePointerIsInBackBufferPixelsWhateverTheClientSize) {
   InputTestWindow w;
   ASSERT_NE(w.hwnd, nullptr);
-  IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-  ASSERT_NE(d3d, nullptr);
-  D3DPRESENT_PARAMETERS pp{};
-  pp.BackBufferWidth = 640;
-  pp.BackBufferHeight = 480;
-  pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-  pp.BackBufferCount = 1;
-  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  pp.hDeviceWindow = w.hwnd;
-  pp.Windowed = TRUE;
-  IDirect3DDevice9* device = nullptr;
-  ASSERT_EQ(
-      d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, w.hwnd, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &device),
-      D3D_OK);
+  TestDevice device({.width = 640, .height = 480, .window = w.hwnd});
+  ASSERT_NE(device.get(), nullptr);
   {
-    CInputDevices input(device);
+    CInputDevices input(device.get());
     ASSERT_EQ(input.InitInput(GetModuleHandleW(nullptr), w.hwnd), S_OK);
     const struct {
       int clientW, clientH, x, y, expectX, expectY;
@@ -284,8 +273,6 @@ TEST(InputDevicesPointerTest, ThePointerIsInBackBufferPixelsWhateverTheClientSiz
       EXPECT_EQ(input.m_pointerY, c.expectY);
     }
   }
-  EXPECT_EQ(device->Release(), 0u);
-  d3d->Release();
 }
 
 }  // namespace

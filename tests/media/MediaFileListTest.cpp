@@ -4,18 +4,16 @@
 #include <fstream>
 
 #include "MediaTestSupport.h"
+#include "support/TempDir.h"
 
 namespace {
 
+// A temporary folder of media names, which the list is given in the program's form.
 struct Folder {
-  Folder() {
-    char pattern[] = "/tmp/orbelle-list-XXXXXX";
-    path = mkdtemp(pattern);
-  }
-  ~Folder() { std::filesystem::remove_all(path); }
-  void Touch(const std::string& name) const { std::ofstream(path / name) << "x"; }
+  void Touch(const std::string& name) const { dir.Write(name, "x"); }
   std::u16string Win() const { return WinPath(path) + u"\\"; }
-  std::filesystem::path path;
+  TempDir dir{"orbelle-list"};
+  const std::filesystem::path& path = dir.path();
 };
 
 std::vector<std::u16string> Names(const CMediaFileList& list) {

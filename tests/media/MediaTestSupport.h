@@ -16,6 +16,7 @@
 #include "platform/d3d9/d3d9.h"
 #include "platform/win32/Paths.h"
 #include "platform/win32/win32.h"
+#include "support/WaitUntil.h"
 
 inline std::filesystem::path FixtureDir() {
   const char* source = std::getenv("ORBELLE_SOURCE_DIR");
@@ -50,16 +51,6 @@ class CapturedBoxes {
  private:
   MessageBoxHook m_previous;
 };
-
-// Polls until the condition holds or the bound passes; the result says which.
-inline bool WaitFor(const std::function<bool()>& condition, double seconds = 10.0) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
-}
 
 // Level 0 of a 32-bit texture, rows as stored.
 inline std::vector<DWORD> ReadTexels(IDirect3DTexture9* texture, UINT* width, UINT* height) {

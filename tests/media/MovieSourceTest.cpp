@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "MediaTestSupport.h"
+#include "support/TempDir.h"
 #include "support/TestDevice.h"
 
 namespace {
@@ -17,7 +18,7 @@ constexpr DWORD kRed = 0xFFFF0000u, kGreen = 0xFF00FF00u, kBlue = 0xFF0000FFu, k
 // Waits for the first frame to land in the texture. The texture is not locked before that: a
 // lock held by the test when the only frame of a picture arrives would make the renderer drop it.
 std::vector<DWORD> FirstFrame(CMovieSource& media, UINT* w, UINT* h) {
-  if (!WaitFor([&] { return media.GetFramesRendered() > 0; })) return {};
+  if (!WaitUntil([&] { return media.GetFramesRendered() > 0; })) return {};
   return ReadTexels(media.GetTexture(), w, h);
 }
 
@@ -101,7 +102,7 @@ TEST_F(MovieSourceTest, PlayPauseStopAndPlayAtTheEnd) {
     ASSERT_TRUE(control && position);
     EXPECT_NEAR(2.0, StopTime(media), 0.15);
 
-    ASSERT_TRUE(WaitFor([&] { return Position(media) >= 0.3; }));
+    ASSERT_TRUE(WaitUntil([&] { return Position(media) >= 0.3; }));
     // Pause keeps the position.
     ASSERT_EQ(S_OK, control->Stop());
     const double paused = Position(media);
@@ -111,7 +112,7 @@ TEST_F(MovieSourceTest, PlayPauseStopAndPlayAtTheEnd) {
     ASSERT_EQ(S_OK, control->Run());
     EXPECT_GE(Position(media), paused - 0.05);
     bool beyond = false;
-    ASSERT_TRUE(WaitFor([&] {
+    ASSERT_TRUE(WaitUntil([&] {
       const double now = Position(media), stop = StopTime(media);
       beyond |= now > stop;
       return now == stop;
@@ -125,7 +126,7 @@ TEST_F(MovieSourceTest, PlayPauseStopAndPlayAtTheEnd) {
     EXPECT_LT(Position(media), 0.5);
     ASSERT_EQ(S_OK, control->Run());
     EXPECT_LT(Position(media), 1.0);
-    ASSERT_TRUE(WaitFor([&] { return Position(media) >= 0.2; }));
+    ASSERT_TRUE(WaitUntil([&] { return Position(media) >= 0.2; }));
     // Stop returns to 0 and keeps the last frame.
     ASSERT_EQ(S_OK, control->Stop());
     ASSERT_EQ(S_OK, position->put_CurrentPosition(0.0));
@@ -139,7 +140,7 @@ TEST_F(MovieSourceTest, PlayPauseStopAndPlayAtTheEnd) {
     EXPECT_NEAR(1.5, Position(media), 0.05);
     ASSERT_EQ(S_OK, control->Run());
     EXPECT_GE(Position(media), 1.45);
-    ASSERT_TRUE(WaitFor([&] { return Position(media) == StopTime(media); }));
+    ASSERT_TRUE(WaitUntil([&] { return Position(media) == StopTime(media); }));
     EXPECT_NEAR(2.0, StopTime(media), 0.15);
   }
 }
@@ -160,7 +161,7 @@ TEST_F(MovieSourceTest, WithTheClockOffEveryFrameReachesTheTexture) {
     const LONG before = media.GetFramesRendered();
     ASSERT_EQ(S_OK, media.GetMediaControl()->Run());
     bool beyond = false;
-    ASSERT_TRUE(WaitFor([&] {
+    ASSERT_TRUE(WaitUntil([&] {
       const double now = Position(media), stop = StopTime(media);
       beyond |= now > stop;
       return now == stop;
@@ -183,7 +184,7 @@ TEST_F(MovieSourceTest, ProgramStreamKnowsItsLengthFromTheStart) {
   EXPECT_NEAR(2.0, StopTime(media), 0.05);
   EXPECT_LT(Position(media), 0.3);
   bool beyond = false;
-  ASSERT_TRUE(WaitFor([&] {
+  ASSERT_TRUE(WaitUntil([&] {
     const double now = Position(media), stop = StopTime(media);
     beyond |= now > stop;
     return now == stop;
@@ -267,20 +268,11 @@ TEST_F(MovieSourceTest, MissingFileShowsTheLongMessage) {
   EXPECT_EQ(nullptr, media.GetTexture());
 }
 
-struct TempFolder {
-  TempFolder() {
-    char pattern[] = "/tmp/orbelle-media-XXXXXX";
-    path = mkdtemp(pattern);
-  }
-  ~TempFolder() { std::filesystem::remove_all(path); }
-  std::filesystem::path path;
-};
-
 TEST_F(MovieSourceTest, BrokenAndHostileFilesFailWithTheirMessage) {
   ASSERT_NE(nullptr, device.get());
-  TempFolder temp;
-  std::filesystem::create_directory(temp.path / "x.avi");
-  ASSERT_EQ(0, mkfifo((temp.path / "fifo.avi").c_str(), 0600));
+  TempDir temp("orbelle-media");
+  std::filesystem::create_directory(temp.path() / "x.avi");
+  ASSERT_EQ(0, mkfifo((temp.path() / "fifo.avi").c_str(), 0600));
   struct Case {
     std::u16string path;
     HRESULT code;
@@ -294,8 +286,9 @@ TEST_F(MovieSourceTest, BrokenAndHostileFilesFailWithTheirMessage) {
       {Fixture("random.jpg"), VFW_E_CANNOT_CONNECT, u"Could not connect pins!  hr=0x80040217"},
       {Fixture("truncated.jpg"), VFW_E_INVALID_FILE_FORMAT, u"Could not add source filter to graph!  hr=0x8004022f"},
       {Fixture("huge.bmp"), VFW_E_INVALID_FILE_FORMAT, u"Could not add source filter to graph!  hr=0x8004022f"},
-      {WinPath(temp.path / "x.avi"), VFW_E_UNKNOWN_FILE_TYPE, u"Could not add source filter to graph!  hr=0x80040240"},
-      {WinPath(temp.path / "fifo.avi"), VFW_E_UNKNOWN_FILE_TYPE,
+      {WinPath(temp.path() / "x.avi"), VFW_E_UNKNOWN_FILE_TYPE,
+       u"Could not add source filter to graph!  hr=0x80040240"},
+      {WinPath(temp.path() / "fifo.avi"), VFW_E_UNKNOWN_FILE_TYPE,
        u"Could not add source filter to graph!  hr=0x80040240"},
   };
   for (const Case& c : cases) {

@@ -3,25 +3,16 @@
 // the next picture opens and shows.
 #include <stdlib.h>
 
-#include <fstream>
 #include <memory>
 
 #include "MediaTestSupport.h"
 #include "media/MovieSource.h"
 #include "platform/dshow/IsolatedDecoder.h"
 #include "support/HostilePictures.h"
+#include "support/TempDir.h"
 #include "support/TestDevice.h"
 
 namespace {
-
-struct TempFolder {
-  TempFolder() {
-    char pattern[] = "/tmp/orbelle-hostile-XXXXXX";
-    path = mkdtemp(pattern);
-  }
-  ~TempFolder() { std::filesystem::remove_all(path); }
-  std::filesystem::path path;
-};
 
 constexpr char16_t kCannotOpen[] = u"Could not add source filter to graph!  hr=0x8004022f";
 
@@ -45,7 +36,7 @@ class PictureIsolationTest : public ::testing::Test {
   void GoodPictureShows() {
     CMovieSource media;
     ASSERT_EQ(S_OK, media.Open(device.get(), GoodPicture().c_str(), true));
-    ASSERT_TRUE(WaitFor([&] { return media.GetFramesRendered() > 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return media.GetFramesRendered() > 0; }));
     UINT w = 0, h = 0;
     const std::vector<DWORD> texels = ReadTexels(media.GetTexture(), &w, &h);
     ASSERT_EQ(29u * 21u, texels.size());
@@ -58,12 +49,10 @@ class PictureIsolationTest : public ::testing::Test {
 
 TEST_F(PictureIsolationTest, HostileFilesShowTheOpenMessageAndTheNextPictureShows) {
   ASSERT_NE(nullptr, device.get());
-  TempFolder temp;
+  TempDir temp("orbelle-hostile");
   for (const auto& [name, bytes] : hostile::NamedFiles()) {
     SCOPED_TRACE(name);
-    std::ofstream(temp.path / name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    EXPECT_TRUE(FailsWithTheOpenMessage(WinPath(temp.path / name)));
+    EXPECT_TRUE(FailsWithTheOpenMessage(WinPath(temp.Write(name, bytes))));
     GoodPictureShows();
   }
 }

@@ -14,6 +14,7 @@
 
 #include "MediaTestSupport.h"
 #include "media/MovieSource.h"
+#include "support/TempDir.h"
 #include "support/TestDevice.h"
 
 namespace {
@@ -51,22 +52,6 @@ std::vector<char> ReadFile(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void WriteFile(const fs::path& path, const std::vector<char>& bytes) {
-  std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-struct TempFolder {
-  TempFolder() {
-    char pattern[] = "/tmp/orbelle-codecs-XXXXXX";
-    if (mkdtemp(pattern)) path = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    if (!path.empty()) fs::remove_all(path, ignored);
-  }
-  fs::path path;
-};
-
 // Takes the graph's clock away (every picture rendered as soon as it is decoded) and plays
 // from the start; true once the position has reached the stop time without passing it.
 // *frames: the pictures rendered on the way.
@@ -81,7 +66,7 @@ bool PlayToTheEndUnclocked(CMovieSource& media, LONG* frames) {
   const LONG before = media.GetFramesRendered();
   if (control->Run() != S_OK) return false;
   bool beyond = false;
-  const bool ended = WaitFor([&] {
+  const bool ended = WaitUntil([&] {
     const double now = Position(media), stop = StopTime(media);
     beyond |= now > stop;
     return now == stop;
@@ -98,7 +83,7 @@ void ExpectUprightQuadrants(CMovieSource& media, int tolerance, UINT top = 0, UI
   UINT w = 0, h = 0;
   std::vector<DWORD> texels;
   // The lock fails while the renderer copies a picture in (the last ones may still be coming).
-  ASSERT_TRUE(WaitFor([&] { return !(texels = ReadTexels(media.GetTexture(), &w, &h)).empty(); }));
+  ASSERT_TRUE(WaitUntil([&] { return !(texels = ReadTexels(media.GetTexture(), &w, &h)).empty(); }));
   ASSERT_EQ(static_cast<std::size_t>(w) * h, texels.size());
   if (rows == 0) rows = h;
   auto at = [&](UINT x, UINT pictureRow) { return texels[(h - 1 - pictureRow) * w + x]; };
@@ -119,20 +104,20 @@ void PlayAgainFromTheEnd(CMovieSource& media) {
   const LONG before = media.GetFramesRendered();
   ASSERT_EQ(S_OK, media.GetMediaPosition()->put_CurrentPosition(0.0));
   ASSERT_EQ(S_OK, media.GetMediaControl()->Run());
-  EXPECT_TRUE(WaitFor([&] { return media.GetFramesRendered() > before; }));
+  EXPECT_TRUE(WaitUntil([&] { return media.GetFramesRendered() > before; }));
 }
 
 class PlaybackCoverageTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { s_folder = std::make_unique<TempFolder>(); }
+  static void SetUpTestSuite() { s_folder = std::make_unique<TempDir>("orbelle-codecs"); }
   static void TearDownTestSuite() { s_folder.reset(); }
-  static fs::path Made(const std::string& name) { return s_folder->path / name; }
+  static fs::path Made(const std::string& name) { return s_folder->path() / name; }
 
   TestDevice device;
   CapturedBoxes boxes;
-  static std::unique_ptr<TempFolder> s_folder;
+  static std::unique_ptr<TempDir> s_folder;
 };
-std::unique_ptr<TempFolder> PlaybackCoverageTest::s_folder;
+std::unique_ptr<TempDir> PlaybackCoverageTest::s_folder;
 
 struct CodecCase {
   const char* name;  // file name; its extension is the one users give such files
@@ -206,7 +191,7 @@ TEST_F(PlaybackCoverageTest, PictureSizeChangingMidStreamKeepsPlayingIntoTheFirs
                           "mpeg1video", path.string()}));
     std::vector<char> bytes = ReadFile(first), tail = ReadFile(second);
     bytes.insert(bytes.end(), tail.begin(), tail.end());
-    WriteFile(joined, bytes);
+    s_folder->Write(joined.filename(), bytes);
     ASSERT_TRUE(
         Ffmpeg({"-f", "mpegvideo", "-r", "25", "-i", joined.string(), "-c", "copy", "-f", "mpeg", file.string()}));
 
@@ -215,7 +200,7 @@ TEST_F(PlaybackCoverageTest, PictureSizeChangingMidStreamKeepsPlayingIntoTheFirs
     EXPECT_EQ(320, media.GetWidth());
     EXPECT_EQ(240, media.GetHeight());
     // On the clock, as the viewer plays it: through the change to the end.
-    ASSERT_TRUE(WaitFor([&] { return Position(media) == StopTime(media); }));
+    ASSERT_TRUE(WaitUntil([&] { return Position(media) == StopTime(media); }));
     EXPECT_NEAR(2.0, StopTime(media), 0.1);
     ExpectUprightQuadrants(media, 40, c.top, c.rows);
     PlayAgainFromTheEnd(media);
@@ -253,12 +238,12 @@ TEST_F(PlaybackCoverageTest, FileFailingHalfWayEndsAtItsLastGoodPictureAndPlaysA
   ASSERT_TRUE(Ffmpeg({"-f", "lavfi", "-i", Quadrants("160x120", 2.0), "-c:v", "mjpeg", "-q:v", "3", whole.string()}));
   std::vector<char> bytes = ReadFile(whole);
   bytes.resize(bytes.size() / 2);
-  WriteFile(cut, bytes);
+  s_folder->Write(cut.filename(), bytes);
   ASSERT_TRUE(
       Ffmpeg({"-f", "lavfi", "-i", Quadrants("160x120", 2.0), "-c:v", "rawvideo", "-pix_fmt", "bgr24", raw.string()}));
   bytes = ReadFile(raw);
   ASSERT_TRUE(ShortenIndexedChunk(bytes, 30, 1000));
-  WriteFile(shortened, bytes);
+  s_folder->Write(shortened.filename(), bytes);
 
   struct Case {
     fs::path file;
@@ -274,7 +259,7 @@ TEST_F(PlaybackCoverageTest, FileFailingHalfWayEndsAtItsLastGoodPictureAndPlaysA
       std::string said;
       if (play == 0) {
         testing::internal::CaptureStderr();
-        const bool ended = WaitFor([&] { return Position(media) == StopTime(media); });
+        const bool ended = WaitUntil([&] { return Position(media) == StopTime(media); });
         said = testing::internal::GetCapturedStderr();
         ASSERT_TRUE(ended);
         EXPECT_EQ(c.errors, Count(said, "playback ended by an error")) << said;
@@ -284,7 +269,7 @@ TEST_F(PlaybackCoverageTest, FileFailingHalfWayEndsAtItsLastGoodPictureAndPlaysA
       } else {
         // Played again: the stop time is already the place of the failure, where it ends again.
         PlayAgainFromTheEnd(media);
-        ASSERT_TRUE(WaitFor([&] { return Position(media) == StopTime(media); }));
+        ASSERT_TRUE(WaitUntil([&] { return Position(media) == StopTime(media); }));
       }
       EXPECT_GE(StopTime(media), c.low);
       EXPECT_LE(StopTime(media), c.high);

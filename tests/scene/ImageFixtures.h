@@ -3,43 +3,28 @@
 
 #include <SDL.h>
 #include <SDL_image.h>
-#include <stdlib.h>
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "platform/d3d9/d3d9.h"
+#include "support/TempDir.h"
 
-// A temporary folder, removed with everything in it.
-class TempFolder {
+// A temporary folder for image files, which the program names in its Windows form.
+class TempFolder : public TempDir {
  public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "orbelle-scene-XXXXXX").string();
-    if (mkdtemp(pattern.data())) m_path = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
-  }
-  const std::filesystem::path& path() const { return m_path; }
+  TempFolder() : TempDir("orbelle-scene") {}
 
   // The file's path in the program's Windows form.
   std::u16string WindowsPath(const std::string& name) const {
     std::u16string out;
-    for (char c : (m_path / name).string()) out.push_back(c == '/' ? u'\\' : static_cast<char16_t>(c));
+    for (char c : (path() / name).string()) out.push_back(c == '/' ? u'\\' : static_cast<char16_t>(c));
     return out;
   }
 
-  void Write(const std::string& name, const std::vector<BYTE>& bytes) const {
-    std::ofstream(m_path / name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  }
-
- private:
-  std::filesystem::path m_path;
+  void Write(const std::string& name, const std::vector<BYTE>& bytes) const { TempDir::Write(name, bytes); }
 };
 
 inline void PutLe(std::vector<BYTE>& out, std::uint32_t value, int bytes) {

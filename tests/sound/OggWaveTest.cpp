@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "support/AudioFixtures.h"
+#include "support/TempDir.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include "platform/dmusic/Segment.h"
 #include "platform/win32/win32.h"
 #include "support/AudioFixtures.h"
+#include "support/TempDir.h"
 
 namespace {
 

@@ -142,17 +142,6 @@ void WriteBytes(const std::filesystem::path& path, const Bytes& bytes) {
   if (!file) throw std::runtime_error("cannot write " + path.string());
 }
 
-TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "orbelle-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp");
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
 ScopedCurrentDir::ScopedCurrentDir(const std::filesystem::path& dir) : previous_(std::filesystem::current_path()) {
   std::filesystem::current_path(dir);
 }

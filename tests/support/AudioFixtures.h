@@ -29,19 +29,6 @@ Bytes MakeMidi();
 
 void WriteBytes(const std::filesystem::path& path, const Bytes& bytes);
 
-// A fresh folder under the system's temporary folder, removed with the object.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
 // Changes the current folder for the object's lifetime.
 class ScopedCurrentDir {
  public:

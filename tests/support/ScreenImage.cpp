@@ -7,6 +7,8 @@
 
 #include <unistd.h>
 
+#include "support/TempDir.h"
+
 std::vector<Rgb> ImagePixels(const XSession& x, const std::string& image, int left, int top, int width, int height) {
   const std::string crop =
       std::to_string(width) + "x" + std::to_string(height) + "+" + std::to_string(left) + "+" + std::to_string(top);
@@ -23,11 +25,10 @@ std::vector<Rgb> ImagePixels(const XSession& x, const std::string& image, int le
 }
 
 std::vector<Rgb> WindowPixels(const XSession& x, const std::string& window, int left, int top, int width, int height) {
-  const std::string png = "/tmp/orbelle_shot_" + std::to_string(getpid()) + ".png";
+  const TempDir scratch("orbelle_shot");
+  const std::string png = (scratch.path() / "shot.png").string();
   if (!x.Screenshot(window, png)) return std::vector<Rgb>(static_cast<std::size_t>(width * height), Rgb{-1, -1, -1});
-  std::vector<Rgb> pixels = ImagePixels(x, png, left, top, width, height);
-  std::remove(png.c_str());
-  return pixels;
+  return ImagePixels(x, png, left, top, width, height);
 }
 
 double MeanDifference(const std::vector<Rgb>& a, const std::vector<Rgb>& b) {

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "support/TempDir.h"
 #include "ui/OpenMedia.h"
 #include "ui/SceneFixture.h"
 
@@ -13,19 +14,13 @@ class OpenNamedFileTest : public SceneFixture {
  protected:
   void SetUp() override {
     SceneFixture::SetUp();
-    folder = std::filesystem::path(::testing::TempDir()) / "orbelle_named file";
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
     const std::filesystem::path fixtures = SourceDir() / "tests" / "media" / "fixtures";
     std::filesystem::copy_file(fixtures / "pattern.bmp", folder / "a.bmp");
     std::filesystem::copy_file(fixtures / "clip.avi", folder / "日本.avi");
   }
-  void TearDown() override {
-    SceneFixture::TearDown();
-    std::filesystem::remove_all(folder);
-  }
   int State(int index) const { return scene->m_buttons[index]->m_state; }
-  std::filesystem::path folder;
+  TempDir temp{"orbelle_named file"};  // a space in the folder's name too
+  const std::filesystem::path& folder = temp.path();
 };
 
 }  // namespace

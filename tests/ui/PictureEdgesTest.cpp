@@ -16,7 +16,7 @@ class PictureEdgesTest : public SceneFixture {
     g_textures->LoadTextureIntoSlot(u"no such lens.png", TEXID_ORBELLE);
     scene->OpenMedia(MediaFixture("pattern.bmp"));
     ASSERT_NE(nullptr, scene->m_media);
-    ASSERT_TRUE(WaitFor([&] { return At(DrawScene(), 320, 240) != 0xFFFFFFu; }));
+    ASSERT_TRUE(WaitUntil([&] { return At(DrawScene(), 320, 240) != 0xFFFFFFu; }));
   }
   static DWORD Pattern(int x, int y) {
     return static_cast<DWORD>((((x * 7) & 255) << 16) | (((y * 13 + 5) & 255) << 8) | ((x + y * 3) & 255));

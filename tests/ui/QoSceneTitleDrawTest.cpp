@@ -62,7 +62,7 @@ TEST_F(QoSceneTitleDrawTest, ThePictureShowsUprightWithItsFirstAndLastRows) {
   WithoutLensArt();
   scene->OpenMedia(MediaFixture("pattern.bmp"));  // 160 x 120, colour a function of the position
   ASSERT_NE(nullptr, scene->m_media);
-  ASSERT_TRUE(WaitFor([&] {
+  ASSERT_TRUE(WaitUntil([&] {
     const std::vector<DWORD> px = DrawScene();
     return At(px, 300, 240) != 0xFFFFFFu;
   }));
@@ -129,7 +129,7 @@ TEST_F(QoSceneTitleDrawTest, AtTheEndOfAVideoTheMarkerStandsAt615) {
   scene->OpenMedia(MediaFixture("clip.avi"));
   ASSERT_NE(nullptr, scene->m_media);
   IMediaPosition* position = scene->m_media->GetMediaPosition();
-  ASSERT_TRUE(WaitFor([&] {
+  ASSERT_TRUE(WaitUntil([&] {
     REFTIME now = 0, stop = -1;
     position->get_CurrentPosition(&now);
     position->get_StopTime(&stop);

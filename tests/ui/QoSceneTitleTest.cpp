@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/TempDir.h"
 #include "ui/OpenMedia.h"
 #include "ui/SceneFixture.h"
 
@@ -154,39 +155,33 @@ TEST_F(QoSceneTitleTest, PlayPauseStopAndPlayAtTheEndOfAVideo) {
   EXPECT_EQ(80, scene->m_pivotX);
   EXPECT_EQ(60, scene->m_pivotY);
 
-  ASSERT_TRUE(WaitFor([&] { return Position() > 0.3; }));
+  ASSERT_TRUE(WaitUntil([&] { return Position() > 0.3; }));
   Click(BTN_PAUSE);
   const REFTIME paused = Position();
   EXPECT_GT(paused, 0.3);
   Click(BTN_PLAY);
   EXPECT_NEAR(paused, Position(), 0.1);  // resumes where it was
-  ASSERT_TRUE(WaitFor([&] { return Position() > paused + 0.2; }));
+  ASSERT_TRUE(WaitUntil([&] { return Position() > paused + 0.2; }));
   Click(BTN_STOP);
   EXPECT_EQ(0.0, Position());
   Click(BTN_PLAY);
-  ASSERT_TRUE(WaitFor([&] { return Position() == StopTime(); }));
+  ASSERT_TRUE(WaitUntil([&] { return Position() == StopTime(); }));
   Click(BTN_PLAY);  // at the end: starts again from 0
   EXPECT_LT(Position(), 0.5);
-  ASSERT_TRUE(WaitFor([&] { return Position() > 0.2; }));
+  ASSERT_TRUE(WaitUntil([&] { return Position() > 0.2; }));
 }
 
 class FolderTest : public QoSceneTitleTest {
  protected:
   void SetUp() override {
     QoSceneTitleTest::SetUp();
-    folder = std::filesystem::path(::testing::TempDir()) / "orbelle_player_folder";
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
     const std::filesystem::path fixtures = SourceDir() / "tests" / "media" / "fixtures";
     for (auto [from, to] : {std::pair{"pattern.bmp", "a.bmp"}, {"quadrants.jpg", "b.jpg"}, {"clip.avi", "c.avi"}})
       std::filesystem::copy_file(fixtures / from, folder / to);
     std::ofstream(folder / "notes.txt") << "not media";
   }
-  void TearDown() override {
-    QoSceneTitleTest::TearDown();
-    std::filesystem::remove_all(folder);
-  }
-  std::filesystem::path folder;
+  TempDir temp{"orbelle_player_folder"};
+  const std::filesystem::path& folder = temp.path();
 };
 
 TEST_F(FolderTest, PreviousAndNextCycleThroughTheFolderWithWrapAround) {
@@ -272,7 +267,8 @@ TEST_F(QoSceneTitleTest, WithoutAChooserTheOpenButtonChangesNothing) {
   scene->m_currentIndex = 1;
   CMovieSource* media = scene->m_media;
   const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
-  setenv("PATH", ::testing::TempDir().c_str(), 1);  // no zenity to be found: as a cancel
+  const TempDir empty("orbelle-path");
+  setenv("PATH", empty.path().c_str(), 1);  // no zenity to be found: as a cancel
   Click(BTN_OPEN);
   setenv("PATH", path.c_str(), 1);
   EXPECT_EQ(media, scene->m_media);

@@ -20,33 +20,17 @@
 #include "scene/FontSet.h"
 #include "scene/SceneGlobals.h"
 #include "scene/TextureTable.h"
+#include "support/BuildPaths.h"
 #include "support/TestDevice.h"
+#include "support/WaitUntil.h"
 #include "ui/QoSceneTitle.h"
 #include "ui/QuadBatch.h"
 
-inline std::filesystem::path BinDir() {
-  const char* dir = std::getenv("ORBELLE_BIN_DIR");
-  return dir ? dir : ORBELLE_BIN_DIR_DEFAULT;
-}
-inline std::filesystem::path SourceDir() {
-  const char* dir = std::getenv("ORBELLE_SOURCE_DIR");
-  return dir ? dir : ORBELLE_SOURCE_DIR_DEFAULT;
-}
 inline std::u16string WinPath(const std::filesystem::path& native) {
   return Win32FromNativePath(native.string());
 }
 inline std::u16string MediaFixture(const char* name) {
   return WinPath(SourceDir() / "tests" / "media" / "fixtures" / name);
-}
-
-// Polls until the condition holds or the bound passes; the result says which.
-inline bool WaitFor(const std::function<bool()>& condition, double seconds = 10.0) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
 }
 
 class SceneFixture : public ::testing::Test {

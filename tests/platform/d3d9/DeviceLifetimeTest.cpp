@@ -2,7 +2,7 @@
 #include <atomic>
 #include <thread>
 
-#include "DeviceFixture.h"
+#include "support/DeviceFixture.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "DeviceFixture.h"
 #include "platform/d3dx9/d3dx9math.h"
+#include "support/DeviceFixture.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "DeviceFixture.h"
+#include "support/DeviceFixture.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "D3DXTestDevice.h"
 #include "platform/d3d9/d3d9_testing.h"
 #include "platform/d3dx9/Font.h"
 #include "platform/d3dx9/d3dx9.h"
+#include "support/DeviceFixture.h"
 
 namespace {
 
@@ -63,10 +63,10 @@ struct Ink {
   int minX = INT_MAX, minY = INT_MAX, maxX = INT_MIN, maxY = INT_MIN, count = 0;
 };
 
-class FontTest : public D3DXTestDevice {
+class FontTest : public DeviceFixture {
  protected:
   void SetUp() override {
-    D3DXTestDevice::SetUp();
+    DeviceFixture::SetUp();
     ASSERT_GT(AddFontResourceW(kUiFontFile), 0) << "font files are made by the build in bin/font";
     ASSERT_EQ(D3DXCreateSprite(device_, &sprite_), D3D_OK);
   }
@@ -74,7 +74,7 @@ class FontTest : public D3DXTestDevice {
     if (font_) font_->Release();
     if (sprite_) sprite_->Release();
     RemoveFontResourceW(kUiFontFile);
-    D3DXTestDevice::TearDown();
+    DeviceFixture::TearDown();
   }
 
   void CreateUiFont() {

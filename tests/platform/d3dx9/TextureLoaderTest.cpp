@@ -1,7 +1,6 @@
 // D3DXCreateTextureFromFileExW with the program's loading parameters, on the real device, on
 // image files written by the test.
 #include <SDL_image.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -10,9 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "D3DXTestDevice.h"
 #include "platform/d3dx9/ImageHeader.h"
 #include "platform/d3dx9/d3dx9.h"
+#include "support/DeviceFixture.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -136,32 +136,20 @@ Bytes SaveWithSdl(int w, int h, bool jpeg, const std::function<std::uint32_t(int
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x)
       reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(s->pixels) + y * s->pitch)[x] = argb(x, y);
-  const fs::path tmp = fs::temp_directory_path() / ("orbelle-sdl-" + std::to_string(getpid()));
+  const TempDir scratch("orbelle-sdl");
+  const fs::path tmp = scratch.path() / "image";
   const int rc = jpeg ? IMG_SaveJPG(s, tmp.c_str(), 95) : IMG_SavePNG(s, tmp.c_str());
   SDL_FreeSurface(s);
   EXPECT_EQ(rc, 0) << IMG_GetError();
   std::ifstream in(tmp, std::ios::binary);
-  Bytes b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  fs::remove(tmp);
-  return b;
+  return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-class TextureLoaderTest : public D3DXTestDevice {
+class TextureLoaderTest : public DeviceFixture {
  protected:
-  void SetUp() override {
-    D3DXTestDevice::SetUp();
-    dir_ = fs::temp_directory_path() / ("orbelle-d3dx-" + std::to_string(getpid()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    fs::remove_all(dir_);
-    D3DXTestDevice::TearDown();
-  }
-
   // Writes the file and returns its path in the program's (Windows) form.
   std::u16string Write(const std::string& name, const Bytes& bytes) {
-    const fs::path path = dir_ / name;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    const fs::path path = dir_.Write(name, bytes);
     std::u16string windows;
     for (char c : path.string()) windows.push_back(c == '/' ? u'\\' : static_cast<char16_t>(c));
     return windows;
@@ -172,7 +160,7 @@ class TextureLoaderTest : public D3DXTestDevice {
                                         D3DX_FILTER_NONE, D3DX_FILTER_NONE, kMagentaKey, info, nullptr, texture);
   }
 
-  fs::path dir_;
+  TempDir dir_{"orbelle-d3dx"};
 };
 
 struct GoodCase {

@@ -7,6 +7,7 @@
 #include "platform/com/com.h"
 #include "platform/dmusic/dmusic.h"
 #include "support/AudioFixtures.h"
+#include "support/TempDir.h"
 
 namespace {
 

@@ -11,6 +11,8 @@
 #include "platform/com/com.h"
 #include "platform/dshow/dshow.h"
 #include "platform/win32/Paths.h"
+#include "support/TempDir.h"
+#include "support/WaitUntil.h"
 
 namespace {
 
@@ -40,27 +42,18 @@ struct Graph {
   Ref<IGraphBuilder> builder;
 };
 
-struct TempFolder {
-  TempFolder() {
-    char pattern[] = "/tmp/orbelle-dshow-XXXXXX";
-    path = mkdtemp(pattern);
-  }
-  ~TempFolder() { std::filesystem::remove_all(path); }
-  std::filesystem::path path;
-};
-
 TEST(FilterGraphTest, SourcePinsFollowTheContentNotTheName) {
-  TempFolder temp;
+  TempDir temp("orbelle-dshow");
   // An ASF file under an avi name and an avi under a wmv name.
-  std::filesystem::copy_file(FixtureDir() / "clip.wmv", temp.path / "asf.avi");
-  std::filesystem::copy_file(FixtureDir() / "clip.avi", temp.path / "avi.wmv");
+  std::filesystem::copy_file(FixtureDir() / "clip.wmv", temp.path() / "asf.avi");
+  std::filesystem::copy_file(FixtureDir() / "clip.avi", temp.path() / "avi.wmv");
   struct Case {
     std::filesystem::path file;
     bool output;
   };
   const Case cases[] = {
       {FixtureDir() / "clip.avi", true}, {FixtureDir() / "clip.mpg", true}, {FixtureDir() / "clip.wmv", false},
-      {temp.path / "asf.avi", false},    {temp.path / "avi.wmv", true},
+      {temp.path() / "asf.avi", false},  {temp.path() / "avi.wmv", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file.string());
@@ -75,7 +68,7 @@ TEST(FilterGraphTest, SourcePinsFollowTheContentNotTheName) {
   Graph graph;
   IBaseFilter* missing = reinterpret_cast<IBaseFilter*>(1);
   EXPECT_EQ(VFW_E_NOT_FOUND,
-            graph.builder->AddSourceFilter(WinPath(temp.path / "gone.avi").c_str(), u"SOURCE", &missing));
+            graph.builder->AddSourceFilter(WinPath(temp.path() / "gone.avi").c_str(), u"SOURCE", &missing));
   EXPECT_EQ(nullptr, missing);
 }
 
@@ -145,15 +138,10 @@ TEST(FilterGraphTest, RendererIsAskedThenSetThenFedOnAnotherThreadBottomRowFirst
   Ref<IMediaControl> control;
   ASSERT_EQ(S_OK, graph.builder->QueryInterface(IID_IMediaControl, control.out()));
   ASSERT_EQ(S_OK, control->Run());
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  for (;;) {
-    {
-      std::lock_guard<std::mutex> lock(renderer->m_mutex);
-      if (!renderer->first.empty()) break;
-    }
-    ASSERT_LT(std::chrono::steady_clock::now(), until) << "no sample rendered";
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  ASSERT_TRUE(WaitUntil([&] {
+    std::lock_guard<std::mutex> lock(renderer->m_mutex);
+    return !renderer->first.empty();
+  })) << "no sample rendered";
   ASSERT_EQ(S_OK, control->Stop());
   std::lock_guard<std::mutex> lock(renderer->m_mutex);
   for (std::thread::id id : renderer->renderThreads) EXPECT_NE(std::this_thread::get_id(), id);

@@ -16,6 +16,7 @@
 #include "platform/dshow/SourceFilter.h"
 #include "platform/picture/DecoderWire.h"
 #include "support/HostilePictures.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -28,19 +29,6 @@ std::filesystem::path SourceDir() {
 std::filesystem::path PictureFixtures() {
   return SourceDir() / "tests" / "platform" / "picture" / "fixtures";
 }
-
-struct TempFolder {
-  TempFolder() {
-    char pattern[] = "/tmp/orbelle-still-XXXXXX";
-    path = mkdtemp(pattern);
-  }
-  ~TempFolder() { std::filesystem::remove_all(path); }
-  std::filesystem::path Write(const std::string& name, const Bytes& bytes) const {
-    std::ofstream(path / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    return path / name;
-  }
-  std::filesystem::path path;
-};
 
 // Opens a file as the graph's AddSourceFilter does; the filter (if any) is released on return.
 struct Opened {
@@ -105,7 +93,7 @@ TEST(StillImageSourceTest, GoodVariantsMatchAnIndependentDecoderAtTheCentre) {
 }
 
 TEST(StillImageSourceTest, HostileFilesAreTheOrdinaryOpenFailureAndTheNextOpenWorks) {
-  TempFolder temp;
+  TempDir temp("orbelle-still");
   Bytes jpeg;
   {
     std::ifstream in(PictureFixtures() / "baseline.jpg", std::ios::binary);

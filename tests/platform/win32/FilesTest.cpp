@@ -12,21 +12,16 @@
 
 #include "platform/win32/Paths.h"
 #include "platform/win32/win32.h"
+#include "support/TempDir.h"
 
 namespace {
 
-// A fresh folder under /tmp, removed afterwards.
-class TempFolder {
- public:
-  TempFolder() {
-    char pattern[] = "/tmp/orbelle-win32-XXXXXX";
-    native = ::mkdtemp(pattern);
-    windows = Win32FromNativePath(native);
-  }
-  ~TempFolder() { std::system(("rm -rf '" + native + "'").c_str()); }
-  void File(const std::string& name, const std::string& content) { std::ofstream(native + "/" + name) << content; }
-  std::string native;
-  std::u16string windows;
+// A fresh temporary folder, named in both forms.
+struct TempFolder {
+  void File(const std::string& name, const std::string& content) const { dir.Write(name, content); }
+  TempDir dir{"orbelle-win32"};
+  std::string native = dir.path().string();
+  std::u16string windows = Win32FromNativePath(native);
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "platform/win32/SdlWindow.h"
+#include "support/WaitUntil.h"
 #include "tests/platform/win32/TestWindow.h"
 
 namespace {
@@ -107,10 +108,10 @@ TEST(MessageQueue, UserResizeIsFramedAsAMoveSizeLoop) {
   TestWindow::Messages().clear();
   // The window manager resizes the window: SDL reports it as a size change.
   SDL_SetWindowSize(Win32SdlWindow(w.hwnd), 500, 400);
-  for (int i = 0; i < 50 && TestWindow::Only({WM_EXITSIZEMOVE}).empty(); ++i) {
+  WaitUntil([&] {
     w.Pump();
-    SDL_Delay(10);
-  }
+    return !TestWindow::Only({WM_EXITSIZEMOVE}).empty();
+  });
   const auto seq = TestWindow::Only({WM_ENTERSIZEMOVE, WM_SIZE, WM_EXITSIZEMOVE});
   ASSERT_EQ(seq.size(), 3u);
   EXPECT_EQ(seq[0].message, WM_ENTERSIZEMOVE);

@@ -13,6 +13,7 @@
 #include "TestWindow.h"
 #include "platform/win32/SdlWindow.h"
 #include "platform/win32/win32.h"
+#include "support/WaitUntil.h"
 
 namespace {
 
@@ -139,10 +140,7 @@ TEST(MessageBox, TheDesktopBoxAnswersWithTheButtonPressedAndAQuitClosesIt) {
   // A person presses the second button of the box.
   std::thread person([] {
     std::string box;
-    for (int i = 0; i < 300 && box.empty(); ++i) {
-      box = RunLine("xdotool search --onlyvisible --class zenity 2>/dev/null");
-      if (box.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    WaitUntil([&] { return !(box = RunLine("xdotool search --onlyvisible --class zenity 2>/dev/null")).empty(); });
     if (box.empty()) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(500));  // until the box takes keys
     RunLine("xdotool windowfocus --sync " + box + " key Tab Return");
