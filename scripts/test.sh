@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, checks the formatting, builds everything and runs every test under a
-# virtual X display. Arguments go to ctest (e.g. -R regex). Every step runs even when an earlier
-# one failed (except a failed build), so that one run shows all that is wrong; the command fails
-# when any step did.
+# Installs what is missing, checks the formatting, builds everything with warnings as errors and
+# runs every test under a virtual X display. Arguments go to ctest (e.g. -R regex). Every step runs
+# even when an earlier one failed (except a failed build), so that one run shows all that is wrong;
+# the command fails when any step did.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${ORBELLE_BUILD_DIR:-$root/build}
@@ -11,7 +11,7 @@ failed=()
 
 "$root/scripts/check-format.sh" || failed+=("formatting (fix with: bash scripts/format.sh)")
 
-"$root/scripts/build.sh" -DORBELLE_TESTS=ON
+"$root/scripts/build.sh" -DORBELLE_TESTS=ON -DORBELLE_WERROR=ON
 export SDL_AUDIODRIVER=dummy
 (cd "$build" && xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j2 --timeout 300 "$@") ||
   failed+=("tests")
