@@ -19,7 +19,7 @@ packages=(
   xauth x11-xserver-utils
 )
 if [[ "${1:-}" == "--test" ]]; then
-  packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb x11-utils xdotool openbox libxfixes-dev libxrandr-dev imagemagick ffmpeg gstreamer1.0-tools desktop-file-utils)
+  packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb x11-utils xdotool openbox libxfixes-dev libxrandr-dev imagemagick ffmpeg gstreamer1.0-tools desktop-file-utils clang-format)
 fi
 if [[ "${1:-}" == "--fuzz" ]]; then
   packages+=(clang-14 libclang-rt-14-dev)
