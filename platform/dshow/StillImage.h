@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/picture/PictureDecode.h"
 #include "platform/kit/wintypes.h"
+#include "platform/picture/PictureDecode.h"
 
 namespace dshow {
 

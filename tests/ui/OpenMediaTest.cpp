@@ -10,19 +10,10 @@ TEST(OpenMediaTest, VideoExtensionsIgnoreCaseAndEverythingElseIsAPicture) {
     std::u16string path;
     bool video;
   } cases[] = {
-      {u"x.WMV", true},
-      {u"x.wmv", true},
-      {u"x.Mpeg", true},
-      {u"C\\clips\\a.avi", true},
-      {u"x.mpg", true},
-      {u"x.mpeg4", false},
-      {u"x.avi.bmp", false},
-      {u"x.jpg", false},
-      {u"D:\\a.b\\file", false},  // the extension is "b\file"
-      {u"avi", true},             // no "." at all: the whole path is compared
-      {u"x.", false},
-      {u"x.avi ", false},
-      {u"", false},
+      {u"x.WMV", true},    {u"x.wmv", true},      {u"x.Mpeg", true}, {u"C\\clips\\a.avi", true}, {u"x.mpg", true},
+      {u"x.mpeg4", false}, {u"x.avi.bmp", false}, {u"x.jpg", false}, {u"D:\\a.b\\file", false},  // extension "b\file"
+      {u"avi", true},  // no "." at all: the whole path is compared
+      {u"x.", false},      {u"x.avi ", false},    {u"", false},
   };
   for (const auto& c : cases) EXPECT_EQ(c.video, IsVideoPath(c.path)) << std::string(c.path.begin(), c.path.end());
   EXPECT_TRUE(ExtensionEquals(u"mPeG", u"MPEG"));
