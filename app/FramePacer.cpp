@@ -34,9 +34,10 @@ void FramePacer::WaitForFrameSlot() {
   const DWORD nextDeadline = SlotTime(m_frameNumber + 1, m_interval, m_baseTime);
   if (!(now > nextDeadline)) {
     const DWORD due = SlotTime(m_frameNumber, m_interval, m_baseTime);
-    // One sleep to the first millisecond after the slot instead of polling each millisecond:
-    // the same release time, with one wake-up per frame rather than a dozen.
-    for (DWORD t = m_clock->now(); t <= due; t = m_clock->now()) m_clock->sleep(due - t + 1);
+    // One sleep up to the slot's millisecond, then single milliseconds until it has passed: the
+    // same release time as polling every millisecond (a clock read in whole milliseconds may be
+    // most of one behind), with two or three wake-ups per frame rather than a dozen.
+    for (DWORD t = m_clock->now(); t <= due; t = m_clock->now()) m_clock->sleep(t < due ? due - t : 1);
   }
   if (m_clock->now() - m_baseTime >= 1000) {
     m_baseTime = m_clock->now();

@@ -426,10 +426,15 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
     mask |= GL_DEPTH_BUFFER_BIT;
     state_.dirty |= kDirtyRaster;  // the depth write mask was forced on
   }
+  GLint sameStencil = 0;
   if (flags & D3DCLEAR_STENCIL) {
-    glClearStencil(GLint(stencil));
+    glClearStencil(GLint(stencil & 0xFF));
+    mask |= GL_STENCIL_BUFFER_BIT;
+  } else if ((flags & D3DCLEAR_ZBUFFER) && target_->UniformStencil(&sameStencil)) {
+    glClearStencil(sameStencil);
     mask |= GL_STENCIL_BUFFER_BIT;
   }
+  bool clearedWhole = false;
   // Each rectangle is cut to the scissor rectangle while the test is on. A clear of the whole
   // target runs without the GL scissor test, which lets the driver take its fast path.
   const RECT whole = {0, 0, LONG(target_->width()), LONG(target_->height())};
@@ -442,6 +447,7 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
     const std::array<GLint, 4> box = target_->GlBox(cut);
     if (box[2] == 0) continue;
     if (box[2] == GLint(target_->width()) && box[3] == GLint(target_->height())) {
+      clearedWhole = true;
       glDisable(GL_SCISSOR_TEST);
     } else {
       glEnable(GL_SCISSOR_TEST);
@@ -449,6 +455,7 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
     }
     glClear(mask);
   }
+  if (flags & D3DCLEAR_STENCIL) target_->NoteStencilClear(clearedWhole, GLint(stencil & 0xFF));
   state_.dirty |= kDirtyScissor;  // the GL scissor now holds whatever the clear needed
   return D3D_OK;
 }
@@ -677,6 +684,14 @@ std::vector<DWORD> Device::ReadBackBuffer(UINT* width, UINT* height) {
   auto pixels = target_->Read(params_.BackBufferFormat == D3DFMT_X8R8G8B8);
   target_->Bind();
   return pixels;
+}
+
+int Device::ReadStencil(int x, int y) {
+  MakeCurrent();
+  glFinish();
+  const int value = target_->ReadStencil(x, y);
+  target_->Bind();
+  return value;
 }
 
 }  // namespace d3d9

@@ -84,6 +84,7 @@ class Device final : public kit::RefCounted<IDirect3DDevice9> {
   void ForceOffscreen(bool force);
   bool DrawsToWindow() const { return target_ && target_->drawsToWindow(); }
   std::vector<DWORD> ReadBackBuffer(UINT* width, UINT* height);
+  int ReadStencil(int x, int y);
 
  private:
   Device(IDirect3D9* d3d, UINT adapter, HWND window, SDL_Window* sdlWindow);

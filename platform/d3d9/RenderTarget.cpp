@@ -44,6 +44,8 @@ bool RenderTarget::Create(UINT width, UINT height) {
   glClearDepth(1.0);
   glClearStencil(0);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  stencilUniform_ = true;
+  stencilValue_ = 0;
   return true;
 }
 
@@ -64,6 +66,8 @@ void RenderTarget::DrawToWindow(bool on, int drawableWidth, int drawableHeight) 
     glDisable(GL_SCISSOR_TEST);
     glBlitFramebuffer(0, 0, width_, height_, 0, 0, width_, height_, GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT,
                       GL_NEAREST);
+  } else {
+    stencilUniform_ = false;  // the other buffer's stencil was never set
   }
   toWindow_ = on;
 }
@@ -73,6 +77,14 @@ std::array<GLint, 4> RenderTarget::GlBox(const RECT& rect) const {
   const LONG right = std::min<LONG>(rect.right, LONG(width_)), bottom = std::min<LONG>(rect.bottom, LONG(height_));
   if (right <= left || bottom <= top) return {0, 0, 0, 0};
   return {left, LONG(height_) - bottom, right - left, bottom - top};
+}
+
+GLint RenderTarget::ReadStencil(int x, int y) const {
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, toWindow_ ? 0 : framebuffer_);
+  GLubyte value = 0;
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(x, GLint(height_) - 1 - y, 1, 1, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, &value);
+  return value;
 }
 
 std::vector<DWORD> RenderTarget::Read(bool opaque) const {

@@ -37,6 +37,23 @@ class RenderTarget {
   // ARGB pixels, top row first; alpha forced to 0xff when opaque.
   std::vector<DWORD> Read(bool opaque) const;
 
+  // Draws never write stencil (the device has no stencil states), so only clears change it.
+  // While every stencil value is known to be the same, a depth clear may clear stencil to that
+  // value too: the same contents, and the driver clears the packed depth-stencil buffer in one
+  // fill instead of masking each pixel's stencil bits.
+  bool UniformStencil(GLint* value) const {
+    *value = stencilValue_;
+    return stencilUniform_;
+  }
+  // Records a stencil clear to `value` of the whole target or, with whole false, of a part.
+  void NoteStencilClear(bool whole, GLint value) {
+    if (!whole && stencilUniform_ && value == stencilValue_) return;
+    stencilUniform_ = whole;
+    stencilValue_ = value;
+  }
+  // Reads the stencil value at a pixel (top row 0), for tests.
+  GLint ReadStencil(int x, int y) const;
+
   UINT width() const { return width_; }
   UINT height() const { return height_; }
 
@@ -46,6 +63,8 @@ class RenderTarget {
   GLuint framebuffer_ = 0, color_ = 0, depth_ = 0;
   UINT width_ = 0, height_ = 0;
   bool toWindow_ = false;
+  bool stencilUniform_ = false;
+  GLint stencilValue_ = 0;
 };
 
 }  // namespace d3d9

@@ -9,6 +9,10 @@ std::vector<DWORD> D3D9TestReadBackBuffer(IDirect3DDevice9* device, UINT* width,
   return static_cast<d3d9::Device*>(device)->ReadBackBuffer(width, height);
 }
 
+int D3D9TestReadStencil(IDirect3DDevice9* device, int x, int y) {
+  return static_cast<d3d9::Device*>(device)->ReadStencil(x, y);
+}
+
 void D3D9TestIgnoreScissor(IDirect3DDevice9* device, bool ignore) {
   static_cast<d3d9::Device*>(device)->IgnoreScissor(ignore);
 }

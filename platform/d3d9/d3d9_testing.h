@@ -15,6 +15,9 @@ void D3D9TestSetDeviceLost(IDirect3DDevice9* device);
 // X8R8G8B8 back buffer.
 std::vector<DWORD> D3D9TestReadBackBuffer(IDirect3DDevice9* device, UINT* width, UINT* height);
 
+// The stencil value of the back buffer's pixel (x, y), top row 0.
+int D3D9TestReadStencil(IDirect3DDevice9* device, int x, int y);
+
 // With ignore set, the device draws and clears as if D3DRS_SCISSORTESTENABLE were FALSE, while
 // the state itself stays as the program set it: the same frame can be rendered with and without
 // its scissor limits and the two compared.

@@ -279,3 +279,23 @@ TEST_F(DrawingTest, WrapAddressingLinearFilteringAndAlphaWeightedAdditiveBlend) 
   device_->SetTexture(0, nullptr);
   EXPECT_EQ(texture->Release(), 0u);
 }
+
+TEST_F(DrawingTest, AClearKeepsTheStencilItIsNotAskedToClear) {
+  const D3DRECT part{10, 10, 20, 20};
+  const auto stencilAt = [&](int x, int y) { return D3D9TestReadStencil(device_, x, y); };
+  ASSERT_EQ(D3D_OK, device_->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 3));
+  ASSERT_EQ(D3D_OK, device_->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 0.5f, 0));
+  EXPECT_EQ(3, stencilAt(15, 15));
+  // A part set to another value survives depth clears of the whole target and of a part.
+  ASSERT_EQ(D3D_OK, device_->Clear(1, &part, D3DCLEAR_STENCIL, 0, 1.0f, 7));
+  ASSERT_EQ(D3D_OK, device_->Clear(0, nullptr, D3DCLEAR_ZBUFFER | D3DCLEAR_TARGET, 0, 1.0f, 0));
+  ASSERT_EQ(D3D_OK, device_->Clear(1, &part, D3DCLEAR_ZBUFFER, 0, 1.0f, 0));
+  EXPECT_EQ(7, stencilAt(15, 15));
+  EXPECT_EQ(3, stencilAt(5, 5));
+  EXPECT_EQ(3, stencilAt(25, 25));
+  // A whole stencil clear makes it one value again, which later depth clears keep.
+  ASSERT_EQ(D3D_OK, device_->Clear(0, nullptr, D3DCLEAR_STENCIL | D3DCLEAR_ZBUFFER, 0, 1.0f, 1));
+  ASSERT_EQ(D3D_OK, device_->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0));
+  EXPECT_EQ(1, stencilAt(15, 15));
+  EXPECT_EQ(1, stencilAt(600, 400));
+}
