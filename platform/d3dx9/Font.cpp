@@ -49,21 +49,6 @@ struct Line {
   int width = 0;
 };
 
-std::vector<char32_t> DecodeUtf16(const WCHAR* text, std::size_t length) {
-  std::vector<char32_t> out;
-  out.reserve(length);
-  for (std::size_t i = 0; i < length; ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    out.push_back(c);
-  }
-  return out;
-}
-
 }  // namespace
 
 struct Font::State {

@@ -60,8 +60,9 @@ fontlookup::FaceQuery StyleQuery(const D3DXFONT_DESCW& desc, std::string family)
 
 }  // namespace
 
-std::string Utf8FromWide(const WCHAR* text, std::size_t length) {
-  std::string out;
+std::vector<char32_t> DecodeUtf16(const WCHAR* text, std::size_t length) {
+  std::vector<char32_t> out;
+  out.reserve(length);
   for (std::size_t i = 0; i < length; ++i) {
     char32_t c = text[i];
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
@@ -69,6 +70,14 @@ std::string Utf8FromWide(const WCHAR* text, std::size_t length) {
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       c = 0xFFFD;
     }
+    out.push_back(c);
+  }
+  return out;
+}
+
+std::string Utf8FromWide(const WCHAR* text, std::size_t length) {
+  std::string out;
+  for (char32_t c : DecodeUtf16(text, length)) {
     FcChar8 buffer[FC_UTF8_MAX_LEN];
     const int n = FcUcs4ToUtf8(c, buffer);
     out.append(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(n));

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/d3dx9/d3dx9.h"
 #include "platform/fontlookup/FontLookup.h"
@@ -22,6 +23,8 @@ bool MatchFontFace(const D3DXFONT_DESCW& desc, FontFile* out);
 // A face that has a glyph for the code point, for characters the matched face lacks.
 bool MatchFaceForCharacter(char32_t codePoint, const D3DXFONT_DESCW& desc, FontFile* out);
 
+// UTF-16 to code points, unpaired surrogates as U+FFFD.
+std::vector<char32_t> DecodeUtf16(const WCHAR* text, std::size_t length);
 // UTF-16 to UTF-8, unpaired surrogates as U+FFFD.
 std::string Utf8FromWide(const WCHAR* text, std::size_t length);
 
