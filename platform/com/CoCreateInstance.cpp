@@ -3,6 +3,7 @@
 
 #include "platform/dmusic/dmusic.h"
 #include "platform/kit/Guarded.h"
+#include "platform/kit/LogOnce.h"
 
 namespace {
 
@@ -26,10 +27,14 @@ HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD, REFIID rii
   return kit::Guarded([&]() -> HRESULT {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    if (pUnkOuter) return CLASS_E_NOAGGREGATION;
+    if (pUnkOuter) {
+      kit::LogOnce("com", "CoCreateInstance", "aggregation is not supported");
+      return CLASS_E_NOAGGREGATION;
+    }
     for (const ClassEntry& entry : kClasses) {
       if (entry.clsid && *entry.clsid == rclsid) return entry.create(riid, ppv);
     }
+    kit::LogOnce("com", "CoCreateInstance", "a class no stand-in offers");
     return REGDB_E_CLASSNOTREG;
   });
 }
