@@ -38,11 +38,12 @@ bool AcquireVideo() {
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   // Closing the last window is a WM_CLOSE for the program to handle, not a quit.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
-  // Opening the display now and then fails at once under load: try a few times before giving up.
+  // Opening the display now and then fails at once while the X server is busy (many clients
+  // connecting under load): try again, waiting longer each time, for about four seconds in all.
   bool started = false, headless = false;
   const char* driver = nullptr;
-  for (int attempt = 0; attempt < 5 && !started; ++attempt) {
-    if (attempt) SDL_Delay(20);
+  for (int attempt = 0; attempt < 12 && !started; ++attempt) {
+    if (attempt) SDL_Delay(std::min(20u << attempt, 500u));
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) continue;
     driver = SDL_GetCurrentVideoDriver();
     headless = !std::getenv("SDL_VIDEODRIVER") && driver &&
