@@ -30,6 +30,15 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / TICKS  # utime, stime
 
 
+def stop(proc, grace=10):
+    """Ends a process: a polite request, then a kill after `grace` seconds."""
+    proc.terminate()
+    try:
+        proc.wait(grace)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+
+
 class Display:
     def __init__(self):
         r, w = os.pipe()
@@ -66,11 +75,7 @@ class Display:
 
     def close(self):
         for p in (self.wm, self.xvfb):
-            p.terminate()
-            try:
-                p.wait(5)
-            except subprocess.TimeoutExpired:
-                p.kill()
+            stop(p)
 
 
 def make_clips(folder):
@@ -148,11 +153,7 @@ def run_viewer(x, bindir, path, settle, seconds):
         time.sleep(settle)
         return measure(proc.pid, seconds), how
     finally:
-        proc.terminate()
-        try:
-            proc.wait(10)
-        except subprocess.TimeoutExpired:
-            proc.kill()
+        stop(proc)
 
 
 def run_peer(x, argv, settle, seconds):
@@ -165,11 +166,7 @@ def run_peer(x, argv, settle, seconds):
             return None, argv[0] + " exited"
         return measure(proc.pid, seconds), ""
     finally:
-        proc.terminate()
-        try:
-            proc.wait(10)
-        except subprocess.TimeoutExpired:
-            proc.kill()
+        stop(proc)
 
 
 def frame_pacing(x, bindir):

@@ -29,10 +29,7 @@ class DesktopInputEndToEndTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(x.ok()) << "Xvfb could not be started";
-    pid = x.Spawn({(BinDir() / "orbelle-player").string()}, BinDir().string());
-    ASSERT_GT(pid, 0);
-    window = x.FindWindow("Orbelle-Player$", 15000);
-    ASSERT_FALSE(window.empty()) << "no player window";
+    ASSERT_TRUE(x.StartPlayer({(BinDir() / "orbelle-player").string()}, BinDir().string(), &pid, &window));
     x.Run({"xdotool", "windowactivate", "--sync", window});
     Move(320, 240);
     std::this_thread::sleep_for(std::chrono::milliseconds(600));  // a few dozen frames

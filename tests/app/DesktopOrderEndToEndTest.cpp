@@ -143,10 +143,8 @@ TEST_F(DesktopOrderEndToEndTest, NextAndPreviousFollowTheFileManagersOrder) {
   for (const char* name : {"clip10.avi", "clip2.avi", "Clip3.avi", "zz.AVI"})
     std::filesystem::copy_file(Fixtures() / "clip.avi", folder / name);
   std::filesystem::copy_file(Fixtures() / "pattern.bmp", folder / "a1.bmp");
-  pid = x.Spawn({(BinDir() / "orbelle-player").string()}, BinDir().string());
-  ASSERT_GT(pid, 0);
-  const std::string window = x.FindWindow("Orbelle-Player$", 15000);
-  ASSERT_FALSE(window.empty()) << "no player window";
+  std::string window;
+  ASSERT_TRUE(x.StartPlayer({(BinDir() / "orbelle-player").string()}, BinDir().string(), &pid, &window));
   x.Run({"xdotool", "windowactivate", "--sync", window});
   auto click = [&](int cx, int cy) {
     x.Run({"xdotool", "mousemove", "--window", window, std::to_string(cx), std::to_string(cy)});

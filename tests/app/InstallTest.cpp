@@ -79,10 +79,9 @@ TEST(Install, AnInstalledCopyStartsFromAnotherFolderWithItsData) {
 
   // Started from "/", the installed program works in its own folder: the welcome picture shows
   // through the lens, and its interface font is the installed file.
-  const pid_t pid = x.Spawn({(prefix / "bin/orbelle-player").string()}, "/");
-  ASSERT_GT(pid, 0);
-  const std::string window = x.FindWindow("Orbelle-Player$", 15000);
-  ASSERT_FALSE(window.empty()) << "no player window";
+  pid_t pid = -1;
+  std::string window;
+  ASSERT_TRUE(x.StartPlayer({(prefix / "bin/orbelle-player").string()}, "/", &pid, &window));
   std::string title;
   WaitUntil([&] { return (title = x.Run({"xdotool", "getwindowname", window})) == "ようこそ.bmp - Orbelle-Player"; });
   EXPECT_EQ("ようこそ.bmp - Orbelle-Player", title) << "the welcome picture is not open";

@@ -46,10 +46,7 @@ class OpenFromAnywhereTest : public ::testing::Test {
   void Start(const std::vector<std::string>& args, const fs::path& cwd, const fs::path& program = BinDir()) {
     std::vector<std::string> argv = {(program / "orbelle-player").string()};
     argv.insert(argv.end(), args.begin(), args.end());
-    pid = x.Spawn(argv, cwd.string());
-    ASSERT_GT(pid, 0);
-    window = x.FindWindow("Orbelle-Player$", 15000);
-    ASSERT_FALSE(window.empty()) << "no player window";
+    ASSERT_TRUE(x.StartPlayer(argv, cwd.string(), &pid, &window));
   }
   std::string Title() const { return x.Run({"xdotool", "getwindowname", window}); }
   ::testing::AssertionResult WaitForTitle(const std::string& title) const {

@@ -29,10 +29,7 @@ class PlayerEndToEndTest : public ::testing::Test {
     const auto fixtures = SourceDir() / "tests" / "media" / "fixtures";
     std::filesystem::copy_file(fixtures / "pattern.bmp", folder / "a.bmp");
     std::filesystem::copy_file(fixtures / "quadrants.jpg", folder / "b.jpg");
-    pid = x.Spawn({(BinDir() / "orbelle-player").string()}, BinDir().string());
-    ASSERT_GT(pid, 0);
-    window = x.FindWindow("Orbelle-Player$", 15000);
-    ASSERT_FALSE(window.empty()) << "no player window";
+    ASSERT_TRUE(x.StartPlayer({(BinDir() / "orbelle-player").string()}, BinDir().string(), &pid, &window));
     x.Run({"xdotool", "windowactivate", "--sync", window});
     // The program has started its scene once it has put the pointer at the client centre.
     WaitUntil([&] {

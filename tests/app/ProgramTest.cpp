@@ -19,10 +19,7 @@ class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(x.ok()) << "Xvfb could not be started";
-    pid = x.Spawn({(BinDir() / "orbelle-player").string()}, BinDir().string());
-    ASSERT_GT(pid, 0);
-    window = x.FindWindow("Orbelle-Player$", 15000);
-    ASSERT_FALSE(window.empty()) << "no window titled ... Orbelle-Player";
+    ASSERT_TRUE(x.StartPlayer({(BinDir() / "orbelle-player").string()}, BinDir().string(), &pid, &window));
   }
   void TearDown() override {
     if (pid > 0 && XSession::WaitExit(pid, 0) < 0) XSession::Kill(pid);

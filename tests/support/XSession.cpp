@@ -245,3 +245,12 @@ bool XSession::GreyStats(const std::string& path, double* minimum, double* mean)
   waitpid(pid, nullptr, 0);
   return n > 0 && std::sscanf(buffer, "%lf %lf", minimum, mean) == 2;
 }
+
+::testing::AssertionResult XSession::StartPlayer(const std::vector<std::string>& argv, const std::string& cwd,
+                                                 pid_t* pid, std::string* window) const {
+  *pid = Spawn(argv, cwd);
+  if (*pid <= 0) return ::testing::AssertionFailure() << "cannot start " << argv.front();
+  *window = FindWindow("Orbelle-Player$", 15000);
+  if (window->empty()) return ::testing::AssertionFailure() << "no player window";
+  return ::testing::AssertionSuccess();
+}

@@ -2,6 +2,7 @@
 // shares its focus or screen), optionally a window manager, and helpers to run commands on it.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
 #include <functional>
@@ -23,6 +24,10 @@ class XSession {
 
   // Starts a program on this display in the given folder; returns its pid.
   pid_t Spawn(const std::vector<std::string>& argv, const std::string& cwd = ".") const;
+  // Starts the player program (its path, then its arguments) in cwd and waits up to 15 s for its
+  // window. *pid is set as soon as it runs, so that the caller can end it whatever follows.
+  ::testing::AssertionResult StartPlayer(const std::vector<std::string>& argv, const std::string& cwd, pid_t* pid,
+                                         std::string* window) const;
   // Runs a command on this display to its end and returns its standard output (trimmed).
   std::string Run(const std::vector<std::string>& argv, int* status = nullptr) const;
   // Waits up to timeoutMs for the process to exit; returns its exit code, or -1 on time-out.
