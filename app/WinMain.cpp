@@ -8,6 +8,10 @@
 CMyD3DApplication* g_pApp = nullptr;
 HINSTANCE g_hInst = nullptr;
 
+void PreferDrawingThreadRasteriser() {
+  setenv("LP_NUM_THREADS", "0", 0);
+}
+
 void RegisterProgramResources() {
   static const ACCEL kMainAccelerators[] = {
       {FVIRTKEY, VK_ESCAPE, IDM_EXIT},

@@ -76,11 +76,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "orbelle-player: cannot enter the program's folder; images, fonts and sounds may be missing.\n");
   RegisterProgramResources();
-  // A windowed frame shades little more than the lens and the control strip. For so little work
-  // Mesa's software rasteriser spends more on waking its worker threads than they save, so it
-  // rasterises on the drawing thread unless the user chose a thread count. Hardware drivers
-  // ignore the variable.
-  setenv("LP_NUM_THREADS", "0", 0);
+  PreferDrawingThreadRasteriser();
   std::u16string file = request.file;
   return wWinMain(GetModuleHandleW(nullptr), nullptr, file.empty() ? nullptr : file.data(), 1);
 }

@@ -1,5 +1,8 @@
 // Multimedia timer, sleeps and the performance counter on the steady clock.
+#include <time.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <map>
 #include <mutex>
@@ -53,7 +56,16 @@ void Sleep(DWORD ms) {
   if (ms == INFINITE) {
     for (;;) std::this_thread::sleep_for(std::chrono::hours(24));
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  // Wakes on the ms-th millisecond boundary of timeGetTime's clock after the current millisecond,
+  // as Windows wakes sleepers on the n-th tick of its 1 ms timer: the clock has advanced by ms
+  // when it returns, though less than ms of real time may have passed. A loop that sleeps until
+  // the clock passes a given millisecond then always releases on that boundary, whatever the
+  // phase it started at, and a clock read just before a boundary costs no extra millisecond.
+  constexpr std::int64_t kMs = 1000000;
+  const std::int64_t wake = (SteadyNanoseconds() / kMs + static_cast<std::int64_t>(ms)) * kMs;
+  const timespec at{static_cast<time_t>(wake / 1000000000), static_cast<long>(wake % 1000000000)};
+  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
+  }
 }
 
 BOOL QueryPerformanceCounter(LARGE_INTEGER* count) {
