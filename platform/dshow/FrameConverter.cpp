@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/dshow/YuvToBgr.h"
+
 namespace dshow {
 namespace {
 
@@ -113,12 +115,60 @@ bool FrameConverter::Prepare(const GstVideoInfo& in) {
   return converter_ != nullptr;
 }
 
+bool FrameConverter::CanConvertDirectly(const GstVideoInfo& in, YuvMatrix* matrix) const {
+  const GstVideoFormat format = GST_VIDEO_INFO_FORMAT(&in);
+  const int width = GST_VIDEO_INFO_WIDTH(&out_), height = GST_VIDEO_INFO_HEIGHT(&out_);
+  if (GST_VIDEO_INFO_FORMAT(&out_) != GST_VIDEO_FORMAT_BGR ||
+      (format != GST_VIDEO_FORMAT_I420 && format != GST_VIDEO_FORMAT_YV12) || GST_VIDEO_INFO_WIDTH(&in) != width ||
+      GST_VIDEO_INFO_HEIGHT(&in) != height || GST_VIDEO_INFO_IS_INTERLACED(&in) || GST_VIDEO_INFO_VIEWS(&in) > 1)
+    return false;
+  const Placement at = Place(DisplayAspect(in, GST_VIDEO_INFO_PAR_N(&in), GST_VIDEO_INFO_PAR_D(&in)),
+                             DisplayAspect(out_, parN_, parD_), width, height);
+  if (at.x != 0 || at.y != 0 || at.width != width || at.height != height) return false;
+  return MakeYuvMatrix(in.colorimetry, matrix);
+}
+
+bool FrameConverter::ConvertDirectly(const GstVideoInfo& in, const YuvMatrix& matrix, GstBuffer* input) {
+  GstVideoFrame source;
+  if (!gst_video_frame_map(&source, &in, input, GST_MAP_READ)) return false;
+  GstMapInfo out;
+  if (!gst_buffer_map(buffer_, &out, GST_MAP_WRITE)) {
+    gst_video_frame_unmap(&source);
+    return false;
+  }
+  // I420 and YV12 differ only in the order of their chroma planes; the frame's components say
+  // where U and V are.
+  const int width = GST_VIDEO_INFO_WIDTH(&out_), height = GST_VIDEO_INFO_HEIGHT(&out_);
+  const gsize outStride = static_cast<gsize>(GST_VIDEO_INFO_PLANE_STRIDE(&out_, 0));
+  const auto* ys = static_cast<const guint8*>(GST_VIDEO_FRAME_COMP_DATA(&source, 0));
+  const auto* us = static_cast<const guint8*>(GST_VIDEO_FRAME_COMP_DATA(&source, 1));
+  const auto* vs = static_cast<const guint8*>(GST_VIDEO_FRAME_COMP_DATA(&source, 2));
+  const gsize yStride = static_cast<gsize>(GST_VIDEO_FRAME_COMP_STRIDE(&source, 0));
+  const gsize uStride = static_cast<gsize>(GST_VIDEO_FRAME_COMP_STRIDE(&source, 1));
+  const gsize vStride = static_cast<gsize>(GST_VIDEO_FRAME_COMP_STRIDE(&source, 2));
+  for (int y = 0; y < height; ++y) {
+    const gsize c = static_cast<gsize>(y / 2);
+    YuvRowToBgr(ys + yStride * static_cast<gsize>(y), us + uStride * c, vs + vStride * c,
+                out.data + outStride * static_cast<gsize>(height - 1 - y), width, matrix);
+  }
+  gst_buffer_unmap(buffer_, &out);
+  gst_video_frame_unmap(&source);
+  return true;
+}
+
 GstBuffer* FrameConverter::Convert(GstSample* sample) {
   if (!hasOutput_ || !sample) return nullptr;
   GstCaps* caps = gst_sample_get_caps(sample);
   GstBuffer* input = gst_sample_get_buffer(sample);
   GstVideoInfo in;
-  if (!caps || !input || !gst_video_info_from_caps(&in, caps) || !Prepare(in)) return nullptr;
+  if (!caps || !input || !gst_video_info_from_caps(&in, caps)) return nullptr;
+  // The decoders' usual 4:2:0 pictures at the settled size go straight to the output rows.
+  YuvMatrix matrix;
+  if (CanConvertDirectly(in, &matrix)) {
+    if (!ConvertDirectly(in, matrix, input)) return nullptr;
+    return Stamped(input);
+  }
+  if (!Prepare(in)) return nullptr;
 
   GstVideoFrame source, target;
   if (!gst_video_frame_map(&source, &in, input, GST_MAP_READ)) return nullptr;
@@ -149,7 +199,10 @@ GstBuffer* FrameConverter::Convert(GstSample* sample) {
   }
   gst_video_frame_unmap(&target);
   if (!mapped) return nullptr;
+  return Stamped(input);
+}
 
+GstBuffer* FrameConverter::Stamped(GstBuffer* input) {
   GST_BUFFER_PTS(buffer_) = GST_BUFFER_PTS(input);
   GST_BUFFER_DTS(buffer_) = GST_BUFFER_DTS(input);
   GST_BUFFER_DURATION(buffer_) = GST_BUFFER_DURATION(input);

@@ -1,7 +1,9 @@
 // Turns a decoded picture of any raw format and size into the renderer's settled RGB layout
-// (DirectShow's: rows bottom first, each padded to 4 bytes): the video library converts to
-// 32-bit pixels, and one pass turns the rows over while it narrows them to 24 bits, so the
-// vertical flip costs no copy of its own. A picture whose size
+// (DirectShow's: rows bottom first, each padded to 4 bytes). A 4:2:0 picture of the settled
+// size (what the decoders give for almost every file) is converted row by row straight into the
+// 24-bit output. Anything else goes through the video library, which converts to 32-bit pixels;
+// one pass then turns the rows over while it narrows them to 24 bits, so the vertical flip
+// costs no copy of its own. A picture whose size
 // differs from the settled one (a stream that changes size mid-way) is scaled into it, keeping
 // its display aspect ratio with black borders. Internal to platform/dshow; used on one
 // streaming thread at a time.
@@ -9,6 +11,8 @@
 
 #include <gst/gst.h>
 #include <gst/video/video.h>
+
+#include "platform/dshow/YuvToBgr.h"
 
 namespace dshow {
 
@@ -30,6 +34,9 @@ class FrameConverter {
 
  private:
   bool Prepare(const GstVideoInfo& in);
+  bool CanConvertDirectly(const GstVideoInfo& in, YuvMatrix* matrix) const;
+  bool ConvertDirectly(const GstVideoInfo& in, const YuvMatrix& matrix, GstBuffer* input);
+  GstBuffer* Stamped(GstBuffer* input);  // buffer_ with the input's time stamps
 
   GstVideoInfo out_{};
   bool hasOutput_ = false;
