@@ -1,6 +1,8 @@
 #include "platform/d3d9/Device.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -572,7 +574,7 @@ void Device::ApplyScissor() {
   glScissor(box[0], box[1], box[2], box[3]);
 }
 
-void Device::PrepareDraw(const VertexLayout& layout) {
+void Device::PrepareDraw(const VertexLayout& layout, const RECT* sampled) {
   ReapChildren();
   target_->Bind();
   const std::uint32_t dirty = state_.dirty;
@@ -584,7 +586,7 @@ void Device::PrepareDraw(const VertexLayout& layout) {
   auto* texture = static_cast<Texture*>(static_cast<IDirect3DTexture9*>(state_.textures[0]));
   shader_->Apply(state_, dirty, texture != nullptr);
   state_.dirty = 0;
-  if (texture) texture->BindForDraw();
+  if (texture) texture->BindForDraw(sampled);
   shader_->SetDrawInputs(state_, layout.pretransformed, layout.diffuseOffset >= 0, texture != nullptr, target_->width(),
                          target_->height());
 }
@@ -609,6 +611,29 @@ void Device::SetVertexAttributes(const VertexLayout& layout, UINT stride, std::u
     glDisableVertexAttribArray(kAttribTexCoord);
     glVertexAttrib4f(kAttribTexCoord, 0, 0, 0, 1);
   }
+}
+
+bool Device::SampledTexels(D3DPRIMITIVETYPE type, const VertexLayout& layout, const void* data, UINT stride,
+                           UINT vertices, RECT* out) const {
+  const auto* texture = static_cast<const Texture*>(static_cast<IDirect3DTexture9*>(state_.textures[0]));
+  if (!texture || layout.texCoordOffset < 0 || type == D3DPT_POINTLIST ||
+      state_.stage[0][D3DTSS_TEXTURETRANSFORMFLAGS] != D3DTTFF_DISABLE)
+    return false;
+  // Interpolated coordinates never leave the range of the vertices' own.
+  float u0 = INFINITY, u1 = -INFINITY, v0 = INFINITY, v1 = -INFINITY;
+  const auto* bytes = static_cast<const BYTE*>(data) + layout.texCoordOffset;
+  for (UINT i = 0; i < vertices; ++i, bytes += stride) {
+    float uv[2];
+    std::memcpy(uv, bytes, sizeof uv);
+    u0 = std::min(u0, uv[0]);
+    u1 = std::max(u1, uv[0]);
+    v0 = std::min(v0, uv[1]);
+    v1 = std::max(v1, uv[1]);
+  }
+  auto clamps = [](DWORD mode) { return mode == D3DTADDRESS_CLAMP || mode == D3DTADDRESS_BORDER; };
+  *out = texture->TexelsUnder(u0, u1, v0, v1, clamps(state_.sampler[0][D3DSAMP_ADDRESSU]),
+                              clamps(state_.sampler[0][D3DSAMP_ADDRESSV]));
+  return true;
 }
 
 HRESULT Device::CheckDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, VertexLayout* layout, UINT* vertices) {
@@ -647,7 +672,8 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, cons
   state_.stream = nullptr;  // as in Direct3D, drawing from user memory unsets stream 0
   if (lost_) return D3D_OK;
   MakeCurrent();
-  PrepareDraw(layout);
+  RECT sampled;
+  PrepareDraw(layout, SampledTexels(type, layout, data, stride, vertices, &sampled) ? &sampled : nullptr);
   glBindBuffer(GL_ARRAY_BUFFER, streamBuffer_);
   glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vertices) * stride, data, GL_STREAM_DRAW);
   SetVertexAttributes(layout, stride, 0);

@@ -94,7 +94,12 @@ class Device final : public kit::RefCounted<IDirect3DDevice9> {
   HRESULT ApplyPresentParameters(D3DPRESENT_PARAMETERS* params);
   void DestroyNow(DeviceChild* child);
   void ReapChildren();
-  void PrepareDraw(const VertexLayout& layout);
+  // sampled: the texels of the bound texture the draw can reach, or null for anywhere.
+  void PrepareDraw(const VertexLayout& layout, const RECT* sampled = nullptr);
+  // The texels of the bound texture that the given vertices' coordinates can reach; false when
+  // that cannot be bounded (no coordinates, a coordinate transform, point sprites).
+  bool SampledTexels(D3DPRIMITIVETYPE type, const VertexLayout& layout, const void* data, UINT stride, UINT vertices,
+                     RECT* out) const;
   void ApplyRaster();
   void ApplyBlend();
   void ApplySampler();

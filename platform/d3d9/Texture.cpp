@@ -1,6 +1,8 @@
 #include "platform/d3d9/Texture.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <new>
 
 #include "platform/d3d9/Device.h"
@@ -64,7 +66,11 @@ HRESULT Texture::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, 
   if (l.locked) return D3DERR_INVALIDCALL;
   l.locked = true;
   ++lockedLevels_;
-  if (!(flags & D3DLOCK_READONLY)) dirty_ = true;
+  if (!(flags & D3DLOCK_READONLY)) {
+    dirty_ = true;
+    previous_ = current_;
+    current_ = RECT{};
+  }
   locked->Pitch = static_cast<INT>(l.pitch);
   locked->pBits = l.bytes.data() + std::size_t(r.top) * l.pitch + std::size_t(r.left) * format_.bytesPerPixel;
   return D3D_OK;
@@ -75,7 +81,7 @@ HRESULT Texture::UnlockRect(UINT level) {
   std::lock_guard lock(mutex_);
   if (!levels_[level].locked) return D3DERR_INVALIDCALL;
   levels_[level].locked = false;
-  --lockedLevels_;
+  if (--lockedLevels_ == 0) unlocked_.notify_all();
   return D3D_OK;
 }
 
@@ -89,9 +95,40 @@ void Texture::DropGlCopy() {
   ReleaseGl();
   std::lock_guard lock(mutex_);
   dirty_ = true;
+  current_ = previous_ = RECT{};
 }
 
-void Texture::BindForDraw() {
+namespace {
+
+bool Contains(const RECT& outer, const RECT& inner) {
+  return outer.left < outer.right && outer.top < outer.bottom && inner.left >= outer.left &&
+         inner.right <= outer.right && inner.top >= outer.top && inner.bottom <= outer.bottom;
+}
+
+// Texel columns [first, end) that coordinates in [c0, c1] reach on a level `size` texels wide:
+// one to spare on each side for linear filtering and rounding. Where the address mode wraps,
+// a reach past either edge takes in every column; clamped, the edge texels are always kept.
+void Reach(float c0, float c1, LONG size, bool clamp, LONG* first, LONG* end) {
+  const double lo = std::floor(double(c0) * size) - 1, hi = std::ceil(double(c1) * size) + 1;
+  if (!std::isfinite(lo) || !std::isfinite(hi) || (!clamp && (lo < 0 || hi > size))) {
+    *first = 0;
+    *end = size;
+    return;
+  }
+  *first = LONG(std::clamp(lo, 0.0, double(size - 1)));
+  *end = LONG(std::clamp(hi, double(*first + 1), double(size)));
+}
+
+}  // namespace
+
+RECT Texture::TexelsUnder(float u0, float u1, float v0, float v1, bool clampU, bool clampV) const {
+  RECT r;
+  Reach(u0, u1, LONG(levels_[0].width), clampU, &r.left, &r.right);
+  Reach(v0, v1, LONG(levels_[0].height), clampV, &r.top, &r.bottom);
+  return r;
+}
+
+void Texture::BindForDraw(const RECT* sampled) {
   if (!name_) {
     glGenTextures(1, &name_);
     glBindTexture(GL_TEXTURE_2D, name_);
@@ -101,9 +138,23 @@ void Texture::BindForDraw() {
   } else {
     glBindTexture(GL_TEXTURE_2D, name_);
   }
-  std::lock_guard lock(mutex_);
-  // A texture being written keeps showing its previous upload until the writer unlocks.
-  if (dirty_ && lockedLevels_ == 0) Upload();
+  std::unique_lock lock(mutex_);
+  if (!dirty_) return;
+  const bool part = sampled && allocated_ && levels_.size() == 1;
+  const RECT need = part ? *sampled : Whole();
+  if (lockedLevels_ > 0) {
+    // The writer's bytes cannot be read. Within the last picture uploaded the draw shows that
+    // picture, as it would have shown it whole; elsewhere GL may hold an older one.
+    if (!allocated_ || Contains(previous_, need)) return;
+    if (!unlocked_.wait_for(lock, std::chrono::milliseconds(100), [this] { return lockedLevels_ == 0; })) return;
+  }
+  if (!part) {
+    Upload();
+  } else if (!Contains(current_, need)) {
+    UploadPart(need);
+    current_ = need;
+    dirty_ = !Contains(need, Whole());
+  }
 }
 
 namespace {
@@ -133,6 +184,18 @@ void Texture::Upload() {
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
   allocated_ = true;
   dirty_ = false;
+  current_ = Whole();
+}
+
+void Texture::UploadPart(const RECT& texels) {
+  const Level& l = levels_[0];
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(l.pitch / format_.bytesPerPixel));
+  glTexSubImage2D(
+      GL_TEXTURE_2D, 0, texels.left, texels.top, texels.right - texels.left, texels.bottom - texels.top,
+      format_.glFormat, format_.glType,
+      l.bytes.data() + std::size_t(texels.top) * l.pitch + std::size_t(texels.left) * format_.bytesPerPixel);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
 }
 
 }  // namespace d3d9

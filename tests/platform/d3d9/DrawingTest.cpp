@@ -1,7 +1,10 @@
 // Pixels drawn by the real device: pixel-centre rule, blending, alpha test, texel-exact
-// quads, culling, lighting without normals, texture transforms.
+// quads, culling, lighting without normals, texture transforms, partial texture uploads.
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "platform/d3dx9/d3dx9math.h"
 #include "support/DeviceFixture.h"
@@ -298,4 +301,99 @@ TEST_F(DrawingTest, AClearKeepsTheStencilItIsNotAskedToClear) {
   ASSERT_EQ(D3D_OK, device_->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0));
   EXPECT_EQ(1, stencilAt(15, 15));
   EXPECT_EQ(1, stencilAt(600, 400));
+}
+
+// A one-level texture is uploaded only where a draw samples it. Every later draw, wherever it
+// looks (another part, the far edge reached by wrapping), must still see the newest texels.
+class PartialUploadTest : public DeviceFixture {
+ protected:
+  static constexpr UINT kTexW = 256, kTexH = 16;
+
+  void SetUp() override {
+    DeviceFixture::SetUp();
+    texture_ = MakeTexture(kTexW, kTexH, D3DFMT_X8R8G8B8, std::vector<DWORD>(kTexW * kTexH, 0xffff0000));
+    ASSERT_NE(texture_, nullptr);
+    device_->SetTexture(0, texture_);
+    device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    device_->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+    device_->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+  }
+  void TearDown() override {
+    device_->SetTexture(0, nullptr);
+    EXPECT_EQ(texture_->Release(), 0u);
+    DeviceFixture::TearDown();
+  }
+
+  void Fill(DWORD color) {
+    D3DLOCKED_RECT locked;
+    ASSERT_EQ(texture_->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    FillLocked(locked, color);
+    ASSERT_EQ(texture_->UnlockRect(0), D3D_OK);
+  }
+  static void FillLocked(const D3DLOCKED_RECT& locked, DWORD color) {
+    for (UINT y = 0; y < kTexH; ++y)
+      std::fill_n(reinterpret_cast<DWORD*>(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch), kTexW, color);
+  }
+
+  // Texels u0..u1 of every row one to one at (100, 100); the number of pixels not `expected`.
+  int Show(float u0, float u1, DWORD address, DWORD expected) {
+    device_->SetSamplerState(0, D3DSAMP_ADDRESSU, address);
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 1.0f, 0);
+    const float w = (u1 - u0) * kTexW, du = 0.5f / kTexW, dv = 0.5f / kTexH;
+    DrawTexturedQuad(100, 100, 100 + w, 100 + kTexH, u0 + du, dv, u1 + du, 1 + dv);
+    const auto pixels = Pixels();
+    int wrong = 0;
+    for (UINT y = 100; y < 100 + kTexH; ++y)
+      for (UINT x = 100; x < 100 + UINT(w); ++x) wrong += pixels[y * kWidth + x] != expected;
+    return wrong;
+  }
+
+  IDirect3DTexture9* texture_ = nullptr;
+};
+
+TEST_F(PartialUploadTest, EveryDrawSeesTheNewestTexelsWhereverItLooks) {
+  EXPECT_EQ(0, Show(0, 0.25f, D3DTADDRESS_CLAMP, 0xffff0000));
+  Fill(0xff00ff00);
+  EXPECT_EQ(0, Show(0, 0.25f, D3DTADDRESS_CLAMP, 0xff00ff00));
+  EXPECT_EQ(0, Show(0.75f, 1, D3DTADDRESS_CLAMP, 0xff00ff00));  // a part not sampled since the rewrite
+  Fill(0xff0000ff);
+  EXPECT_EQ(0, Show(0.5f, 0.75f, D3DTADDRESS_CLAMP, 0xff0000ff));
+  EXPECT_EQ(0, Show(0, 0.25f, D3DTADDRESS_CLAMP, 0xff0000ff));
+  Fill(0xffffffff);
+  EXPECT_EQ(0, Show(0, 0.25f, D3DTADDRESS_CLAMP, 0xffffffff));
+  // Wrapping reaches the right edge from coordinates left of 0.
+  EXPECT_EQ(0, Show(-0.25f, 0, D3DTADDRESS_WRAP, 0xffffffff));
+  EXPECT_EQ(0, Show(0, 1, D3DTADDRESS_CLAMP, 0xffffffff));
+}
+
+// A draw that needs texels the GL copy lacks while another thread holds the lock waits for
+// the writer, then shows what it wrote.
+TEST_F(PartialUploadTest, ADrawWaitsForTheWriterWhenItNeedsTexelsNotYetUploaded) {
+  // The latest picture reaches GL only in the left quarter; the rest holds the one before.
+  Fill(0xff00ff00);
+  EXPECT_EQ(0, Show(0, 0.25f, D3DTADDRESS_CLAMP, 0xff00ff00));
+  Fill(0xffffff00);
+  EXPECT_EQ(0, Show(0, 0.25f, D3DTADDRESS_CLAMP, 0xffffff00));
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool locked = false, drawing = false;
+  std::thread writer([&] {
+    D3DLOCKED_RECT rect;
+    ASSERT_EQ(texture_->LockRect(0, &rect, nullptr, 0), D3D_OK);
+    FillLocked(rect, 0xff0000ff);
+    std::unique_lock lock(mutex);
+    locked = true;
+    changed.notify_all();
+    changed.wait(lock, [&] { return drawing; });
+    EXPECT_EQ(texture_->UnlockRect(0), D3D_OK);
+  });
+  {
+    std::unique_lock lock(mutex);
+    changed.wait(lock, [&] { return locked; });
+    drawing = true;
+    changed.notify_all();
+  }
+  EXPECT_EQ(0, Show(0.5f, 0.75f, D3DTADDRESS_CLAMP, 0xff0000ff));
+  writer.join();
 }
