@@ -8,6 +8,7 @@
 
 #include "platform/d3d9/Adapter.h"
 #include "platform/d3d9/Formats.h"
+#include "platform/d3d9/SampledRegion.h"
 #include "platform/d3d9/Surface.h"
 #include "platform/d3d9/Texture.h"
 #include "platform/d3d9/VertexBuffer.h"
@@ -619,19 +620,14 @@ bool Device::SampledTexels(D3DPRIMITIVETYPE type, const VertexLayout& layout, co
   if (!texture || layout.texCoordOffset < 0 || type == D3DPT_POINTLIST ||
       state_.stage[0][D3DTSS_TEXTURETRANSFORMFLAGS] != D3DTTFF_DISABLE)
     return false;
-  // Interpolated coordinates never leave the range of the vertices' own.
-  float u0 = INFINITY, u1 = -INFINITY, v0 = INFINITY, v1 = -INFINITY;
-  const auto* bytes = static_cast<const BYTE*>(data) + layout.texCoordOffset;
-  for (UINT i = 0; i < vertices; ++i, bytes += stride) {
-    float uv[2];
-    std::memcpy(uv, bytes, sizeof uv);
-    u0 = std::min(u0, uv[0]);
-    u1 = std::max(u1, uv[0]);
-    v0 = std::min(v0, uv[1]);
-    v1 = std::max(v1, uv[1]);
+  const RECT whole = {0, 0, LONG(target_->width()), LONG(target_->height())};
+  const UvRange range = SampledUvRange(type, layout, data, stride, vertices, ScissorTestOn() ? state_.scissor : whole);
+  if (range.empty) {
+    *out = RECT{0, 0, 1, 1};  // nothing is drawn: any one texel will do
+    return true;
   }
   auto clamps = [](DWORD mode) { return mode == D3DTADDRESS_CLAMP || mode == D3DTADDRESS_BORDER; };
-  *out = texture->TexelsUnder(u0, u1, v0, v1, clamps(state_.sampler[0][D3DSAMP_ADDRESSU]),
+  *out = texture->TexelsUnder(range.u0, range.u1, range.v0, range.v1, clamps(state_.sampler[0][D3DSAMP_ADDRESSU]),
                               clamps(state_.sampler[0][D3DSAMP_ADDRESSV]));
   return true;
 }

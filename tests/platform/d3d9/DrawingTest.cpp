@@ -336,17 +336,24 @@ class PartialUploadTest : public DeviceFixture {
       std::fill_n(reinterpret_cast<DWORD*>(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch), kTexW, color);
   }
 
-  // Texels u0..u1 of every row one to one at (100, 100); the number of pixels not `expected`.
-  int Show(float u0, float u1, DWORD address, DWORD expected) {
+  // Texels u0..u1 of every row one to one from (x, 100), on black.
+  void Draw(float x, float u0, float u1, DWORD address = D3DTADDRESS_CLAMP) {
     device_->SetSamplerState(0, D3DSAMP_ADDRESSU, address);
     device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 1.0f, 0);
     const float w = (u1 - u0) * kTexW, du = 0.5f / kTexW, dv = 0.5f / kTexH;
-    DrawTexturedQuad(100, 100, 100 + w, 100 + kTexH, u0 + du, dv, u1 + du, 1 + dv);
+    DrawTexturedQuad(x, 100, x + w, 100 + kTexH, u0 + du, dv, u1 + du, 1 + dv);
+  }
+  // Pixels of columns [x0, x1) of the drawn rows (or of rows [y0, y1)) that are not `expected`.
+  int Wrong(int x0, int x1, DWORD expected, int y0 = 100, int y1 = 100 + int(kTexH)) {
     const auto pixels = Pixels();
     int wrong = 0;
-    for (UINT y = 100; y < 100 + kTexH; ++y)
-      for (UINT x = 100; x < 100 + UINT(w); ++x) wrong += pixels[y * kWidth + x] != expected;
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) wrong += pixels[y * kWidth + x] != expected;
     return wrong;
+  }
+  int Show(float u0, float u1, DWORD address, DWORD expected) {
+    Draw(100, u0, u1, address);
+    return Wrong(100, 100 + int((u1 - u0) * kTexW), expected);
   }
 
   IDirect3DTexture9* texture_ = nullptr;
@@ -365,6 +372,29 @@ TEST_F(PartialUploadTest, EveryDrawSeesTheNewestTexelsWhereverItLooks) {
   // Wrapping reaches the right edge from coordinates left of 0.
   EXPECT_EQ(0, Show(-0.25f, 0, D3DTADDRESS_WRAP, 0xffffffff));
   EXPECT_EQ(0, Show(0, 1, D3DTADDRESS_CLAMP, 0xffffffff));
+}
+
+// Only the part of a draw inside the scissor rectangle or the target is uploaded; the rest
+// follows when another draw shows it.
+TEST_F(PartialUploadTest, ScissoredAndOffScreenDrawsUploadWhatTheyShow) {
+  EXPECT_EQ(0, Show(0, 1, D3DTADDRESS_CLAMP, 0xffff0000));
+  Fill(0xff00ff00);
+  device_->SetRenderState(D3DRS_SCISSORTESTENABLE, TRUE);
+  for (const RECT& scissor : {RECT{100, 0, 164, 480}, RECT{292, 0, 356, 480}, RECT{180, 104, 200, 108}}) {
+    device_->SetScissorRect(&scissor);
+    Draw(100, 0, 1);
+    EXPECT_EQ(0, Wrong(scissor.left, scissor.right, 0xff00ff00, std::max(100, int(scissor.top)),
+                       std::min(100 + int(kTexH), int(scissor.bottom))))
+        << scissor.left;
+  }
+  device_->SetRenderState(D3DRS_SCISSORTESTENABLE, FALSE);
+  // Partly off the left edge, then partly off the right one.
+  Fill(0xff0000ff);
+  Draw(-200, 0, 1);
+  EXPECT_EQ(0, Wrong(0, 56, 0xff0000ff));
+  Draw(600, 0, 1);
+  EXPECT_EQ(0, Wrong(600, 640, 0xff0000ff));
+  EXPECT_EQ(0, Show(0, 1, D3DTADDRESS_CLAMP, 0xff0000ff));
 }
 
 // A draw that needs texels the GL copy lacks while another thread holds the lock waits for
