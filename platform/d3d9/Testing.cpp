@@ -1,4 +1,5 @@
 #include "platform/d3d9/Device.h"
+#include "platform/d3d9/Texture.h"
 #include "platform/d3d9/d3d9_testing.h"
 
 void D3D9TestSetDeviceLost(IDirect3DDevice9* device) {
@@ -23,4 +24,8 @@ void D3D9TestForceOffscreen(IDirect3DDevice9* device, bool force) {
 
 bool D3D9TestDrawsToWindow(IDirect3DDevice9* device) {
   return static_cast<d3d9::Device*>(device)->DrawsToWindow();
+}
+
+ULONGLONG D3D9TestTexelsUploaded(IDirect3DTexture9* texture) {
+  return static_cast<d3d9::Texture*>(texture)->TexelsUploaded();
 }

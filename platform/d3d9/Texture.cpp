@@ -100,6 +100,15 @@ void Texture::DropGlCopy() {
 
 namespace {
 
+bool Empty(const RECT& r) {
+  return r.left >= r.right || r.top >= r.bottom;
+}
+
+RECT Bounds(const RECT& a, const RECT& b) {
+  return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+              std::max(a.bottom, b.bottom)};
+}
+
 bool Contains(const RECT& outer, const RECT& inner) {
   return outer.left < outer.right && outer.top < outer.bottom && inner.left >= outer.left &&
          inner.right <= outer.right && inner.top >= outer.top && inner.bottom <= outer.bottom;
@@ -151,9 +160,12 @@ void Texture::BindForDraw(const RECT* sampled) {
   if (!part) {
     Upload();
   } else if (!Contains(current_, need)) {
-    UploadPart(need);
-    current_ = need;
-    dirty_ = !Contains(need, Whole());
+    // What is already up to date grows to the bounds of it and the new part, so that draws
+    // taking turns at two parts (two strings of one glyph texture) upload each at most once.
+    const RECT upload = Empty(current_) ? need : Bounds(current_, need);
+    UploadPart(upload);
+    current_ = upload;
+    dirty_ = !Contains(upload, Whole());
   }
 }
 
@@ -176,9 +188,11 @@ void Texture::Upload() {
     if (allocated_) {
       glTexSubImage2D(GL_TEXTURE_2D, GLint(i), 0, 0, l.width, l.height, format_.glFormat, format_.glType,
                       l.bytes.data());
+      texelsUploaded_ += std::uint64_t(l.width) * l.height;
     } else {
       glTexImage2D(GL_TEXTURE_2D, GLint(i), InternalFormat(format_), l.width, l.height, 0, format_.glFormat,
                    format_.glType, l.bytes.data());
+      texelsUploaded_ += std::uint64_t(l.width) * l.height;
     }
   }
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
@@ -196,6 +210,7 @@ void Texture::UploadPart(const RECT& texels) {
       format_.glFormat, format_.glType,
       l.bytes.data() + std::size_t(texels.top) * l.pitch + std::size_t(texels.left) * format_.bytesPerPixel);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  texelsUploaded_ += std::uint64_t(texels.right - texels.left) * std::uint64_t(texels.bottom - texels.top);
 }
 
 }  // namespace d3d9

@@ -9,6 +9,7 @@
 #include <epoxy/gl.h>
 
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
 #include <vector>
 
@@ -47,6 +48,8 @@ class Texture final : public IDirect3DTexture9, public DeviceChild {
   RECT TexelsUnder(float u0, float u1, float v0, float v1, bool clampU, bool clampV) const;
   // Device thread: forgets the GL copy so that the next use uploads from system memory.
   void DropGlCopy();
+  // Device thread: texels copied to GL so far, every level (a test hook).
+  std::uint64_t TexelsUploaded() const { return texelsUploaded_; }
 
  private:
   struct Level {
@@ -67,11 +70,12 @@ class Texture final : public IDirect3DTexture9, public DeviceChild {
   std::vector<Level> levels_;  // the vector itself never changes after creation
   std::mutex mutex_;
   std::condition_variable unlocked_;
-  bool dirty_ = true;     // guarded by mutex_: system memory holds what GL does not everywhere
-  int lockedLevels_ = 0;  // guarded by mutex_
-  RECT current_{};        // guarded by mutex_: where GL holds the latest unlocked content
-  RECT previous_{};       // guarded by mutex_: current_ when a writer last locked
-  GLuint name_ = 0;       // device thread only
+  bool dirty_ = true;                 // guarded by mutex_: system memory holds what GL does not everywhere
+  int lockedLevels_ = 0;              // guarded by mutex_
+  RECT current_{};                    // guarded by mutex_: where GL holds the latest unlocked content
+  RECT previous_{};                   // guarded by mutex_: current_ when a writer last locked
+  GLuint name_ = 0;                   // device thread only
+  std::uint64_t texelsUploaded_ = 0;  // device thread only
   bool allocated_ = false;
 };
 

@@ -397,6 +397,30 @@ TEST_F(PartialUploadTest, ScissoredAndOffScreenDrawsUploadWhatTheyShow) {
   EXPECT_EQ(0, Show(0, 1, D3DTADDRESS_CLAMP, 0xff0000ff));
 }
 
+// What the partial uploads copy: a rewritten texture seen through a small scissor costs about
+// that part, and draws taking turns at two parts (two strings of one glyph texture) copy each
+// at most once until the next rewrite.
+TEST_F(PartialUploadTest, UploadsCopyOnlyWhatIsShownAndEachPartOnce) {
+  EXPECT_EQ(0, Show(0, 1, D3DTADDRESS_CLAMP, 0xffff0000));
+  const ULONGLONG whole = D3D9TestTexelsUploaded(texture_);
+  EXPECT_EQ(ULONGLONG(kTexW) * kTexH, whole);
+  Fill(0xff00ff00);
+  device_->SetRenderState(D3DRS_SCISSORTESTENABLE, TRUE);
+  const RECT lens{150, 0, 166, 480};
+  device_->SetScissorRect(&lens);
+  Draw(100, 0, 1);
+  EXPECT_EQ(0, Wrong(150, 166, 0xff00ff00));
+  EXPECT_LE(D3D9TestTexelsUploaded(texture_) - whole, ULONGLONG(16 + 6) * kTexH);
+  device_->SetRenderState(D3DRS_SCISSORTESTENABLE, FALSE);
+  ULONGLONG afterFirstTurn = 0;
+  for (int turn = 0; turn < 3; ++turn) {
+    EXPECT_EQ(0, Show(0, 0.25f, D3DTADDRESS_CLAMP, 0xff00ff00));
+    EXPECT_EQ(0, Show(0.75f, 1, D3DTADDRESS_CLAMP, 0xff00ff00));
+    if (turn == 0) afterFirstTurn = D3D9TestTexelsUploaded(texture_);
+  }
+  EXPECT_EQ(afterFirstTurn, D3D9TestTexelsUploaded(texture_));
+}
+
 // A draw that needs texels the GL copy lacks while another thread holds the lock waits for
 // the writer, then shows what it wrote.
 TEST_F(PartialUploadTest, ADrawWaitsForTheWriterWhenItNeedsTexelsNotYetUploaded) {
