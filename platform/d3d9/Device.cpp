@@ -355,7 +355,16 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND overr
                             w == int(target_->width()) && h == int(target_->height()),
                         w, h);
   target_->Bind();
-  state_.dirty |= kDirtyScissor;  // the copy to the window ran without the scissor test
+  if (target_->drawsToWindow()) {
+    // Mesa's software GLX asks the X server for the window's size (a round trip) at the first
+    // GL operation after each swap. A clear that covers no pixel makes it ask now, while the
+    // server is still awake from the swap, instead of at the next frame's first draw, where a
+    // slow answer (1 to 3 ms now and then under Xvfb) delayed the frame.
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(0, 0, 0, 0);
+    glClear(GL_STENCIL_BUFFER_BIT);
+  }
+  state_.dirty |= kDirtyScissor;  // the copy to the window and the empty clear changed the scissor
   return D3D_OK;
 }
 

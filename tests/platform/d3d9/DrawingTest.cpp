@@ -296,6 +296,10 @@ TEST_F(DrawingTest, AClearKeepsTheStencilItIsNotAskedToClear) {
   EXPECT_EQ(7, stencilAt(15, 15));
   EXPECT_EQ(3, stencilAt(5, 5));
   EXPECT_EQ(3, stencilAt(25, 25));
+  // Presenting touches no stencil value (the device's empty clear after the swap included).
+  ASSERT_EQ(D3D_OK, device_->Present(nullptr, nullptr, nullptr, nullptr));
+  EXPECT_EQ(7, stencilAt(15, 15));
+  EXPECT_EQ(3, stencilAt(25, 25));
   // A whole stencil clear makes it one value again, which later depth clears keep.
   ASSERT_EQ(D3D_OK, device_->Clear(0, nullptr, D3DCLEAR_STENCIL | D3DCLEAR_ZBUFFER, 0, 1.0f, 1));
   ASSERT_EQ(D3D_OK, device_->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0));
