@@ -81,7 +81,9 @@ TEST(ModalWait, WhileADialogIsUpTheWindowIsRepaintedItsInputDroppedAndAQuitEndsT
 
   const Win32DialogResult result = Win32RunDialog({"sleep", "30"}, {});
   Win32RemoveRepaintHandler(id);
-  EXPECT_EQ(repaints, 1);
+  // The X server's own expose of the new window may come on top of the pushed one (late, on a
+  // busy machine) and repaint once more before the quit is seen.
+  EXPECT_GE(repaints, 1);
   EXPECT_TRUE(result.ended) << "the dialog ran to its end";
   EXPECT_EQ(result.exitCode, -1);
 
