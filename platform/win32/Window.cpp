@@ -1,10 +1,15 @@
 // Window classes and windows on SDL windows: creation, geometry, styles, titles, menus, icons.
 #include <SDL.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/kit/LogOnce.h"
 #include "platform/win32/Win32State.h"
@@ -31,6 +36,23 @@ std::shared_ptr<WindowClass> FindClass(LPCWSTR name) {
   return it == s.classes.end() ? nullptr : it->second;
 }
 
+// What a plain connection to the local X server's socket says, for the message when SDL finds no
+// display although DISPLAY is set: "accepts", or why it does not.
+std::string LocalServerAnswer() {
+  const char* display = std::getenv("DISPLAY");
+  if (!display || display[0] != ':') return "not a local display";
+  const std::string path = "/tmp/.X11-unix/X" + std::string(display + 1, std::strcspn(display + 1, "."));
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return std::strerror(errno);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+  const bool accepted = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  const std::string answer = accepted ? "accepts" : std::strerror(errno);
+  ::close(fd);
+  return path + " " + answer;
+}
+
 bool AcquireVideo() {
   auto& s = Win32State();
   // The GDI path draws into a plain software framebuffer, so SDL must not put a renderer behind
@@ -39,10 +61,11 @@ bool AcquireVideo() {
   // Closing the last window is a WM_CLOSE for the program to handle, not a quit.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
   // Opening the display now and then fails at once while the X server is busy (many clients
-  // connecting under load): try again, waiting longer each time, for about four seconds in all.
+  // connecting under load, for several seconds on a loaded machine): try again, waiting longer
+  // each time, for about twelve seconds in all.
   bool started = false, headless = false;
   const char* driver = nullptr;
-  for (int attempt = 0; attempt < 12 && !started; ++attempt) {
+  for (int attempt = 0; attempt < 28 && !started; ++attempt) {
     if (attempt) SDL_Delay(std::min(20u << attempt, 500u));
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) continue;
     driver = SDL_GetCurrentVideoDriver();
@@ -60,9 +83,9 @@ bool AcquireVideo() {
   }
   if (headless) {
     std::fprintf(stderr,
-                 "win32: no display (is DISPLAY set?); SDL fell back to its \"%s\" driver. "
-                 "Set SDL_VIDEODRIVER=offscreen to run without a display on purpose.\n",
-                 driver ? driver : "headless");
+                 "win32: no display (is DISPLAY set?); SDL fell back to its \"%s\" driver (the X server's "
+                 "socket: %s). Set SDL_VIDEODRIVER=offscreen to run without a display on purpose.\n",
+                 driver ? driver : "headless", LocalServerAnswer().c_str());
     if (started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return false;
   }
