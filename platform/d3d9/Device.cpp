@@ -1,8 +1,6 @@
 #include "platform/d3d9/Device.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstring>
 #include <new>
 #include <string>
 
