@@ -418,6 +418,14 @@ HRESULT Device::EndScene() {
   return D3D_OK;
 }
 
+RECT Device::WholeTarget() const {
+  return RECT{0, 0, LONG(target_->width()), LONG(target_->height())};
+}
+
+RECT Device::DrawLimit() const {
+  return ScissorTestOn() ? state_.scissor : WholeTarget();
+}
+
 HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) {
   if ((count > 0 && !rects) || (flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) == 0)
     return D3DERR_INVALIDCALL;
@@ -447,8 +455,8 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
   bool clearedWhole = false;
   // Each rectangle is cut to the scissor rectangle while the test is on. A clear of the whole
   // target runs without the GL scissor test, which lets the driver take its fast path.
-  const RECT whole = {0, 0, LONG(target_->width()), LONG(target_->height())};
-  const RECT limit = ScissorTestOn() ? state_.scissor : whole;
+  const RECT whole = WholeTarget();
+  const RECT limit = DrawLimit();
   const DWORD n = count == 0 ? 1 : count;
   for (DWORD i = 0; i < n; ++i) {
     const RECT r = count == 0 ? whole : RECT{rects[i].x1, rects[i].y1, rects[i].x2, rects[i].y2};
@@ -627,8 +635,7 @@ bool Device::SampledTexels(D3DPRIMITIVETYPE type, const VertexLayout& layout, co
   if (!texture || layout.texCoordOffset < 0 || type == D3DPT_POINTLIST ||
       state_.stage[0][D3DTSS_TEXTURETRANSFORMFLAGS] != D3DTTFF_DISABLE)
     return false;
-  const RECT whole = {0, 0, LONG(target_->width()), LONG(target_->height())};
-  const UvRange range = SampledUvRange(type, layout, data, stride, vertices, ScissorTestOn() ? state_.scissor : whole);
+  const UvRange range = SampledUvRange(type, layout, data, stride, vertices, DrawLimit());
   if (range.empty) {
     *out = RECT{0, 0, 1, 1};  // nothing is drawn: any one texel will do
     return true;

@@ -105,6 +105,10 @@ class Device final : public kit::RefCounted<IDirect3DDevice9> {
   void ApplySampler();
   void ApplyScissor();
   bool ScissorTestOn() const { return state_.render[D3DRS_SCISSORTESTENABLE] && !ignoreScissor_; }
+  RECT WholeTarget() const;
+  // The pixels draws and clears can reach: the scissor rectangle while the test is on, else the
+  // whole target.
+  RECT DrawLimit() const;
   void SetVertexAttributes(const VertexLayout& layout, UINT stride, std::uintptr_t base);
   HRESULT CheckDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, VertexLayout* layout, UINT* vertices);
 
