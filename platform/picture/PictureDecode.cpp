@@ -25,7 +25,11 @@ void OnSizePrepared(GdkPixbufLoader* loader, int width, int height, gpointer dat
     check->refused = true;
     // A size of zero tells the module to stop before allocating anything.
     gdk_pixbuf_loader_set_size(loader, 0, 0);
+    return;
   }
+  int fittedWidth = width, fittedHeight = height;
+  FittedSize(width, height, *check->limits, &fittedWidth, &fittedHeight);
+  if (fittedWidth != width || fittedHeight != height) gdk_pixbuf_loader_set_size(loader, fittedWidth, fittedHeight);
 }
 
 // The jpeg decoder shows a file cut inside its scan as a partly grey picture; such a file counts
@@ -82,6 +86,64 @@ bool WithinLimits(std::int64_t width, std::int64_t height, const PictureLimits& 
          width * height <= limits.maxPixels;
 }
 
+void FittedSize(int width, int height, const PictureLimits& limits, int* fittedWidth, int* fittedHeight) {
+  *fittedWidth = width;
+  *fittedHeight = height;
+  if (limits.fitSide <= 0 || (width <= limits.fitSide && height <= limits.fitSide)) return;
+  // The longer side becomes fitSide; the other keeps the ratio, rounded.
+  const std::int64_t fit = limits.fitSide;
+  if (width >= height) {
+    *fittedWidth = limits.fitSide;
+    *fittedHeight = static_cast<int>(std::max<std::int64_t>(1, (height * fit + width / 2) / width));
+  } else {
+    *fittedHeight = limits.fitSide;
+    *fittedWidth = static_cast<int>(std::max<std::int64_t>(1, (width * fit + height / 2) / height));
+  }
+}
+
+namespace {
+
+std::uint32_t Le16(const std::uint8_t* p) {
+  return p[0] | (p[1] << 8);
+}
+std::uint32_t Le32(const std::uint8_t* p) {
+  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+}  // namespace
+
+bool BmpPixelsComplete(const std::uint8_t* d, std::size_t n) {
+  // File header (14 bytes: "BM", size, reserved, pixel offset), then the info header's size.
+  if (n < 18 || d[0] != 'B' || d[1] != 'M') return true;
+  const std::uint64_t offset = Le32(d + 10);
+  const std::uint32_t headerSize = Le32(d + 14);
+  std::int64_t width = 0, height = 0;
+  std::uint32_t bits = 0, compression = 0;
+  if (headerSize == 12 && n >= 26) {  // OS/2 1.x: 16-bit sizes, no compression
+    width = Le16(d + 18);
+    height = Le16(d + 20);
+    bits = Le16(d + 24);
+  } else if (headerSize >= 40 && n >= 34) {
+    width = static_cast<std::int32_t>(Le32(d + 18));
+    height = static_cast<std::int32_t>(Le32(d + 22));
+    bits = Le16(d + 28);
+    compression = Le32(d + 30);
+  } else {
+    return true;
+  }
+  constexpr std::uint32_t kRgb = 0, kBitFields = 3, kAlphaBitFields = 6;
+  if (compression != kRgb && compression != kBitFields && compression != kAlphaBitFields) return true;
+  if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return true;
+  if (height < 0) height = -height;  // rows top first
+  if (width <= 0 || height <= 0) return true;
+  // Rows are padded to 4 bytes; the last one needs only its pixels.
+  const std::uint64_t rowPixels = (static_cast<std::uint64_t>(width) * bits + 7) / 8;
+  const std::uint64_t stride = (static_cast<std::uint64_t>(width) * bits + 31) / 32 * 4;
+  const std::uint64_t rows = static_cast<std::uint64_t>(height) - 1;
+  if (rows > 0 && stride > (std::uint64_t{1} << 62) / rows) return false;
+  return offset + stride * rows + rowPixels <= n;
+}
+
 namespace {
 
 // A new gdk-pixbuf loader for one of the three picture types (the caller owns it), or null with
@@ -113,6 +175,10 @@ bool DecodePictureRows(const std::uint8_t* data, std::size_t size, const Picture
   const PictureType type = DetectPictureType(data, size);
   if (type == PictureType::Jpeg && !JpegHasEnd(data, size)) {
     SetError(error, "the jpeg picture is cut short");
+    return false;
+  }
+  if (type == PictureType::Bmp && !BmpPixelsComplete(data, size)) {
+    SetError(error, "the bmp picture's pixels are cut short");
     return false;
   }
   LoaderRef ref{NewLoader(type, error)};
@@ -150,7 +216,8 @@ bool DecodePictureRows(const std::uint8_t* data, std::size_t size, const Picture
   const int height = gdk_pixbuf_get_height(pixbuf);
   const int channels = gdk_pixbuf_get_n_channels(pixbuf);
   const int rowstride = gdk_pixbuf_get_rowstride(pixbuf);
-  if (!WithinLimits(width, height, limits) || gdk_pixbuf_get_bits_per_sample(pixbuf) != 8 ||
+  const bool fits = limits.fitSide <= 0 || (width <= limits.fitSide && height <= limits.fitSide);
+  if (!WithinLimits(width, height, limits) || !fits || gdk_pixbuf_get_bits_per_sample(pixbuf) != 8 ||
       gdk_pixbuf_get_colorspace(pixbuf) != GDK_COLORSPACE_RGB || (channels != 3 && channels != 4) ||
       rowstride < channels * width) {
     SetError(error, "the decoder gave an unexpected pixel layout");

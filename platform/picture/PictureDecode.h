@@ -18,9 +18,13 @@ PictureType DetectPictureType(const std::uint8_t* data, std::size_t size);
 // gdk-pixbuf's name for the type ("bmp", "jpeg", "gif"); null for Unknown.
 const char* PixbufTypeName(PictureType type);
 
+// What a decode accepts: a header announcing more than maxSide a side or maxPixels in all is
+// refused before any pixel exists. With fitSide > 0, a picture within those limits but wider or
+// taller than fitSide is decoded scaled down to fit it, keeping its aspect ratio.
 struct PictureLimits {
   int maxSide = 16384;
   std::int64_t maxPixels = 8192LL * 8192;
+  int fitSide = 0;
 };
 
 // Packed BGR, rows top first, each row (3 x width + 3) & ~3 bytes (GStreamer's BGR layout).
@@ -35,11 +39,19 @@ inline int BgrStride(int width) {
   return (3 * width + 3) & ~3;
 }
 bool WithinLimits(std::int64_t width, std::int64_t height, const PictureLimits& limits);
+// The size a picture of width x height is decoded at: itself, or scaled down (each side at least
+// 1) to fit limits.fitSide when that is set and a side is larger.
+void FittedSize(int width, int height, const PictureLimits& limits, int* fittedWidth, int* fittedHeight);
+// False for an uncompressed bmp file whose pixel data is shorter than its header says (its last
+// row's padding aside); true for anything else, which the decoder then judges.
+bool BmpPixelsComplete(const std::uint8_t* data, std::size_t size);
 
 // Decodes a whole picture file (the first frame of an animated gif) as the type its content
-// says. A jpeg without an end marker after its scan is refused as cut short. The size the header announces is checked
-// against the limits before any pixel buffer exists. Alpha is dropped, colours kept. False with a reason in *error
-// (when not null) for an unknown type, a picture beyond the limits, or anything the decoder refuses.
+// says. A jpeg without an end marker after its scan is refused as cut short, and so is an
+// uncompressed bmp whose pixel data ends before its last row (only that row's padding may be
+// missing). The size the header announces is checked against the limits before any pixel buffer
+// exists. Alpha is dropped, colours kept. False with a reason in *error (when not null) for an
+// unknown type, a picture beyond the limits, or anything the decoder refuses.
 bool DecodePictureBytes(const std::uint8_t* data, std::size_t size, const PictureLimits& limits, DecodedPicture* out,
                         std::string* error);
 
