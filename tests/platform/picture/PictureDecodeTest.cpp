@@ -83,4 +83,82 @@ TEST(PictureDecodeTest, HugeAnnouncedSizesAndCutFilesAreRefused) {
   }
 }
 
+// An uncompressed 24-bit bmp of one colour, rows bottom first.
+Bytes SolidBmp(int width, int height, std::uint8_t b, std::uint8_t g, std::uint8_t r) {
+  const std::uint32_t stride = (3 * width + 3) & ~3, size = stride * height;
+  auto le32 = [](Bytes& out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  };
+  Bytes bmp = {'B', 'M'};
+  le32(bmp, 54 + size);
+  le32(bmp, 0);
+  le32(bmp, 54);
+  le32(bmp, 40);
+  le32(bmp, static_cast<std::uint32_t>(width));
+  le32(bmp, static_cast<std::uint32_t>(height));
+  bmp.insert(bmp.end(), {1, 0, 24, 0});
+  for (int i = 0; i < 6; ++i) le32(bmp, 0);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) bmp.insert(bmp.end(), {b, g, r});
+    bmp.resize(bmp.size() + stride - 3 * width, 0);
+  }
+  return bmp;
+}
+
+// An uncompressed bmp holds all its rows; only the last row's padding may be missing (some
+// writers leave it out). A header alone, however large the size it claims, is not a picture.
+TEST(PictureDecodeTest, UncompressedBmpShorterThanItsRowsIsRefused) {
+  const Bytes whole = Fixture("v3_24bit.bmp");
+  ASSERT_FALSE(whole.empty());
+  const Bytes eightBit = Fixture("v3_8bit.bmp");
+  Bytes headerOnly(whole.begin(), whole.begin() + 54);
+  headerOnly[18] = 0, headerOnly[19] = 0x20, headerOnly[22] = 0, headerOnly[23] = 0x20;  // 8192 x 8192
+  struct Case {
+    const char* name;
+    Bytes bytes;
+    bool decodes;
+  };
+  const Case cases[] = {
+      {"whole", whole, true},
+      {"last row's padding missing", Fixture("short_last_row.bmp"), true},
+      {"last row's last pixel missing", Bytes(whole.begin(), whole.end() - 4), false},
+      {"a row missing", Bytes(whole.begin(), whole.end() - 88), false},
+      {"header claiming 8192 x 8192", headerOnly, false},
+      {"8-bit, a row missing", Bytes(eightBit.begin(), eightBit.end() - 32), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DecodedPicture out;
+    std::string error;
+    EXPECT_EQ(c.decodes, DecodePictureBytes(c.bytes.data(), c.bytes.size(), PictureLimits{}, &out, &error)) << error;
+    EXPECT_EQ(c.decodes, !out.bgr.empty());
+  }
+}
+
+// With a side to fit, a picture wider or taller than it is decoded scaled down to it, keeping
+// its aspect ratio; one beyond the decode limits is still refused from its header.
+TEST(PictureDecodeTest, LargePictureIsScaledToFitTheSideGiven) {
+  const PictureLimits limits{.maxSide = 32768, .maxPixels = 256LL << 20, .fitSide = 8192};
+  struct Case {
+    int width, height;
+    int fittedWidth, fittedHeight;  // 0: refused
+  };
+  const Case cases[] = {{8192, 4, 8192, 4}, {9000, 6, 8192, 5}, {3, 12000, 2, 8192}, {33000, 2, 0, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
+    const Bytes bmp = SolidBmp(c.width, c.height, 40, 120, 200);
+    DecodedPicture out;
+    std::string error;
+    const bool decoded = DecodePictureBytes(bmp.data(), bmp.size(), limits, &out, &error);
+    ASSERT_EQ(c.fittedWidth > 0, decoded) << error;
+    if (!decoded) continue;
+    EXPECT_EQ(c.fittedWidth, out.width);
+    EXPECT_EQ(c.fittedHeight, out.height);
+    const std::uint8_t* centre = out.bgr.data() + (out.height / 2) * out.stride + 3 * (out.width / 2);
+    EXPECT_NEAR(40, centre[0], 2);
+    EXPECT_NEAR(120, centre[1], 2);
+    EXPECT_NEAR(200, centre[2], 2);
+  }
+}
+
 }  // namespace
