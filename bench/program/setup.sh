@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what the whole-program benchmark needs beside the project's own dependencies: the
-# peer players it is compared with (ffplay comes with ffmpeg, mpv) and the X tools that drive
-# the viewer. Debian packages only; never run by the test command.
+# peer players it is compared with (ffplay comes with ffmpeg, mpv, feh), the X tools that drive
+# the viewer, and gcc with the X11 headers for the screen reader the script builds. Debian
+# packages only; never run by the test command.
 set -euo pipefail
-packages=(ffmpeg mpv xvfb xdotool x11-utils procps openbox zenity)
+packages=(ffmpeg mpv feh xvfb xdotool x11-utils procps openbox zenity gcc libx11-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
