@@ -193,6 +193,30 @@ void PumpSdl() {
 
 }  // namespace
 
+bool Win32PumpKeepingInput() {
+  if (!SDL_WasInit(SDL_INIT_EVENTS)) return false;
+  SDL_PumpEvents();
+  // A close request is only looked at, and left queued: whatever runs next (the program's loop,
+  // or a message box about the file that was being opened) sees it and ends at once.
+  SDL_Event seen[64];
+  const int count = SDL_PeepEvents(seen, 64, SDL_PEEKEVENT, SDL_QUIT, SDL_WINDOWEVENT);
+  for (int i = 0; i < count; ++i)
+    if (seen[i].type == SDL_QUIT || (seen[i].type == SDL_WINDOWEVENT && seen[i].window.event == SDL_WINDOWEVENT_CLOSE))
+      return true;
+  std::vector<HWND> exposed;
+  SDL_Event e;
+  while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT) > 0) {
+    const HWND hwnd = WindowOfEvent(e.window.windowID);
+    if ((e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) && hwnd &&
+        std::find(exposed.begin(), exposed.end(), hwnd) == exposed.end())
+      exposed.push_back(hwnd);
+    HandleSdlEvent(e);
+  }
+  for (HWND hwnd : exposed)
+    if (HWND__* w = Win32FindWindow(hwnd); w && !w->destroying) Win32Repaint(hwnd);
+  return false;
+}
+
 bool Win32PumpWhileModal() {
   if (!SDL_WasInit(SDL_INIT_EVENTS)) return false;
   bool closing = false;

@@ -9,6 +9,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <clocale>
@@ -140,4 +141,20 @@ Win32DialogResult Win32RunDialog(const std::vector<std::string>& args, const std
   ::close(out[0]);
   if (!result.ended) result.exitCode = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
+}
+
+Win32WaitResult Win32WaitWhileBusy(const std::function<bool(int waitMs)>& ready, unsigned timeoutMs) {
+  auto& s = Win32State();
+  const bool pumps = std::this_thread::get_id() == s.windowThread && SDL_WasInit(SDL_INIT_VIDEO);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+    const int slice = static_cast<int>(std::max<long long>(0, std::min<long long>(left, kPumpIntervalMs)));
+    // The windows are pumped before each look, so that even a short wait shows a window that
+    // needed painting.
+    if (pumps && Win32PumpKeepingInput()) return Win32WaitResult::Closing;
+    if (ready(slice)) return Win32WaitResult::Ready;
+    if (left <= 0) return Win32WaitResult::TimedOut;
+  }
 }

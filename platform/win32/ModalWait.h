@@ -7,6 +7,7 @@
 // so the program shuts down normally when the wait returns. Internal to platform/win32.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,3 +26,15 @@ std::vector<std::string> Win32DialogEnvironment();
 // to a pipe, and waits for it as described above. Pumps window events only on the window's
 // thread; any other thread simply waits.
 Win32DialogResult Win32RunDialog(const std::vector<std::string>& argv, const std::vector<std::string>& env);
+
+// The outcome of a wait on something other than a dialog (a worker process, a pipeline).
+enum class Win32WaitResult { Ready, TimedOut, Closing };
+
+// Waits until ready(waitMs) reports true, or until timeoutMs have passed, keeping the program's
+// windows alive while the window's thread is busy (opening a file). ready(waitMs) may block up
+// to waitMs for its answer. On the window's thread the window events are handled between calls
+// (a window that needs painting shows its last picture again) and a close request ends the wait
+// with Closing (the close messages stay queued). Unlike a dialog's wait, input is not dropped:
+// keys and clicks stay queued and reach the program once the wait is over. Any other thread
+// simply waits.
+Win32WaitResult Win32WaitWhileBusy(const std::function<bool(int waitMs)>& ready, unsigned timeoutMs);

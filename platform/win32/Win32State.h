@@ -145,6 +145,9 @@ void Win32TranslateDropEvent(const SDL_DropEvent& event);
 // handled and exposed windows repainted, input is dropped. True when the program was asked to
 // close (a quit or a window's close); the close messages are queued.
 bool Win32PumpWhileModal();
+// The same round for a wait that is not a dialog's: window events are handled; a close request
+// is reported (true) but left queued, as is everything else (input), for what runs next.
+bool Win32PumpKeepingInput();
 // Shows a window's last picture again through its repaint handler, if it has one.
 void Win32Repaint(HWND hwnd);
 // Sends WM_SIZE when the client size differs from the last one reported.
