@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang (ASan + UBSan) in build-fuzz/ and runs each for a while.
 # Usage: scripts/fuzz.sh [seconds per target, default 60] [target name ...]
-# Targets: format pathsstrings imageheader oggwave (all when none is named).
+# Targets: the folders of tests/fuzz/corpus (all when none is named).
 # New inputs go to build-fuzz/corpus/<target> (seeded from tests/fuzz/corpus/<target>); a crash,
 # hang or failed property is written to build-fuzz/findings/<target>/ and the script fails: copy the
 # file to tests/fuzz/regressions/<target>/ once it is fixed, so that the tests replay it.

@@ -15,7 +15,7 @@ struct OfferedType {
   WORD bitCount;
   const char* gstFormat;
 };
-// The types the graph's converter can deliver, in the order they are proposed.
+// The types the media worker can deliver, in the order they are proposed.
 constexpr OfferedType kOffers[] = {
     {&MEDIASUBTYPE_RGB32, 32, "BGRx"},
     {&MEDIASUBTYPE_RGB24, 24, "BGR"},
@@ -94,10 +94,12 @@ HRESULT CBaseRenderer::Impl::Settle(GstSample* preroll) {
       hr = VFW_E_TYPE_NOT_ACCEPTED;
   }
   if (FAILED(hr)) return hr;
-  // The size is fixed by the first settled type: later pictures are converted into it.
+  // The size is fixed by the first settled type: the worker scales later pictures into it.
   CAutoLock rendererLock(&owner->m_RendererLock);
-  converter.SetOutput(gst_video_format_from_string(chosen.gstFormat), w, h, GST_VIDEO_INFO_PAR_N(&info),
-                      GST_VIDEO_INFO_PAR_D(&info));
+  settledFormat = gst_video_format_from_string(chosen.gstFormat);
+  settledWidth = w;
+  settledHeight = h;
+  settledBytes = static_cast<gsize>(((chosen.bitCount / 8) * w + 3) & ~3) * static_cast<gsize>(h);
   lastEnd = -1;
   std::lock_guard<std::mutex> lock(mutex);
   connected = true;
@@ -108,7 +110,9 @@ HRESULT CBaseRenderer::Impl::Settle(GstSample* preroll) {
 void CBaseRenderer::Impl::Disconnect() {
   // Waits for a sample in flight; none is delivered after this.
   CAutoLock rendererLock(&owner->m_RendererLock);
-  converter.Reset();
+  settledFormat = GST_VIDEO_FORMAT_UNKNOWN;
+  settledWidth = settledHeight = 0;
+  settledBytes = 0;
   std::lock_guard<std::mutex> lock(mutex);
   connected = false;
   inGraph = false;
@@ -141,9 +145,15 @@ bool CBaseRenderer::Impl::Deliver(GstAppSink* sink) {
     std::lock_guard<std::mutex> lock(mutex);
     if (!connected) return true;
   }
-  GstBuffer* converted = converter.Convert(sample.get());
-  if (!converted) return false;
-  dshow::MediaSample media(converted, gst_sample_get_segment(sample.get()));
+  GstBuffer* picture = gst_sample_get_buffer(sample.get());
+  dshow::TakeOver(picture);  // made by the media worker's reader thread
+  GstVideoInfo info;
+  GstCaps* caps = gst_sample_get_caps(sample.get());
+  if (!picture || !caps || !gst_video_info_from_caps(&info, caps) || GST_VIDEO_INFO_FORMAT(&info) != settledFormat ||
+      GST_VIDEO_INFO_WIDTH(&info) != settledWidth || GST_VIDEO_INFO_HEIGHT(&info) != settledHeight ||
+      gst_buffer_get_size(picture) != settledBytes)
+    return false;
+  dshow::MediaSample media(picture, gst_sample_get_segment(sample.get()));
   if (!media.Valid()) return false;
   owner->DoRenderSample(&media);
   rendered.fetch_add(1, std::memory_order_relaxed);

@@ -12,16 +12,17 @@
 #include "platform/dshow/GstSupport.h"
 #include "platform/dshow/RendererSink.h"
 #include "platform/dshow/SourceFilter.h"
+#include "platform/dshow/WorkerClient.h"
 #include "platform/kit/Guarded.h"
 #include "platform/kit/LogOnce.h"
+#include "platform/win32/ModalWait.h"
 
 namespace dshow {
 namespace {
 
 // How long the window's thread waits for GStreamer to preroll or settle a seek.
-constexpr GstClockTime kPrerollTimeout = 5 * GST_SECOND;
+constexpr unsigned kPrerollMilliseconds = 5000;
 constexpr GstClockTime kSettleTimeout = 3 * GST_SECOND;
-constexpr GstClockTime kPollInterval = 10 * GST_MSECOND;
 
 GstElement* MakeAudioSink() {
   const char* driver = std::getenv("SDL_AUDIODRIVER");
@@ -38,46 +39,6 @@ GstElement* MakeAudioSink() {
   if (!sink) sink = MakeElement("fakesink");
   if (sink) g_object_set(sink, "sync", TRUE, nullptr);
   return sink;
-}
-
-constexpr int kIdlePollsToFail = 3;
-
-gboolean PadTaskRunning(const GValue* item, GValue* running, gpointer) {
-  if (gst_pad_get_task_state(GST_PAD(g_value_get_object(item))) == GST_TASK_STARTED) g_value_set_boolean(running, TRUE);
-  return TRUE;
-}
-
-// True while a streaming thread of the bin (a pad's task) is started, or when the bin changed
-// while it was being looked at.
-bool AnyTaskRunning(GstElement* bin) {
-  GstIterator* elements = gst_bin_iterate_recurse(GST_BIN(bin));
-  GValue item = G_VALUE_INIT;
-  bool running = false, done = false;
-  while (!done && !running) {
-    switch (gst_iterator_next(elements, &item)) {
-      case GST_ITERATOR_OK: {
-        GstIterator* pads = gst_element_iterate_pads(GST_ELEMENT(g_value_get_object(&item)));
-        GValue result = G_VALUE_INIT;
-        g_value_init(&result, G_TYPE_BOOLEAN);
-        g_value_set_boolean(&result, FALSE);
-        const GstIteratorResult r = gst_iterator_fold(pads, &PadTaskRunning, &result, nullptr);
-        running = r == GST_ITERATOR_RESYNC || g_value_get_boolean(&result);
-        g_value_unset(&result);
-        gst_iterator_free(pads);
-        g_value_reset(&item);
-        break;
-      }
-      case GST_ITERATOR_RESYNC:
-        running = true;
-        break;
-      default:
-        done = true;
-        break;
-    }
-  }
-  g_value_unset(&item);
-  gst_iterator_free(elements);
-  return running;
 }
 
 // Without a clock every sink takes each buffer as it comes: no waiting, and no quality-of-
@@ -149,6 +110,7 @@ struct FilterGraph::Chain {
   FilterGraph* graph = nullptr;
   CBaseRenderer::Impl* renderer = nullptr;
   bool withAudio = false;
+  WorkerClient* worker = nullptr;  // the source's, which outlives the chain
 
   std::mutex mutex;                   // guards what follows; the decoder adds pads on its own thread
   std::vector<GstElement*> elements;  // in the pipeline, which holds them
@@ -164,31 +126,7 @@ struct FilterGraph::Chain {
   GstElement* Pipeline() const { return graph->pipeline_; }
   // Links a new stream of the source to the renderer, an audio renderer or a discarding sink.
   void LinkStream(GstPad* pad, bool isVideo, bool isAudio);
-  static void OnPadAdded(GstElement* decoder, GstPad* pad, gpointer self);
-  // Moves the start of each time segment up to the graph's segment floor.
-  static GstPadProbeReturn OnSegment(GstPad* pad, GstPadProbeInfo* info, gpointer graph);
 };
-
-GstPadProbeReturn FilterGraph::Chain::OnSegment(GstPad*, GstPadProbeInfo* info, gpointer data) {
-  GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
-  if (GST_EVENT_TYPE(event) != GST_EVENT_SEGMENT) return GST_PAD_PROBE_OK;
-  const gint64 floor = static_cast<FilterGraph*>(data)->segmentFloor_.load();
-  const GstSegment* segment = nullptr;
-  gst_event_parse_segment(event, &segment);
-  if (segment->format != GST_FORMAT_TIME || floor <= static_cast<gint64>(segment->start)) return GST_PAD_PROBE_OK;
-  // Buffers before the new start fall outside the segment and the sinks drop them; the running
-  // time starts at the floor, so the clock waits for nothing.
-  GstSegment moved;
-  gst_segment_copy_into(segment, &moved);
-  moved.time += static_cast<guint64>(floor) - moved.start;
-  moved.start = moved.position = static_cast<guint64>(floor);
-  if (moved.stop != GST_CLOCK_TIME_NONE && moved.stop < moved.start) moved.stop = moved.start;
-  GstEvent* rewritten = gst_event_new_segment(&moved);
-  gst_event_set_seqnum(rewritten, gst_event_get_seqnum(event));
-  gst_event_unref(event);
-  GST_PAD_PROBE_INFO_DATA(info) = rewritten;
-  return GST_PAD_PROBE_OK;
-}
 
 void FilterGraph::Chain::LinkStream(GstPad* pad, bool isVideo, bool isAudio) {
   GstElement* target = nullptr;
@@ -230,21 +168,6 @@ void FilterGraph::Chain::LinkStream(GstPad* pad, bool isVideo, bool isAudio) {
   }
 }
 
-void FilterGraph::Chain::OnPadAdded(GstElement*, GstPad* pad, gpointer self) {
-  auto* chain = static_cast<Chain*>(self);
-  TakeOver(chain->graph);
-  GstCaps* caps = gst_pad_get_current_caps(pad);
-  if (!caps) caps = gst_pad_query_caps(pad, nullptr);
-  const char* name = caps && !gst_caps_is_empty(caps) ? gst_structure_get_name(gst_caps_get_structure(caps, 0)) : "";
-  const bool isVideo = g_str_has_prefix(name, "video/");
-  const bool isAudio = g_str_has_prefix(name, "audio/");
-  if (caps) gst_caps_unref(caps);
-  if (chain->graph->seekFromStart_)
-    gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &Chain::OnSegment, chain->graph, nullptr);
-  chain->LinkStream(pad, isVideo, isAudio);
-  HandOff(chain->graph);
-}
-
 FilterGraph* FilterGraph::Create() {
   if (!EnsureGstreamer()) return nullptr;
   auto* graph = new FilterGraph();
@@ -257,6 +180,8 @@ FilterGraph* FilterGraph::Create() {
 }
 
 FilterGraph::~FilterGraph() {
+  for (auto& chain : chains_)
+    if (chain->worker) chain->worker->Detach();
   StopStreaming();
   for (auto& chain : chains_)
     if (chain->renderer) chain->renderer->Disconnect();
@@ -274,6 +199,19 @@ GstBusSyncReply FilterGraph::OnBusMessage(GstBus*, GstMessage* message, gpointer
   if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS) {
     std::lock_guard<std::mutex> lock(self->busMutex_);
     self->ended_ = true;
+    std::string text;
+    for (WorkerClient* worker : self->workers_) {
+      if (!worker->TakeError(&text)) continue;
+      // A worker's error ended the stream after its last good picture: as an error would.
+      self->failed_ = true;
+      if (!self->prerolled_) break;
+      self->errorEnded_ = true;
+      if (!self->errorReported_) {
+        self->errorReported_ = true;
+        std::fprintf(stderr, "orbelle: playback ended by an error from the media worker: %s\n", text.c_str());
+      }
+      break;
+    }
   } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
     std::lock_guard<std::mutex> lock(self->busMutex_);
     self->failed_ = true;
@@ -388,8 +326,16 @@ HRESULT FilterGraph::RenderFile(LPCWSTR lpcwstrFile, LPCWSTR lpcwstrPlayList) {
       kit::LogOnce("dshow", "RenderFile", "play lists are not supported");
       return E_INVALIDARG;
     }
+    const std::string path = NativeFilePath(lpcwstrFile);
+    // A source already added for the same file and not yet streaming is used again, rather than
+    // starting a second worker on the same file.
+    for (IBaseFilter* filter : filters_) {
+      auto* added = dynamic_cast<SourceFilter*>(filter);
+      if (added && !path.empty() && added->Path() == path && !added->Worker().Started())
+        return BuildChain(added, FreeRenderer(), true, false);
+    }
     SourceFilter* source = nullptr;
-    HRESULT hr = SourceFilter::Create(NativeFilePath(lpcwstrFile), &source);
+    HRESULT hr = SourceFilter::Create(path, &source);
     if (FAILED(hr)) return hr;
     hr = AddFilter(source, nullptr);
     source->Release();  // the graph holds it now, or it is gone
@@ -411,44 +357,34 @@ HRESULT FilterGraph::BuildChain(SourceFilter* source, CBaseRenderer* rendererFil
   chain->withAudio = withAudio;
   const HRESULT failure = videoRequired ? VFW_E_CANNOT_CONNECT : VFW_E_CANNOT_RENDER;
 
-  if (source->GetKind() == SourceFilter::Kind::Still) {
-    const StillImage& still = source->Still();
-    GstElement* appsrc = MakeElement("appsrc");
-    if (!appsrc) return failure;
-    GstCaps* caps =
-        gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", "width", G_TYPE_INT, still.width, "height",
-                            G_TYPE_INT, still.height, "framerate", GST_TYPE_FRACTION, 0, 1, nullptr);
-    g_object_set(appsrc, "caps", caps, "format", GST_FORMAT_TIME, nullptr);
-    gst_caps_unref(caps);
-    gst_bin_add(GST_BIN(pipeline_), appsrc);
-    chain->Add(appsrc);
-    // The buffer wraps the decoded bytes (read-only) instead of copying them, so a large
-    // picture is held once however long it is shown.
-    auto* hold = new std::shared_ptr<const std::uint8_t>(still.bgr);
-    GstBuffer* frame = gst_buffer_new_wrapped_full(
-        GST_MEMORY_FLAG_READONLY, const_cast<std::uint8_t*>(still.bgr.get()), still.size, 0, still.size, hold,
-        [](gpointer p) { delete static_cast<std::shared_ptr<const std::uint8_t>*>(p); });
-    GST_BUFFER_PTS(frame) = 0;
-    gst_app_src_push_buffer(GST_APP_SRC(appsrc), frame);
-    gst_app_src_end_of_stream(GST_APP_SRC(appsrc));
-    GstPad* pad = gst_element_get_static_pad(appsrc, "src");
-    chain->LinkStream(pad, true, false);
-    gst_object_unref(pad);
-  } else {
-    if (chains_.empty()) seekFromStart_ = source->KnownLength() > 0.0;
-    GstElement* filesrc = MakeElement("filesrc");
-    GstElement* decoder = MakeElement("decodebin");
-    if (!filesrc || !decoder) {
-      for (GstElement* e : {filesrc, decoder})
-        if (e) gst_object_unref(gst_object_ref_sink(e));
+  WorkerClient& worker = source->Worker();
+  // One set of streams per file: the worker streams once, into the first chain built from it.
+  if (!worker.Prerolled() || worker.Started()) return failure;
+  if (videoRequired && !worker.HasVideo()) return failure;
+  const worker::Layout layout = renderer && renderer->offer == 0 ? worker::Layout::Bgrx : worker::Layout::Bgr;
+  GstElement* sources[2] = {nullptr, nullptr};
+  const bool wants[2] = {worker.HasVideo() && renderer, worker.HasAudio() && withAudio};
+  if (!wants[0] && !wants[1]) return failure;
+  for (int i = 0; i < 2; ++i) {
+    if (!wants[i]) continue;
+    sources[i] = MakeElement("appsrc");
+    if (!sources[i]) {
+      if (sources[0]) gst_object_unref(gst_object_ref_sink(sources[0]));
       return failure;
     }
-    g_object_set(filesrc, "location", source->Path().c_str(), nullptr);
-    g_signal_connect(decoder, "pad-added", G_CALLBACK(&Chain::OnPadAdded), chain.get());
-    gst_bin_add_many(GST_BIN(pipeline_), filesrc, decoder, nullptr);
-    chain->Add(filesrc);
-    chain->Add(decoder);
-    gst_element_link(filesrc, decoder);
+    const CapsRef caps(i == 0 ? worker.VideoCaps(layout) : worker.AudioCaps());
+    g_object_set(sources[i], "caps", caps.get(), nullptr);
+    worker.SetUpSource(sources[i], i == 0 ? worker::Stream::Video : worker::Stream::Audio);
+    gst_bin_add(GST_BIN(pipeline_), sources[i]);
+    chain->Add(sources[i]);
+    GstPad* pad = gst_element_get_static_pad(sources[i], "src");
+    chain->LinkStream(pad, i == 0, i == 1);
+    gst_object_unref(pad);
+  }
+  chain->worker = &worker;
+  {
+    std::lock_guard<std::mutex> lock(busMutex_);
+    workers_.push_back(&worker);
   }
 
   {
@@ -459,6 +395,8 @@ HRESULT FilterGraph::BuildChain(SourceFilter* source, CBaseRenderer* rendererFil
   }
   HandOffToStreaming();
   GstStateChangeReturn ret = gst_element_set_state(pipeline_, GST_STATE_PAUSED);
+  // The sources take buffers once they are started: only now may the worker send them.
+  if (ret != GST_STATE_CHANGE_FAILURE && !worker.Start(sources[0], sources[1], layout)) ret = GST_STATE_CHANGE_FAILURE;
   if (ret != GST_STATE_CHANGE_FAILURE) ret = WaitForPreroll();
   bool video, any;
   {
@@ -499,24 +437,29 @@ HRESULT FilterGraph::BuildChain(SourceFilter* source, CBaseRenderer* rendererFil
 
 GstStateChangeReturn FilterGraph::WaitForPreroll() {
   GstStateChangeReturn ret = GST_STATE_CHANGE_ASYNC;
-  int idlePolls = 0;
-  for (GstClockTime waited = 0; ret == GST_STATE_CHANGE_ASYNC && waited < kPrerollTimeout; waited += kPollInterval) {
+  const auto prerolled = [&](int waitMs) {
     {
       std::lock_guard<std::mutex> lock(busMutex_);
-      if (failed_) return GST_STATE_CHANGE_FAILURE;
+      if (failed_) {
+        ret = GST_STATE_CHANGE_FAILURE;
+        return true;
+      }
     }
-    // decodebin drops the errors of an element it is still bringing up (a demuxer that finds
-    // no streams in a truncated file): no message comes, and no streaming thread is left that
-    // could finish the preroll. Seen on a few polls in a row, that is a failure.
-    idlePolls = AnyTaskRunning(pipeline_) ? 0 : idlePolls + 1;
-    if (idlePolls >= kIdlePollsToFail) return GST_STATE_CHANGE_FAILURE;
-    ret = gst_element_get_state(pipeline_, nullptr, nullptr, kPollInterval);
-  }
+    ret = gst_element_get_state(pipeline_, nullptr, nullptr, static_cast<GstClockTime>(waitMs) * GST_MSECOND);
+    return ret != GST_STATE_CHANGE_ASYNC;
+  };
+  // The worker decodes while the windows stay painted; a close request gives up.
+  if (Win32WaitWhileBusy(prerolled, kPrerollMilliseconds) != Win32WaitResult::Ready) return GST_STATE_CHANGE_FAILURE;
   return ret;
 }
 
 void FilterGraph::TearDown(Chain* chain) {
+  if (chain->worker) chain->worker->Detach();
   StopStreaming();
+  {
+    std::lock_guard<std::mutex> lock(busMutex_);
+    std::erase(workers_, chain->worker);
+  }
   std::vector<GstElement*> elements;
   {
     std::lock_guard<std::mutex> lock(chain->mutex);
@@ -686,14 +629,16 @@ HRESULT FilterGraph::put_CurrentPosition(REFTIME llTime) {
     failed_ = errorReported_ = false;
   }
   HandOffToStreaming();
-  bool sought;
-  if (seekFromStart_) {
-    segmentFloor_ = ToNanoseconds(target + base_);
-    sought = gst_element_seek_simple(pipeline_, GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH, 0);
-  } else {
-    sought = gst_element_seek_simple(pipeline_, GST_FORMAT_TIME,
-                                     static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                                     ToNanoseconds(target + base_));
+  // The workers drop what they sent before; the flush empties the sources and hands their slots
+  // back; then the workers go on from the target.
+  const gint64 at = ToNanoseconds(target + base_);
+  for (auto& chain : chains_)
+    if (chain->worker && (chain->worker->Facts().flags & worker::kSeekable)) chain->worker->BeginSeek();
+  const bool sought = gst_element_seek_simple(
+      pipeline_, GST_FORMAT_TIME, static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), at);
+  if (sought) {
+    for (auto& chain : chains_)
+      if (chain->worker && (chain->worker->Facts().flags & worker::kSeekable)) chain->worker->Seek(at);
   }
   if (!sought) {
     // A stream that cannot seek (a still picture) stays where it is, ended or not.

@@ -18,6 +18,7 @@
 namespace dshow {
 
 class SourceFilter;
+class WorkerClient;
 
 class FilterGraph final
     : public kit::RefCounted<IGraphBuilder, IMediaControl, IMediaPosition, IBasicAudio, IMediaFilter> {
@@ -83,13 +84,8 @@ class FilterGraph final
   double stop_ = 0.0;
   std::atomic<LONG> volume_{0};
   std::atomic<bool> clockOff_{false};
-  // MPEG program streams: GStreamer's demuxer cannot seek inside them reliably (it maps time to
-  // bytes through the pack clock), so a seek restarts the stream from its first byte and every
-  // segment is made to start no earlier than this stream time, which drops what comes before.
-  bool seekFromStart_ = false;
-  std::atomic<gint64> segmentFloor_{0};
-
-  std::mutex busMutex_;  // guards what follows; written by the bus handler
+  std::mutex busMutex_;                 // guards what follows; written by the bus handler
+  std::vector<WorkerClient*> workers_;  // of the chains built, asked about errors at the end
   bool ended_ = false;
   bool failed_ = false;         // an error was posted since the last BuildChain began
   bool prerolled_ = false;      // the last BuildChain succeeded: errors now end the stream

@@ -1,8 +1,8 @@
-// The GStreamer side of CBaseRenderer: a bin of a queue (its own streaming thread, so that
-// decoding and rendering overlap) and a clock-synchronised appsink that takes the decoder's
-// pictures in any raw format. Its callback converts each due picture to the settled RGB type
-// (rows bottom first, as DirectShow's RGB types have them; FrameConverter) and calls
-// DoRenderSample. Internal to platform/dshow; the graph drives it on the window's thread.
+// The GStreamer side of CBaseRenderer: a bin of a queue (its own streaming thread) and a
+// clock-synchronised appsink. The media worker already delivers each picture in the settled RGB
+// type (rows bottom first, as DirectShow's RGB types have them), in shared memory: the callback
+// checks that a due picture has the settled layout and hands it to DoRenderSample in place.
+// Internal to platform/dshow; the graph drives it on the window's thread.
 #pragma once
 
 #include <gst/app/gstappsink.h>
@@ -12,7 +12,6 @@
 #include <atomic>
 #include <mutex>
 
-#include "platform/dshow/FrameConverter.h"
 #include "platform/dshow/dshow.h"
 
 struct CBaseRenderer::Impl {
@@ -34,8 +33,8 @@ struct CBaseRenderer::Impl {
   void MarkInGraph();
 
   static GstFlowReturn OnNewSample(GstAppSink* sink, gpointer self);
-  // Pulls the due sample, converts it to the settled type and hands it to DoRenderSample.
-  // False when the picture cannot be converted.
+  // Pulls the due sample and hands it to DoRenderSample. False when it is not a picture of the
+  // settled type.
   bool Deliver(GstAppSink* sink);
 
   CBaseRenderer* owner;
@@ -45,8 +44,10 @@ struct CBaseRenderer::Impl {
   // Stream time (ns) where the last delivered picture ends; -1 before the first.
   std::atomic<gint64> lastEnd{-1};
   int offer = -1;  // the accepted type (index into the offers); window's thread, before streaming
-  // Used under the owner's renderer lock (the streaming thread, and Settle and Disconnect).
-  dshow::FrameConverter converter;
+  // The settled picture: written under the owner's renderer lock before streaming, read under it.
+  GstVideoFormat settledFormat = GST_VIDEO_FORMAT_UNKNOWN;
+  int settledWidth = 0, settledHeight = 0;
+  gsize settledBytes = 0;
 
   std::mutex mutex;  // guards what follows: written on the window's thread, read when streaming
   bool connected = false;

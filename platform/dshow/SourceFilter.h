@@ -1,14 +1,16 @@
 // Source filters: the byte-stream source (one pin "Output"), the ASF source (one pin per
-// stream, no "Output") and the still-image source (one pin "Output"). A source holds no
-// GStreamer elements; the graph builds them when one of its pins is rendered or connected.
-// Internal to platform/dshow; window's thread only.
+// stream, no "Output") and the still-image source (one pin "Output"). Each holds the media
+// worker that parses its file (the viewer never reads the file's bytes itself); the kind and
+// the pins come from what the worker found. A source holds no GStreamer elements; the graph
+// builds them when one of its pins is rendered or connected. Internal to platform/dshow;
+// window's thread only.
 #pragma once
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/dshow/StillImage.h"
+#include "platform/dshow/WorkerClient.h"
 #include "platform/dshow/dshow.h"
 #include "platform/kit/RefCounted.h"
 
@@ -37,8 +39,8 @@ class SourceFilter final : public kit::RefCounted<IBaseFilter> {
  public:
   enum class Kind { ByteStream, Asf, Still };
 
-  // Opens the file at a native path and chooses the kind by content. Errors as
-  // IGraphBuilder::AddSourceFilter documents. *out has one reference.
+  // Opens the file at a native path and hands it to a new media worker, which chooses the kind
+  // by content. Errors as IGraphBuilder::AddSourceFilter documents. *out has one reference.
   static HRESULT Create(const std::string& nativePath, SourceFilter** out);
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override;
@@ -46,10 +48,10 @@ class SourceFilter final : public kit::RefCounted<IBaseFilter> {
 
   Kind GetKind() const { return kind_; }
   const std::string& Path() const { return path_; }
-  const StillImage& Still() const { return still_; }
+  WorkerClient& Worker() const { return *worker_; }
   // The length in seconds read from the file's own time stamps (an MPEG program stream), for
   // files whose GStreamer duration is an estimate; 0 when there is none.
-  double KnownLength() const { return knownLength_; }
+  double KnownLength() const { return static_cast<double>(worker_->Facts().knownLength) / 1e9; }
 
  private:
   SourceFilter() = default;
@@ -57,8 +59,7 @@ class SourceFilter final : public kit::RefCounted<IBaseFilter> {
 
   Kind kind_ = Kind::ByteStream;
   std::string path_;
-  double knownLength_ = 0.0;
-  StillImage still_;
+  std::unique_ptr<WorkerClient> worker_;
   std::vector<std::unique_ptr<SourcePin>> pins_;
 };
 

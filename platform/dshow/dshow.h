@@ -35,6 +35,7 @@ constexpr HRESULT VFW_E_TYPE_NOT_ACCEPTED = static_cast<HRESULT>(0x8004022Au);
 constexpr HRESULT VFW_E_TIMEOUT = static_cast<HRESULT>(0x8004022Eu);
 constexpr HRESULT VFW_E_INVALID_FILE_FORMAT = static_cast<HRESULT>(0x8004022Fu);
 constexpr HRESULT VFW_E_UNKNOWN_FILE_TYPE = static_cast<HRESULT>(0x80040240u);
+constexpr HRESULT VFW_E_UNSUPPORTED_STREAM = static_cast<HRESULT>(0x80040265u);
 constexpr HRESULT VFW_S_PARTIAL_RENDER = static_cast<HRESULT>(0x00040242u);
 
 // Class, interface, media-type and format identifiers.
@@ -165,13 +166,16 @@ struct IGraphBuilder : IFilterGraph {
   // an ASF file gets a demuxing source with one pin per stream ("Raw Video 0", "Raw Audio 1",
   // ...) and no "Output" pin; a bmp, jpg or gif picture gets a still-image source that
   // delivers one 24-bit frame (the first of a gif) and holds it; any other file a byte-stream
-  // source whose one pin is "Output". Pictures are decoded here, on the calling thread, by a
-  // separate process under hard limits (orbelle-picture-decoder, beside the program file).
-  // VFW_E_NOT_FOUND when the file does not exist; VFW_E_UNKNOWN_FILE_TYPE for a path that is
-  // not a regular file (a folder, a FIFO, a device), so nothing ever blocks on it;
-  // VFW_E_INVALID_FILE_FORMAT for a png, and for a picture that is corrupt, cut short or
-  // beyond 16384 pixels a side or 8192 x 8192 in all, or whose decoder crashes, exceeds its
-  // limits (at most 10 s), answers garbage or cannot be started.
+  // source whose one pin is "Output". The file is opened here and its descriptor handed to a
+  // media worker of its own (orbelle-media-worker, beside the program file), which parses and
+  // decodes it in a sandbox; the calling thread waits for its first picture (at most 10 s),
+  // keeping the program's windows painted. VFW_E_NOT_FOUND when the file does not exist;
+  // VFW_E_UNKNOWN_FILE_TYPE for a path that is not a regular file (a folder, a FIFO, a
+  // device), so nothing ever blocks on it; VFW_E_UNSUPPORTED_STREAM for a known kind of file
+  // that no allowed decoder takes (an svg, tracker music); VFW_E_INVALID_FILE_FORMAT for a png,
+  // for a picture that is corrupt, cut short or beyond the worker's limits, and when the worker
+  // crashes, hangs, answers garbage or cannot be started. A byte stream that cannot be decoded
+  // is added, and fails when it is rendered or connected.
   virtual HRESULT AddSourceFilter(LPCWSTR lpcwstrFileName, LPCWSTR lpcwstrFilterName, IBaseFilter** ppFilter) = 0;
 };
 

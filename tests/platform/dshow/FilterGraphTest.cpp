@@ -1,46 +1,11 @@
 // The filter graph on real GStreamer with the media fixtures: sources chosen by content, the
 // renderer's call order and threads, and the layout of the samples it is given.
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <mutex>
-#include <thread>
-#include <vector>
-
-#include "platform/com/com.h"
-#include "platform/dshow/dshow.h"
-#include "platform/win32/Paths.h"
+#include "GraphFixtures.h"
 #include "support/TempDir.h"
-#include "support/WaitUntil.h"
 
 namespace {
 
-std::filesystem::path FixtureDir() {
-  const char* source = std::getenv("ORBELLE_SOURCE_DIR");
-  return std::filesystem::path(source ? source : ORBELLE_SOURCE_DIR_DEFAULT) / "tests" / "media" / "fixtures";
-}
-
-std::u16string WinPath(const std::filesystem::path& native) {
-  return Win32FromNativePath(native.string());
-}
-
-template <typename T>
-struct Ref {
-  T* p = nullptr;
-  ~Ref() {
-    if (p) p->Release();
-  }
-  void** out() { return reinterpret_cast<void**>(&p); }
-  T* operator->() const { return p; }
-};
-
-struct Graph {
-  Graph() {
-    EXPECT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC, IID_IGraphBuilder, builder.out()));
-  }
-  Ref<IGraphBuilder> builder;
-};
+using namespace graphtest;
 
 TEST(FilterGraphTest, SourcePinsFollowTheContentNotTheName) {
   TempDir temp("orbelle-dshow");
@@ -71,43 +36,6 @@ TEST(FilterGraphTest, SourcePinsFollowTheContentNotTheName) {
             graph.builder->AddSourceFilter(WinPath(temp.path() / "gone.avi").c_str(), u"SOURCE", &missing));
   EXPECT_EQ(nullptr, missing);
 }
-
-// A renderer that records what the graph asks of it and keeps a copy of the first sample.
-class RecordingRenderer : public CBaseVideoRenderer {
- public:
-  explicit RecordingRenderer(HRESULT* hr) : CBaseVideoRenderer(GUID{}, u"Recorder", nullptr, hr) {}
-
-  HRESULT CheckMediaType(const CMediaType* pmt) override {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    calls.push_back(*pmt->Subtype() == MEDIASUBTYPE_RGB24 ? 'c' : 'x');
-    return *pmt->Type() == MEDIATYPE_Video && *pmt->Subtype() == MEDIASUBTYPE_RGB24 ? S_OK : E_FAIL;
-  }
-  HRESULT SetMediaType(const CMediaType* pmt) override {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    calls.push_back('s');
-    const auto* info = reinterpret_cast<const VIDEOINFOHEADER*>(pmt->Format());
-    header = info->bmiHeader;
-    return S_OK;
-  }
-  HRESULT DoRenderSample(IMediaSample* sample) override {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    calls.push_back('r');
-    renderThreads.push_back(std::this_thread::get_id());
-    BYTE* bytes = nullptr;
-    if (first.empty() && SUCCEEDED(sample->GetPointer(&bytes)))
-      first.assign(bytes, bytes + sample->GetActualDataLength());
-    return S_OK;
-  }
-
-  std::mutex m_mutex;
-  std::string calls;
-  std::vector<std::thread::id> renderThreads;
-  BITMAPINFOHEADER header{};
-  std::vector<BYTE> first;
-
- protected:
-  ~RecordingRenderer() override = default;
-};
 
 TEST(FilterGraphTest, RendererIsAskedThenSetThenFedOnAnotherThreadBottomRowFirst) {
   Graph graph;

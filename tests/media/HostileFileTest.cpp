@@ -1,0 +1,211 @@
+// Files that broke viewers which parsed them in their own process, opened as the viewer opens
+// them: each is parsed only by a media worker, refused or shown with the ordinary messages; the
+// viewer's own memory stays small; the window is repainted while the worker works; no worker is
+// left afterwards; and the next picture opens and shows.
+#include <SDL.h>
+#include <dirent.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "MediaTestSupport.h"
+#include "media/MovieSource.h"
+#include "platform/dshow/WorkerClient.h"
+#include "platform/win32/SdlWindow.h"
+#include "support/HostilePictures.h"
+#include "support/TempDir.h"
+#include "support/TestDevice.h"
+
+namespace {
+
+using hostile::Bytes;
+
+std::filesystem::path SourceDir() {
+  const char* source = std::getenv("ORBELLE_SOURCE_DIR");
+  return source ? source : ORBELLE_SOURCE_DIR_DEFAULT;
+}
+
+Bytes ReadBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// An ID3 tag (no frames) in front of other bytes: a typefinder sends such a file to a tag
+// reader, which hands what follows to whatever decoder the bytes select.
+Bytes BehindId3(Bytes inner) {
+  static constexpr std::uint8_t kTag[] = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 0};
+  inner.insert(inner.begin(), std::begin(kTag), std::end(kTag));
+  return inner;
+}
+
+// A ProTracker module of 2 KB: its signature at byte 1080.
+Bytes TrackerMusic() {
+  Bytes bytes(2048, 0);
+  const std::string title = "orbelle tracker";
+  std::copy(title.begin(), title.end(), bytes.begin());
+  const std::string tag = "M.K.";
+  std::copy(tag.begin(), tag.end(), bytes.begin() + 1080);
+  return bytes;
+}
+
+// A 24-bit BMP of width x height in mid grey; with pixels false only its 54-byte header.
+Bytes Bmp(std::uint32_t width, std::uint32_t height, bool pixels) {
+  const std::uint32_t row = (3 * width + 3) & ~3u, data = row * height;
+  Bytes b(54, 0);
+  const auto put = [&](std::size_t at, std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) b[at + i] = (v >> (8 * i)) & 255;
+  };
+  b[0] = 'B';
+  b[1] = 'M';
+  put(2, 54 + data, 4);
+  put(10, 54, 4);
+  put(14, 40, 4);
+  put(18, width, 4);
+  put(22, height, 4);
+  put(26, 1, 2);
+  put(28, 24, 2);
+  put(34, data, 4);
+  if (pixels) b.resize(54 + data, 128);
+  return b;
+}
+
+// The peak of the process's resident memory since the last reset, in MB.
+long PeakResidentMb() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6)) / 1024;
+  return -1;
+}
+void ResetPeak() {
+  std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+int ChildCount() {
+  int n = 0;
+  if (DIR* proc = opendir("/proc")) {
+    while (dirent* entry = readdir(proc)) {
+      if (std::atoi(entry->d_name) <= 0) continue;
+      std::ifstream stat("/proc/" + std::string(entry->d_name) + "/stat");
+      std::string line;
+      if (!std::getline(stat, line)) continue;
+      std::istringstream rest(line.substr(line.rfind(')') + 1));
+      std::string state;
+      int ppid = 0;
+      rest >> state >> ppid;
+      n += ppid == getpid();
+    }
+    closedir(proc);
+  }
+  return n;
+}
+
+class HostileFileTest : public ::testing::Test {
+ protected:
+  // Asks for the device's window to be painted again; a wait that pumps the window's events
+  // calls the repaint handler.
+  void Expose() {
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.event = SDL_WINDOWEVENT_EXPOSED;
+    e.window.windowID = SDL_GetWindowID(Win32SdlWindow(device.window()));
+    SDL_PushEvent(&e);
+  }
+  // Opens the good picture and waits for its centre colour (the fixture's (129, 150, 210)).
+  void GoodPictureShows() {
+    CMovieSource media;
+    ASSERT_EQ(S_OK, media.Open(device.get(),
+                               WinPath(SourceDir() / "tests/platform/picture/fixtures/v3_24bit.bmp").c_str(), true));
+    ASSERT_TRUE(WaitUntil([&] { return media.GetFramesRendered() > 0; }));
+    UINT w = 0, h = 0;
+    const std::vector<DWORD> texels = ReadTexels(media.GetTexture(), &w, &h);
+    ASSERT_EQ(29u * 21u, texels.size());
+    EXPECT_EQ(0xFF8196D2u, texels[(20 - 10) * 29 + 14]);  // bottom row first
+  }
+
+  TestDevice device;
+  CapturedBoxes boxes;
+};
+
+TEST_F(HostileFileTest, EachIsRefusedOrShownWithTheViewerSmallAndItsWindowPainted) {
+  ASSERT_NE(nullptr, device.get());
+  TempDir temp("orbelle-hostile");
+  const std::filesystem::path pictures = SourceDir() / "tests/platform/picture/fixtures";
+  constexpr char16_t kUnsupported[] = u"Could not add source filter to graph!  hr=0x80040265";
+  constexpr char16_t kInvalid[] = u"Could not add source filter to graph!  hr=0x8004022f";
+  struct Case {
+    std::string name;
+    Bytes bytes;
+    const char16_t* message;  // null: the picture shows
+    UINT width;               // of the picture shown
+  };
+  std::vector<Case> cases = {
+      {"svg.jpg", {}, kUnsupported, 0},
+      {"id3_progressive.jpg", BehindId3(ReadBytes(pictures / "progressive.jpg")), kUnsupported, 0},
+      {"id3.gif", BehindId3(ReadBytes(pictures / "animated.gif")), kUnsupported, 0},
+      {"id3.png", BehindId3(hostile::PngTruncatedTo64()), kUnsupported, 0},
+      {"tracker.avi", TrackerMusic(), kUnsupported, 0},
+      {"claims_8192.bmp", Bmp(8192, 8192, false), kInvalid, 0},
+      {"wide_16384.bmp", Bmp(16384, 2, true), nullptr, 8192},
+  };
+  const std::string svg =
+      "<svg width='30000' height='30000' xmlns='http://www.w3.org/2000/svg'><rect width='30000' "
+      "height='30000'/></svg>";
+  cases[0].bytes.assign(svg.begin(), svg.end());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    boxes.boxes.clear();
+    ResetPeak();
+    int repaints = 0;
+    const int id = Win32AddRepaintHandler(device.window(), [&] { ++repaints; });
+    Expose();
+    {
+      auto media = std::make_unique<CMovieSource>();
+      const HRESULT hr = media->Open(device.get(), WinPath(temp.Write(c.name, c.bytes)).c_str(), true);
+      if (c.message) {
+        EXPECT_TRUE(FAILED(hr));
+        ASSERT_EQ(1u, boxes.boxes.size());
+        EXPECT_EQ(c.message, boxes.boxes[0].text);
+        EXPECT_EQ(nullptr, media->GetTexture());
+      } else {
+        ASSERT_EQ(S_OK, hr);
+        EXPECT_EQ(c.width, static_cast<UINT>(media->GetWidth()));
+        EXPECT_TRUE(WaitUntil([&] { return media->GetFramesRendered() > 0; }));
+      }
+    }
+    Win32RemoveRepaintHandler(id);
+    EXPECT_GE(repaints, 1) << "the window was not painted while the worker worked";
+    EXPECT_LT(PeakResidentMb(), 300);
+    EXPECT_EQ(0, ChildCount());
+  }
+  GoodPictureShows();
+}
+
+TEST_F(HostileFileTest, AWorkerThatCrashesOrHangsShowsTheOpenMessageWhileTheWindowIsPainted) {
+  ASSERT_NE(nullptr, device.get());
+  for (const char* mode : {"crash", "hang"}) {
+    SCOPED_TRACE(mode);
+    boxes.boxes.clear();
+    dshow::WorkerClient::SetForTesting({}, {std::string("--misbehave=") + mode}, 1500);
+    int repaints = 0;
+    const int id = Win32AddRepaintHandler(device.window(), [&] { ++repaints; });
+    Expose();
+    {
+      CMovieSource media;
+      EXPECT_EQ(VFW_E_INVALID_FILE_FORMAT,
+                media.Open(device.get(), WinPath(SourceDir() / "tests/platform/picture/fixtures/v3_24bit.bmp").c_str(),
+                           true));
+    }
+    Win32RemoveRepaintHandler(id);
+    dshow::WorkerClient::SetForTesting({}, {}, 0);
+    ASSERT_EQ(1u, boxes.boxes.size());
+    EXPECT_EQ(u"Could not add source filter to graph!  hr=0x8004022f", boxes.boxes[0].text);
+    EXPECT_GE(repaints, 1);
+    EXPECT_EQ(0, ChildCount());
+    GoodPictureShows();
+  }
+}
+
+}  // namespace
