@@ -9,6 +9,7 @@
 #include <numeric>
 #include <string>
 
+#include "platform/worker/DescriptorSource.h"
 #include "platform/worker/FrameConverter.h"
 #include "platform/worker/ProgramStream.h"
 #include "platform/worker/SharedRing.h"
@@ -134,7 +135,7 @@ MediaDecoder::MediaDecoder(ControlChannel& channel) : channel_(channel) {
   GstBus* bus = gst_element_get_bus(pipeline_);
   gst_bus_set_sync_handler(bus, &MediaDecoder::OnBusMessage, this, nullptr);
   gst_object_unref(bus);
-  GstElement* source = Make("fdsrc");
+  GstElement* source = Make("orbelledescriptorsrc");
   GstElement* decoder = Make("decodebin");
   if (!source || !decoder) {
     for (GstElement* e : {source, decoder})
@@ -296,9 +297,7 @@ Opened MediaDecoder::Open(int fd, Kind kind, const std::vector<StreamKind>& asfS
   }
 
   if (!source_) return opened;
-  // fdsrc reads from the descriptor's offset and seeks it: it starts at the first byte.
-  lseek(fd, 0, SEEK_SET);
-  g_object_set(source_, "fd", fd, nullptr);
+  SetSourceDescriptor(source_, fd);
 
   const Failure failure = WaitForPreroll();
   bool missingPlugin;

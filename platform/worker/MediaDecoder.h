@@ -1,9 +1,9 @@
-// A video or sound file decoded by GStreamer under the restricted registry: fdsrc on the file's
-// descriptor, decodebin, the first picture stream to an appsink, the first sound stream
-// converted to 16-bit PCM to another, every other stream drained. Pictures are converted
-// straight into the video ring's slots and sound copied into the audio ring's; a full ring holds
-// the streaming thread until the viewer releases a slot or seeks. Internal to platform/worker;
-// the Source calls on the main thread, the rest on GStreamer's streaming threads.
+// A video or sound file decoded by GStreamer under the restricted registry: the file's
+// descriptor read by offset (DescriptorSource.h), decodebin, the first picture stream to an appsink, the first sound
+// stream converted to 16-bit PCM to another, every other stream drained. Pictures are converted straight into the video
+// ring's slots and sound copied into the audio ring's; a full ring holds the streaming thread until the viewer releases
+// a slot or seeks. Internal to platform/worker; the Source calls on the main thread, the rest on GStreamer's streaming
+// threads.
 #pragma once
 
 #include <gst/app/gstappsink.h>
@@ -65,7 +65,7 @@ class MediaDecoder final : public Source {
 
   ControlChannel& channel_;
   GstElement* pipeline_ = nullptr;
-  GstElement* source_ = nullptr;  // fdsrc; the pipeline holds it
+  GstElement* source_ = nullptr;  // reads the file; the pipeline holds it
   bool programStream_ = false;
 
   std::mutex mutex_;  // guards what follows; decodebin adds pads on its own threads

@@ -22,7 +22,7 @@ const std::vector<Allowed>& AllowList() {
       // The core's own bin and pipeline, and the plumbing: no filesrc, filesink or queue2
       // (which can write temporary files).
       {"staticelements", {"bin", "pipeline"}},
-      {"coreelements", {"fdsrc", "typefind", "queue", "multiqueue", "capsfilter", "fakesink", "identity"}},
+      {"coreelements", {"typefind", "queue", "multiqueue", "capsfilter", "fakesink", "identity"}},
       {"typefindfunctions", {}},
       {"app", {"appsink"}},
       {"playback", {"decodebin"}},
@@ -72,8 +72,8 @@ const std::vector<Allowed>& AllowList() {
 }
 
 // The elements the worker builds itself: without one of them it cannot work at all.
-constexpr const char* kRequired[] = {"fdsrc",    "decodebin", "typefind",     "queue",        "capsfilter",
-                                     "fakesink", "appsink",   "audioconvert", "audioresample"};
+constexpr const char* kRequired[] = {"decodebin", "typefind", "queue",        "capsfilter",
+                                     "fakesink",  "appsink",  "audioconvert", "audioresample"};
 
 const Allowed* FindPlugin(std::string_view name) {
   for (const Allowed& allowed : AllowList())

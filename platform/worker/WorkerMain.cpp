@@ -4,20 +4,24 @@
 // WorkerSandbox.h); only then does it take the file and read a byte of it.
 #include <glib.h>
 #include <iconv.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "platform/picture/PictureDecode.h"
 #include "platform/worker/AsfHeader.h"
 #include "platform/worker/ControlChannel.h"
+#include "platform/worker/DescriptorSource.h"
 #include "platform/worker/MediaDecoder.h"
 #include "platform/worker/Misbehave.h"
 #include "platform/worker/PictureSource.h"
@@ -49,6 +53,18 @@ void LoadCharsetConversions() {
     const iconv_t handle = iconv_open("UTF-8", from);
     if (handle != reinterpret_cast<iconv_t>(-1)) held.push_back(handle);
   }
+}
+
+// glibc's allocator reads /proc/sys/vm/overcommit_memory the first time it gives memory of a
+// thread's arena back; a thread here fills and empties its arena so that it has. (The number of
+// arenas is fixed too: left open, glibc counts processors from /sys to size it.)
+void SettleAllocator() {
+  mallopt(M_ARENA_MAX, 2);
+  std::thread([] {
+    std::vector<void*> blocks;
+    for (int i = 0; i < 256; ++i) blocks.push_back(std::malloc(64 * 1024));
+    for (auto it = blocks.rbegin(); it != blocks.rend(); ++it) std::free(*it);
+  }).join();
 }
 
 bool ReadAt(int fd, std::uint64_t offset, std::size_t length, std::vector<std::uint8_t>* out) {
@@ -163,9 +179,13 @@ int main(int argc, char** argv) {
   // Everything the worker may use is loaded before the sandbox; nothing is loaded after.
   const bool namespaces = EnterNamespaces();
   CountProcessors();
+  SettleAllocator();
   LoadCharsetConversions();
   std::string error;
   if (!PrepareGstreamer(&error)) ControlChannel::Quit(error.c_str());
+  if (!RegisterDescriptorSource()) ControlChannel::Quit("the descriptor source cannot be registered");
+  // GLib seeds its shared random numbers (which name the streams) from /dev/urandom at first use.
+  g_random_int();
   for (picture::PictureType type : {picture::PictureType::Bmp, picture::PictureType::Jpeg, picture::PictureType::Gif})
     if (!picture::PreparePictureDecoder(type, &error)) ControlChannel::Quit(error.c_str());
   ControlChannel channel(1);

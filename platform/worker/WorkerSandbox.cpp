@@ -135,6 +135,11 @@ bool InstallSeccomp(std::string* error) {
                    SCMP_SYS(sched_getaffinity), SCMP_SYS(exit), SCMP_SYS(exit_group), SCMP_SYS(restart_syscall)})
     f.Allow(call);
   f.Allow(SCMP_SYS(prctl), SCMP_A0(SCMP_CMP_EQ, PR_SET_NAME));
+  // GStreamer's wake-ups between threads: every buffer pool (the decoders make them as they
+  // start) has a GstPoll whose wake-up is a connected pair of local stream sockets, a pipe in
+  // effect that reaches nothing outside the process; a pool that runs dry polls on it.
+  f.Allow(SCMP_SYS(socketpair), SCMP_A0(SCMP_CMP_EQ, AF_UNIX), SCMP_A1(SCMP_CMP_EQ, SOCK_STREAM));
+  for (int call : {SCMP_SYS(poll), SCMP_SYS(ppoll)}) f.Allow(call);
   // Time: time stamps, timed waits of queues and condition variables.
   for (int call : {SCMP_SYS(clock_gettime), SCMP_SYS(clock_getres), SCMP_SYS(gettimeofday), SCMP_SYS(clock_nanosleep),
                    SCMP_SYS(nanosleep)})
@@ -144,13 +149,9 @@ bool InstallSeccomp(std::string* error) {
   f.Allow(SCMP_SYS(tgkill), SCMP_A0(SCMP_CMP_EQ, static_cast<scmp_datum_t>(getpid())));
   for (int call : {SCMP_SYS(rt_sigaction), SCMP_SYS(rt_sigprocmask), SCMP_SYS(rt_sigreturn), SCMP_SYS(sigaltstack)})
     f.Allow(call);
-  // GStreamer's wake-ups between threads: fdsrc makes a GstPoll when it starts, whose wake-up
-  // is a connected pair of local stream sockets (a pipe in effect: it reaches nothing outside
-  // the process), and polls before each read.
-  f.Allow(SCMP_SYS(socketpair), SCMP_A0(SCMP_CMP_EQ, AF_UNIX), SCMP_A1(SCMP_CMP_EQ, SOCK_STREAM));
-  for (int call : {SCMP_SYS(poll), SCMP_SYS(ppoll)}) f.Allow(call);
   // Descriptors the worker holds: the media file (read-only), the control socket, stderr, its
-  // rings and eventfds. Reading, writing and closing them reaches nothing else.
+  // rings and the buffer pools' socket pairs. Reading, writing and closing them reaches nothing
+  // else.
   for (int call : {SCMP_SYS(read), SCMP_SYS(pread64), SCMP_SYS(readv), SCMP_SYS(lseek), SCMP_SYS(write),
                    SCMP_SYS(writev), SCMP_SYS(close), SCMP_SYS(fstat)})
     f.Allow(call);

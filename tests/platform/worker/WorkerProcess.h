@@ -7,11 +7,13 @@
 #include <gst/gst.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -161,6 +163,22 @@ class WorkerProcess {
     const bool sent = Send(worker::MakeMessage<worker::Open>(worker::Type::Open), fd);
     close(fd);
     return sent;
+  }
+
+  // Sends the bytes as the file of Open, in a memfd (a regular file, as the worker requires).
+  bool OpenBytes(const std::vector<std::uint8_t>& bytes) {
+    const int fd = memfd_create("orbelle-test-file", MFD_CLOEXEC);
+    if (fd < 0) return false;
+    const bool written = write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    const bool sent = written && Send(worker::MakeMessage<worker::Open>(worker::Type::Open), fd);
+    close(fd);
+    return sent;
+  }
+
+  // Closes the viewer's end of the control channel.
+  void CloseControl() {
+    if (control_ >= 0) close(control_);
+    control_ = -1;
   }
 
   // Waits for the worker to end; its wait status, or -1 when it is still running after the time.
