@@ -17,4 +17,8 @@ bool RegisterDescriptorSource();
 // before the element starts.
 void SetSourceDescriptor(GstElement* source, int fd);
 
+// For ThreadSanitizer builds: a thread about to read buffers that may hold the file's bytes as
+// the source read them calls this first (GStreamer's own hand-over is invisible to it).
+void TakeOverFileBytes();
+
 }  // namespace worker

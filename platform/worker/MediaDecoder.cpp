@@ -106,7 +106,10 @@ struct SampleRef {
 }  // namespace
 
 struct MediaDecoder::Branch {
-  MediaDecoder* owner = nullptr;
+  // Set last when the branch is made, on the thread that adds decodebin's pads; the streaming
+  // threads read it first, which orders what was set before it (stream, ring, converter)
+  // before their use.
+  std::atomic<MediaDecoder*> owner{nullptr};
   Stream stream = Stream::Video;
   GstElement* sink = nullptr;    // the appsink; the pipeline holds it
   GstElement* filter = nullptr;  // audio: the caps filter before it
@@ -157,8 +160,8 @@ MediaDecoder::~MediaDecoder() {
 
 MediaDecoder::Branch* MediaDecoder::MakeBranch(Stream stream) {
   auto branch = std::make_unique<Branch>();
-  branch->owner = this;
   branch->stream = stream;
+  branch->owner.store(this, std::memory_order_release);
   Branch* raw = branch.get();
   (stream == Stream::Video ? video_ : audio_) = std::move(branch);
   return raw;
@@ -496,7 +499,7 @@ bool MediaDecoder::Release(Stream stream, std::uint32_t slot) {
 
 GstPadProbeReturn MediaDecoder::OnSinkEvent(GstPad*, GstPadProbeInfo* info, gpointer data) {
   auto* branch = static_cast<Branch*>(data);
-  MediaDecoder* self = branch->owner;
+  MediaDecoder* self = branch->owner.load(std::memory_order_acquire);
   GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
   if (GST_EVENT_TYPE(event) == GST_EVENT_FLUSH_STOP) {
     // A seek's flush: what comes next is the seek's. Seeks come one at a time from the main
@@ -529,10 +532,12 @@ void MediaDecoder::EndStream(Branch& branch) {
 GstFlowReturn MediaDecoder::OnNewSample(GstAppSink* sink, gpointer data) {
   auto* branch = static_cast<Branch*>(data);
   SampleRef sample{gst_app_sink_pull_sample(sink)};
+  TakeOverFileBytes();
   if (!sample.sample || !branch->wanted.load(std::memory_order_acquire)) return GST_FLOW_OK;
-  if (branch->carried.load() != branch->owner->generation_.load()) return GST_FLOW_OK;
-  return branch->stream == Stream::Video ? branch->owner->DeliverPicture(*branch, sample.sample)
-                                         : branch->owner->DeliverSound(*branch, sample.sample);
+  MediaDecoder* self = branch->owner.load(std::memory_order_acquire);
+  if (branch->carried.load() != self->generation_.load()) return GST_FLOW_OK;
+  return branch->stream == Stream::Video ? self->DeliverPicture(*branch, sample.sample)
+                                         : self->DeliverSound(*branch, sample.sample);
 }
 
 bool MediaDecoder::Time(GstSample* sample, std::int64_t* time) const {

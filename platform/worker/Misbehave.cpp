@@ -56,6 +56,8 @@ void Misbehave(std::string_view what, ControlChannel& channel) {
   } else if (what == "exec-mapping") {
     mmap(nullptr, 4096, PROT_READ | PROT_EXEC, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   } else if (what == "crash") {
+    // The default action, whatever a sanitizer's run-time installed.
+    signal(SIGSEGV, SIG_DFL);
     raise(SIGSEGV);
   } else if (what == "hang") {
     for (;;) sleep(1000);

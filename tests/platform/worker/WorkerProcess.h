@@ -72,7 +72,7 @@ class WorkerProcess {
     argv.push_back(nullptr);
     for (std::string& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
-    const rlimit addressSpace{worker::kAddressSpace, worker::kAddressSpace};
+    [[maybe_unused]] const rlimit addressSpace{worker::kAddressSpace, worker::kAddressSpace};
     const rlimit noCore{0, 0}, descriptors{64, 64};
     pid_ = fork();
     if (pid_ < 0) return false;

@@ -59,7 +59,10 @@ class Session {
   bool Begin(const std::vector<std::string>& args = {}) {
     if (!worker.Start(args)) return false;
     const Received in = worker.Receive();
-    if (in.type != Type::Hello) return false;
+    if (in.type != Type::Hello) {
+      ADD_FAILURE() << "no Hello; wait status " << worker.Wait() << ", stderr: " << worker.Stderr();
+      return false;
+    }
     hello = in.As<Hello>();
     return true;
   }
