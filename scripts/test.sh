@@ -17,9 +17,9 @@ export SDL_AUDIODRIVER=dummy
 (cd "$build" && xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j2 --timeout 300 "$@") ||
   failed+=("tests")
 
-# The media tests run GStreamer pipelines, decoder processes and frame hand-over across threads:
-# every test of their two programs, where a ThreadSanitizer report fails the test.
-"$root/scripts/sanitize.sh" thread '' test_media test_dshow || failed+=("media tests under ThreadSanitizer")
+# The media tests run GStreamer pipelines, worker processes and frame hand-over across threads:
+# every test of their programs, where a ThreadSanitizer report fails the test.
+"$root/scripts/sanitize.sh" thread '' test_media test_dshow test_worker || failed+=("media tests under ThreadSanitizer")
 
 if [[ ${#failed[@]} -gt 0 ]]; then
   echo "test: FAILED: $(IFS=';'; echo "${failed[*]}")" >&2
