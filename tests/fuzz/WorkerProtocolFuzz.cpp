@@ -8,6 +8,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -72,7 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           worker::Header header{worker::kMagic, type, static_cast<std::uint32_t>(length), 0};
           std::memcpy(message.data(), &header, sizeof(header));
           const std::vector<std::uint8_t> fields = script.Bytes(script.Byte());
-          std::memcpy(message.data() + sizeof(header), fields.data(), std::min(fields.size(), length - sizeof(header)));
+          std::copy_n(fields.begin(), std::min(fields.size(), length - sizeof(header)),
+                      message.begin() + sizeof(header));
         }
         // With a descriptor (op bit 3): shared memory of a fuzzed size, sealed or not.
         int fd = -1;
