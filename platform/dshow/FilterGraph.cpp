@@ -416,6 +416,7 @@ HRESULT FilterGraph::BuildChain(SourceFilter* source, CBaseRenderer* rendererFil
       return hr;
     }
     GstBuffer* buffer = preroll ? gst_sample_get_buffer(preroll.get()) : nullptr;
+    if (buffer) TakeOver(buffer);  // made by the media worker's reader thread
     const GstSegment* segment = preroll ? gst_sample_get_segment(preroll.get()) : nullptr;
     if (!hasBase_ && buffer && segment && GST_BUFFER_PTS_IS_VALID(buffer)) {
       guint64 start = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
