@@ -315,7 +315,8 @@ Opened MediaDecoder::Open(int fd, Kind kind, const std::vector<StreamKind>& asfS
   } else if (failure == Failure::None) {
     Settle(&opened);
   }
-  opened_ = true;
+  // Errors after a failed open are not the viewer's concern: it has been told.
+  opened_ = (opened.flags & kPrerolled) != 0;
   return opened;
 }
 

@@ -27,6 +27,7 @@ Opened PictureSource::Open(const std::vector<std::uint8_t>& file) {
 }
 
 void PictureSource::Start(const worker::Start& start) {
+  started_ = true;
   layout_ = start.layout;
   wantVideo_ = start.wantVideo != 0;
   if (wantVideo_) {
@@ -46,9 +47,10 @@ void PictureSource::Start(const worker::Start& start) {
 }
 
 void PictureSource::Seek(std::uint32_t generation, std::int64_t) {
-  // One picture, at every position: it comes again when its slot is free.
+  // One picture, at every position: it comes again when its slot is free. Before Start the
+  // generation is only noted.
   generation_ = generation;
-  Deliver();
+  if (started_) Deliver();
 }
 
 bool PictureSource::Release(Stream stream, std::uint32_t slot) {

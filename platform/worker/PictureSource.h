@@ -33,6 +33,7 @@ class PictureSource final : public Source {
   ControlChannel& channel_;
   picture::DecodedPicture picture_;
   Layout layout_ = Layout::Bgr;
+  bool started_ = false;
   bool wantVideo_ = false;
   std::uint32_t generation_ = 0;
   std::unique_ptr<SharedRing> ring_;
