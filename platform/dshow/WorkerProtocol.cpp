@@ -129,15 +129,17 @@ bool WorkerProtocol::TakeData(const worker::Frame& m, worker::Stream stream, Del
     if (m.bytes == 0 || m.bytes > ring.slotSize || m.bytes % frameBytes != 0)
       return Breach("sound that is not a whole number of samples within its slot");
   }
+  const bool stale = m.generation < generation_;
+  if (!stale && ring.ended) return Breach("data after the stream's end");
+  // The slot is the viewer's from here: delivered, or (of an older generation) handed back.
   ring.held[m.slot] = true;
   ++ring.heldCount;
   out->stream = stream;
   out->slot = m.slot;
-  if (m.generation < generation_) {
+  if (stale) {
     out->kind = Delivery::Kind::Release;
     return true;
   }
-  if (ring.ended) return Breach("data after the stream's end");
   out->kind = Delivery::Kind::Deliver;
   out->mapping = ring.mapping;
   out->data = ring.mapping->base() + ring.slotSize * m.slot;
