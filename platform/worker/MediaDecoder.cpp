@@ -146,6 +146,7 @@ MediaDecoder::MediaDecoder(ControlChannel& channel) : channel_(channel) {
     return;
   }
   g_signal_connect(decoder, "pad-added", G_CALLBACK(&MediaDecoder::OnPadAdded), this);
+  g_signal_connect(decoder, "element-added", G_CALLBACK(&MediaDecoder::OnDecoderElementAdded), this);
   gst_bin_add_many(GST_BIN(pipeline_), source, decoder, nullptr);
   gst_element_link(source, decoder);
   source_ = source;
@@ -165,6 +166,16 @@ MediaDecoder::Branch* MediaDecoder::MakeBranch(Stream stream) {
   Branch* raw = branch.get();
   (stream == Stream::Video ? video_ : audio_) = std::move(branch);
   return raw;
+}
+
+void MediaDecoder::OnDecoderElementAdded(GstBin*, GstElement* element, gpointer data) {
+  // decodebin adds an element for the type its typefind found (a demuxer, a parser, a decoder)
+  // when there is one.
+  GstElementFactory* factory = gst_element_get_factory(element);
+  if (factory && std::strcmp(GST_OBJECT_NAME(factory), "typefind") == 0) return;
+  auto* self = static_cast<MediaDecoder*>(data);
+  std::lock_guard<std::mutex> lock(self->mutex_);
+  self->typeHandled_ = true;
 }
 
 void MediaDecoder::OnPadAdded(GstElement*, GstPad* pad, gpointer self) {
@@ -303,14 +314,17 @@ Opened MediaDecoder::Open(int fd, Kind kind, const std::vector<StreamKind>& asfS
   SetSourceDescriptor(source_, fd);
 
   const Failure failure = WaitForPreroll();
-  bool missingPlugin;
+  bool missingPlugin, typeHandled;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     missingPlugin = missingPlugin_;
+    typeHandled = typeHandled_;
   }
   if (failure == Failure::NoType) {
     opened.kind = Kind::Unknown;
-  } else if (failure == Failure::NoDecoder || (failure != Failure::None && missingPlugin)) {
+  } else if (!typeHandled && (failure == Failure::NoDecoder || (failure != Failure::None && missingPlugin))) {
+    // The type found has no allowed element at all (an svg, tracker music, a tagged png). A
+    // container whose streams cannot be decoded is not refused: it is a file that fails to open.
     opened.kind = Kind::Refused;
   } else if (failure == Failure::None) {
     Settle(&opened);
@@ -422,6 +436,9 @@ void MediaDecoder::Settle(Opened* opened) {
   gint64 duration = -1;
   if (gst_element_query_duration(pipeline_, GST_FORMAT_TIME, &duration) && duration > 0)
     opened->duration = std::max<std::int64_t>(0, duration - base);
+  // A program stream's demuxer estimates its duration from the pack clock (half of it or less,
+  // read by offset): the length read from its time stamps is the one to go by.
+  if (programStream_ && opened->knownLength > 0) opened->duration = opened->knownLength;
   GstQuery* seeking = gst_query_new_seeking(GST_FORMAT_TIME);
   gboolean seekable = FALSE;
   if (gst_element_query(pipeline_, seeking)) gst_query_parse_seeking(seeking, nullptr, &seekable, nullptr, nullptr);

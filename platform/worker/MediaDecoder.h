@@ -45,6 +45,7 @@ class MediaDecoder final : public Source {
 
   // Streaming threads.
   static void OnPadAdded(GstElement* decodebin, GstPad* pad, gpointer self);
+  static void OnDecoderElementAdded(GstBin* decodebin, GstElement* element, gpointer self);
   static GstBusSyncReply OnBusMessage(GstBus* bus, GstMessage* message, gpointer self);
   static GstPadProbeReturn OnSinkEvent(GstPad* pad, GstPadProbeInfo* info, gpointer branch);
   static GstFlowReturn OnNewSample(GstAppSink* sink, gpointer branch);
@@ -71,6 +72,7 @@ class MediaDecoder final : public Source {
   std::mutex mutex_;  // guards what follows; decodebin adds pads on its own threads
   Failure failure_ = Failure::None;
   bool missingPlugin_ = false;
+  bool typeHandled_ = false;  // decodebin found an element for the file's type
   bool started_ = false;
   std::unique_ptr<Branch> video_, audio_;
   std::vector<GstElement*> others_;

@@ -307,6 +307,18 @@ TEST(WorkerKindTest, ContentTheWorkerDoesNotDecode) {
   }
 }
 
+// A container the worker reads whose picture stream no allowed decoder takes is not refused: it
+// plays its sound alone.
+TEST(WorkerKindTest, UndecodableStreamOfAKnownContainerIsLeftOut) {
+  Bytes avi = ReadFile(MediaFixture("clip.avi"));
+  for (std::size_t at = 0; at + 4 <= avi.size(); ++at)
+    if (std::memcmp(avi.data() + at, "FMP4", 4) == 0) std::memcpy(avi.data() + at, "QQQQ", 4);
+  Session session;
+  ASSERT_TRUE(session.Open(avi));
+  EXPECT_EQ(Kind::ByteStream, session.opened.kind);
+  EXPECT_EQ(kPrerolled | kHasAudio | kSeekable, session.opened.flags);
+}
+
 // The fixture clips from their first picture to their end: the facts Opened gives, the first
 // picture's colours bottom row first, every picture and all the sound.
 TEST(WorkerPlayTest, ClipsPlayFromTheFirstPictureToTheEnd) {
