@@ -11,6 +11,7 @@
 
 #include "app/CommandLine.h"
 #include "app/WinMain.h"
+#include "platform/dshow/dshow.h"
 #include "platform/win32/DisplayCheck.h"
 #include "platform/win32/win32.h"
 
@@ -75,6 +76,9 @@ int main(int argc, char** argv) {
   if (!EnterProgramFolder())
     std::fprintf(stderr,
                  "orbelle-player: cannot enter the program's folder; images, fonts and sounds may be missing.\n");
+  // The worker that will open the first file loads its decoders while the window and the device
+  // start.
+  PrepareMediaWorker();
   RegisterProgramResources();
   PreferDrawingThreadRasteriser();
   std::u16string file = request.file;

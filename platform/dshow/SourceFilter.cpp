@@ -124,3 +124,7 @@ HRESULT SourcePin::ConnectionMediaType(AM_MEDIA_TYPE* pmt) {
 }
 
 }  // namespace dshow
+
+void PrepareMediaWorker() {
+  dshow::WorkerClient::PrepareSpare();
+}

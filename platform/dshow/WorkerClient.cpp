@@ -203,6 +203,7 @@ struct WorkerClient::State {
   bool ReadMessage(const std::shared_ptr<State>& self);
   void Run(const std::shared_ptr<State>& self);
 
+  std::vector<std::string> args;  // what the worker was started with
   pid_t pid = -1;
   int sock = -1;
   int errRead = -1;
@@ -435,30 +436,31 @@ void WorkerClient::SetForTesting(std::string program, std::vector<std::string> e
   g_test = TestSettings{std::move(program), std::move(extraArgs), bound};
 }
 
-HRESULT WorkerClient::Open(int fileFd, std::unique_ptr<WorkerClient>* out) {
-  out->reset();
-  TestSettings test;
-  {
-    std::lock_guard lock(g_testMutex);
-    test = g_test;
-  }
-  std::vector<std::string> args{test.program.empty() ? WorkerBesideProgram() : test.program};
-  args.insert(args.end(), test.extraArgs.begin(), test.extraArgs.end());
+namespace {
+
+// Starts a worker that waits for its file: the process, its socket and its error pipe. Null with
+// *hr set when it cannot be started.
+std::shared_ptr<WorkerClient::State> Spawn(const std::vector<std::string>& args, HRESULT* hr) {
+  *hr = S_OK;
   if (access(args[0].c_str(), X_OK) != 0) {
     if (!g_missingNoticed.exchange(true))
       std::fprintf(stderr, "orbelle: the media worker %s cannot be run (%s); no file can be opened\n", args[0].c_str(),
                    std::strerror(errno));
-    return VFW_E_INVALID_FILE_FORMAT;
+    *hr = VFW_E_INVALID_FILE_FORMAT;
+    return nullptr;
   }
   std::vector<std::string> env = WorkerEnvironment();
+  std::vector<std::string> argv = args;
 
-  auto state = std::make_shared<State>();
+  auto state = std::make_shared<WorkerClient::State>();
+  state->args = args;
   int pair[2], errors[2];
-  if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) return E_OUTOFMEMORY;
+  *hr = E_OUTOFMEMORY;
+  if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) return nullptr;
   if (pipe2(errors, O_CLOEXEC) != 0) {
     close(pair[0]);
     close(pair[1]);
-    return E_OUTOFMEMORY;
+    return nullptr;
   }
   state->sock = pair[0];
   state->errRead = errors[0];
@@ -466,11 +468,11 @@ HRESULT WorkerClient::Open(int fileFd, std::unique_ptr<WorkerClient>* out) {
   if (pipe2(state->wake, O_CLOEXEC) != 0) {
     close(pair[1]);
     close(errors[1]);
-    return E_OUTOFMEMORY;
+    return nullptr;
   }
 
   ChildPlan plan;
-  for (std::string& a : args) plan.argv.push_back(a.data());
+  for (std::string& a : argv) plan.argv.push_back(a.data());
   plan.argv.push_back(nullptr);
   for (std::string& e : env) plan.envp.push_back(e.data());
   plan.envp.push_back(nullptr);
@@ -483,9 +485,113 @@ HRESULT WorkerClient::Open(int fileFd, std::unique_ptr<WorkerClient>* out) {
   if (pid == 0) RunChild(plan);
   close(pair[1]);
   close(errors[1]);
-  if (pid < 0) return E_OUTOFMEMORY;
+  if (pid < 0) return nullptr;
   state->pid = pid;
+  *hr = S_OK;
+  return state;
+}
 
+// Ends a worker that never got a client: killed and reaped.
+void Discard(const std::shared_ptr<WorkerClient::State>& state) {
+  pid_t pid;
+  {
+    std::lock_guard lock(state->mutex);
+    state->KillLocked();
+    pid = state->pid;
+    state->pid = -1;
+  }
+  int status;
+  while (pid > 0 && waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+}
+
+// The spare: a worker started ahead of the next open, which then starts no process and loads no
+// library. Only once the program asks for spares (PrepareMediaWorker).
+std::mutex g_spareMutex;
+bool g_sparesWanted = false;
+std::shared_ptr<WorkerClient::State> g_spare;
+
+// True while the spare's process has not ended.
+bool Alive(const WorkerClient::State& state) {
+  siginfo_t info{};
+  return state.pid > 0 && waitid(P_PID, static_cast<id_t>(state.pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+         info.si_pid == 0;
+}
+
+std::vector<std::string> WorkerArguments() {
+  std::lock_guard lock(g_testMutex);
+  std::vector<std::string> args{g_test.program.empty() ? WorkerBesideProgram() : g_test.program};
+  args.insert(args.end(), g_test.extraArgs.begin(), g_test.extraArgs.end());
+  return args;
+}
+
+// Starts a spare unless there is one. Window's thread.
+void StartSpare() {
+  const std::vector<std::string> args = WorkerArguments();
+  {
+    std::lock_guard lock(g_spareMutex);
+    if (!g_sparesWanted || g_spare) return;
+  }
+  HRESULT hr;
+  std::shared_ptr<WorkerClient::State> spare = Spawn(args, &hr);
+  std::lock_guard lock(g_spareMutex);
+  if (!g_spare) g_spare = std::move(spare);
+}
+
+// The spare, when there is one for these arguments and it is still there; a spare that died or
+// was made for other arguments is ended.
+std::shared_ptr<WorkerClient::State> TakeSpare(const std::vector<std::string>& args) {
+  std::shared_ptr<WorkerClient::State> spare;
+  {
+    std::lock_guard lock(g_spareMutex);
+    spare = std::move(g_spare);
+  }
+  if (!spare) return nullptr;
+  if (spare->args == args && Alive(*spare)) return spare;
+  Discard(spare);
+  return nullptr;
+}
+
+}  // namespace
+
+void WorkerClient::PrepareSpare() {
+  {
+    std::lock_guard lock(g_spareMutex);
+    g_sparesWanted = true;
+  }
+  StartSpare();
+}
+
+void WorkerClient::DropSpare() {
+  std::shared_ptr<State> spare;
+  {
+    std::lock_guard lock(g_spareMutex);
+    g_sparesWanted = false;
+    spare = std::move(g_spare);
+  }
+  if (spare) Discard(spare);
+}
+
+HRESULT WorkerClient::Open(int fileFd, std::unique_ptr<WorkerClient>* out) {
+  out->reset();
+  unsigned openMilliseconds;
+  {
+    std::lock_guard lock(g_testMutex);
+    openMilliseconds = g_test.openMilliseconds;
+  }
+  const std::vector<std::string> args = WorkerArguments();
+  std::shared_ptr<State> state = TakeSpare(args);
+  HRESULT hr = S_OK;
+  if (!state) state = Spawn(args, &hr);
+  if (!state) return hr;
+  const HRESULT result = Hand(state, fileFd, openMilliseconds, out);
+  // The next open finds a worker ready.
+  StartSpare();
+  return result;
+}
+
+HRESULT WorkerClient::Hand(const std::shared_ptr<State>& state, int fileFd, unsigned openMilliseconds,
+                           std::unique_ptr<WorkerClient>* out) {
   std::unique_ptr<WorkerClient> client(new WorkerClient());
   client->state_ = state;
   // The worker reads the file's descriptor once its sandbox is in place; the socket keeps the
@@ -505,7 +611,7 @@ HRESULT WorkerClient::Open(int fileFd, std::unique_ptr<WorkerClient>* out) {
         state->changed.wait_for(lock, std::chrono::milliseconds(waitMs), answered);
         return answered();
       },
-      test.openMilliseconds);
+      openMilliseconds);
   {
     std::lock_guard lock(state->mutex);
     if (waited == Win32WaitResult::Ready && !state->dead) {

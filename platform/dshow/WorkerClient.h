@@ -29,6 +29,11 @@ class WorkerClient {
   // the worker cannot be started, dies, answers out of shape or not within the open bound, or
   // the program is closing.
   static HRESULT Open(int fileFd, std::unique_ptr<WorkerClient>* out);
+  // From now on a spare worker is kept ready (sandboxed, its plugins loaded, waiting without
+  // using the processor): one is started now, and again after each open, which takes it.
+  static void PrepareSpare();
+  // Tests only: no spare from now on; one that waits is ended.
+  static void DropSpare();
   ~WorkerClient();
   WorkerClient(const WorkerClient&) = delete;
   WorkerClient& operator=(const WorkerClient&) = delete;
@@ -70,6 +75,9 @@ class WorkerClient {
 
  private:
   WorkerClient() = default;
+  // Hands the file to a started worker and waits for its answer.
+  static HRESULT Hand(const std::shared_ptr<State>& state, int fileFd, unsigned openMilliseconds,
+                      std::unique_ptr<WorkerClient>* out);
   std::shared_ptr<State> state_;
 };
 

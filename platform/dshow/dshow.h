@@ -313,6 +313,11 @@ class CBaseVideoRenderer : public CBaseRenderer {
   ~CBaseVideoRenderer() override = default;
 };
 
+// Starts a media worker ahead of the first file (sandboxed, its decoders loaded, waiting without
+// using the processor) and keeps one ready after each open, so that opening a file starts no
+// process. Without this call every open starts its own worker. Window's thread.
+void PrepareMediaWorker();
+
 // Creates the filter graph manager (IGraphBuilder, IMediaControl, IMediaPosition,
 // IBasicAudio, IMediaFilter through QueryInterface). Reached through CoCreateInstance(CLSID_FilterGraph).
 HRESULT CreateFilterGraph(REFIID riid, void** ppv);

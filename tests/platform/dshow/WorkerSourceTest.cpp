@@ -284,3 +284,21 @@ TEST(WorkerSourceTest, TheWorkerRunsUnderItsLimitsWithAFixedEnvironmentAndOnlyIt
 }
 
 }  // namespace
+
+namespace {
+
+TEST(WorkerSourceTest, AnOpenWithASpareReadyStartsNoProcessAndLeavesTheNextSpare) {
+  dshow::WorkerClient::PrepareSpare();
+  const std::vector<int> before = Children();
+  ASSERT_EQ(1u, before.size());
+  dshow::SourceFilter* filter = nullptr;
+  ASSERT_EQ(S_OK, dshow::SourceFilter::Create((FixtureDir() / "clip.avi").string(), &filter));
+  // The file went to the worker that was already there; another waits for the next file.
+  EXPECT_EQ(before[0], filter->Worker().WorkerPid());
+  EXPECT_EQ(2u, Children().size());
+  filter->Release();
+  dshow::WorkerClient::DropSpare();
+  EXPECT_TRUE(Children().empty());
+}
+
+}  // namespace
