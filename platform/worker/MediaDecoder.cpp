@@ -266,6 +266,7 @@ GstBusSyncReply MediaDecoder::OnBusMessage(GstBus*, GstMessage* message, gpointe
     GError* error = nullptr;
     gst_message_parse_error(message, &error, nullptr);
     if (self->opened_.load()) {
+      self->failed_ = true;
       std::string text = std::string(GST_MESSAGE_SRC(message) ? GST_OBJECT_NAME(GST_MESSAGE_SRC(message)) : "?") +
                          ": " + (error ? error->message : "unknown error");
       self->SendError(self->generation_.load(), text.c_str());
@@ -504,6 +505,16 @@ void MediaDecoder::Seek(std::uint32_t generation, std::int64_t target) {
                                 static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), target + base);
   }
   if (!sought) SendError(generation, "the file cannot seek");
+  // After an error the pipeline's last state change counts as failed, and once the seek's flush
+  // has made the sinks preroll again it would not take them back to playing: it is told again.
+  if (sought && failed_.exchange(false)) {
+    bool started;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      started = started_;
+    }
+    gst_element_set_state(pipeline_, started ? GST_STATE_PLAYING : GST_STATE_PAUSED);
+  }
 }
 
 bool MediaDecoder::Release(Stream stream, std::uint32_t slot) {

@@ -78,6 +78,7 @@ class MediaDecoder final : public Source {
   std::vector<GstElement*> others_;
 
   std::atomic<bool> opened_{false};
+  std::atomic<bool> failed_{false};  // an error came since the last seek
   std::atomic<std::uint32_t> generation_{0};
   std::atomic<std::int64_t> errorSentFor_{-1};  // the generation an Error went out for
   std::atomic<std::int64_t> base_{0};           // stream time of the first picture (or sound)

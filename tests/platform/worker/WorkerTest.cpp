@@ -12,10 +12,12 @@
 #include <optional>
 #include <random>
 #include <sstream>
+#include <thread>
 
 #include "platform/worker/Misbehave.h"
 #include "support/BuildPaths.h"
 #include "support/HostilePictures.h"
+#include "support/TempDir.h"
 #include "tests/platform/worker/WorkerProcess.h"
 
 namespace {
@@ -408,6 +410,65 @@ TEST(WorkerPlayTest, SeekDeliversTheNewGenerationFromTheTarget) {
     EXPECT_LE(firstSound->time, target + 100 * static_cast<std::int64_t>(kMs));
     EXPECT_GT(firstSound->time + firstSound->duration, target - 100 * static_cast<std::int64_t>(kMs));
     EXPECT_GE(after, 20);
+  }
+}
+
+// Runs ffmpeg with the arguments (no shell); true when it succeeds.
+bool Ffmpeg(std::vector<std::string> args) {
+  args.insert(args.begin(), {"ffmpeg", "-nostdin", "-loglevel", "error", "-y"});
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid < 0) return false;
+  if (pid == 0) {
+    execvp("ffmpeg", argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// A stream that fails half-way ends with an Error there; a seek after it (once the failure has
+// settled in the pipeline) plays it again up to the same place.
+TEST(WorkerPlayTest, SeekAfterAnErrorReplaysUpToIt) {
+  TempDir folder("orbelle-worker");
+  const std::filesystem::path raw = folder.path() / "raw.avi";
+  ASSERT_TRUE(Ffmpeg(
+      {"-f", "lavfi", "-i", "color=c=blue:s=160x120:r=25:d=1", "-c:v", "rawvideo", "-pix_fmt", "bgr24", raw.string()}));
+  // The index entry of the 11th picture says it is 1000 bytes long: too short for a picture.
+  Bytes avi = ReadFile(raw);
+  const std::string text(avi.begin(), avi.end());
+  const std::size_t entry = text.rfind("idx1") + 8 + 16 * 10 + 12;
+  ASSERT_LT(entry + 4, avi.size());
+  for (int i = 0; i < 4; ++i) avi[entry + i] = static_cast<std::uint8_t>((1000 >> (8 * i)) & 0xFF);
+
+  Session session;
+  ASSERT_TRUE(session.Open(avi));
+  ASSERT_TRUE(session.Start(Layout::Bgr, true, false));
+  for (std::uint32_t generation = 0; generation < 2; ++generation) {
+    SCOPED_TRACE(generation);
+    if (generation > 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      ASSERT_TRUE(session.Seek(generation, 0));
+    }
+    int frames = 0;
+    for (;;) {
+      const Received in = session.worker.Receive();
+      if (in.type == Type::Ring) close(in.fd);
+      if (in.type == Type::Frame) {
+        const Frame frame = in.As<Frame>();
+        frames += frame.generation == generation;
+        Release release = MakeMessage<Release>(Type::Release);
+        release.stream = Stream::Video;
+        release.slot = frame.slot;
+        ASSERT_TRUE(session.worker.Send(release));
+      }
+      ASSERT_NE(Type{}, in.type) << "nothing more came";
+      ASSERT_NE(Type::End, in.type);
+      if (in.type == Type::Error && in.As<Error>().generation == generation) break;
+    }
+    EXPECT_EQ(10, frames);
   }
 }
 
