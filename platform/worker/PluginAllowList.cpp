@@ -22,7 +22,7 @@ const std::vector<Allowed>& AllowList() {
       // The core's own bin and pipeline, and the plumbing: no filesrc, filesink or queue2
       // (which can write temporary files).
       {"staticelements", {"bin", "pipeline"}},
-      {"coreelements", {"typefind", "queue", "multiqueue", "capsfilter", "fakesink", "identity"}},
+      {"coreelements", {"typefind", "queue", "multiqueue", "capsfilter", "fakesink"}},
       {"typefindfunctions", {}},
       {"app", {"appsink"}},
       {"playback", {"decodebin"}},

@@ -15,7 +15,7 @@ namespace worker {
 // the reason, when GStreamer does not start or an element the worker builds itself is missing.
 bool PrepareGstreamer(std::string* error);
 
-// The element names left in the registry (after PrepareGstreamer), sorted; for the tests' log.
+// The element names left in the registry (after PrepareGstreamer), sorted.
 std::vector<std::string> AllowedElements();
 
 }  // namespace worker
