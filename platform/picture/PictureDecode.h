@@ -1,5 +1,5 @@
 // Decoding of pictures that come from outside the program (bmp, jpg, gif) with gdk-pixbuf.
-// This is the step the isolated decoder process runs on untrusted bytes; it holds no state and
+// This is the step the media worker runs on untrusted bytes in its sandbox; it holds no state and
 // touches nothing but its arguments, so it can also run in-process (fuzzing, tests). Any thread.
 #pragma once
 
