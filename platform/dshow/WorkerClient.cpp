@@ -26,6 +26,7 @@
 #include "platform/dshow/WorkerProtocol.h"
 #include "platform/dshow/dshow.h"
 #include "platform/win32/ModalWait.h"
+#include "platform/worker/WireSocket.h"
 
 namespace dshow {
 namespace {
@@ -132,26 +133,7 @@ struct WorkerClient::State {
   // Sends one message (with a descriptor when fd >= 0) without ever blocking: a worker that does
   // not read its messages is broken. False when it could not be sent.
   bool Send(const void* message, std::size_t size, int fd = -1) {
-    iovec io{const_cast<void*>(message), size};
-    msghdr header{};
-    header.msg_iov = &io;
-    header.msg_iovlen = 1;
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))];
-    if (fd >= 0) {
-      header.msg_control = control;
-      header.msg_controllen = sizeof(control);
-      cmsghdr* c = CMSG_FIRSTHDR(&header);
-      c->cmsg_level = SOL_SOCKET;
-      c->cmsg_type = SCM_RIGHTS;
-      c->cmsg_len = CMSG_LEN(sizeof(int));
-      std::memcpy(CMSG_DATA(c), &fd, sizeof(int));
-    }
-    for (;;) {
-      const ssize_t n = sendmsg(sock, &header, MSG_DONTWAIT | MSG_NOSIGNAL);
-      if (n == static_cast<ssize_t>(size)) return true;
-      if (n < 0 && errno == EINTR) continue;
-      return false;
-    }
+    return worker::SendMessage(sock, message, size, fd, MSG_DONTWAIT | MSG_NOSIGNAL) == static_cast<ssize_t>(size);
   }
 
   // Kills the worker and everything in its process group; it is reaped by the client's

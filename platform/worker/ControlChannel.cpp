@@ -1,5 +1,7 @@
 #include "platform/worker/ControlChannel.h"
 
+#include "platform/worker/WireSocket.h"
+
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -15,28 +17,9 @@ void ControlChannel::Quit(const char* reason) {
 }
 
 void ControlChannel::SendBytes(const void* data, std::size_t size, int passFd) {
-  iovec part{const_cast<void*>(data), size};
-  msghdr message{};
-  message.msg_iov = &part;
-  message.msg_iovlen = 1;
-  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-  if (passFd >= 0) {
-    message.msg_control = control;
-    message.msg_controllen = sizeof(control);
-    cmsghdr* header = CMSG_FIRSTHDR(&message);
-    header->cmsg_level = SOL_SOCKET;
-    header->cmsg_type = SCM_RIGHTS;
-    header->cmsg_len = CMSG_LEN(sizeof(int));
-    std::memcpy(CMSG_DATA(header), &passFd, sizeof(int));
-  }
   std::lock_guard<std::mutex> lock(sending_);
-  for (;;) {
-    const ssize_t sent = sendmsg(fd_, &message, MSG_NOSIGNAL);
-    if (sent == static_cast<ssize_t>(size)) return;
-    if (sent < 0 && errno == EINTR) continue;
-    // The viewer closed its end (or the socket broke): nobody is left to serve.
-    Quit(nullptr);
-  }
+  // The viewer closed its end (or the socket broke): nobody is left to serve.
+  if (SendMessage(fd_, data, size, passFd, MSG_NOSIGNAL) != static_cast<ssize_t>(size)) Quit(nullptr);
 }
 
 ControlChannel::Received ControlChannel::Receive() {

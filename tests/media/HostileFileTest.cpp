@@ -14,6 +14,7 @@
 #include "media/MovieSource.h"
 #include "platform/dshow/WorkerClient.h"
 #include "platform/win32/SdlWindow.h"
+#include "support/ChildProcesses.h"
 #include "support/HostilePictures.h"
 #include "support/TempDir.h"
 #include "support/TestDevice.h"
@@ -81,25 +82,6 @@ long PeakResidentMb() {
 }
 void ResetPeak() {
   std::ofstream("/proc/self/clear_refs") << "5";
-}
-
-int ChildCount() {
-  int n = 0;
-  if (DIR* proc = opendir("/proc")) {
-    while (dirent* entry = readdir(proc)) {
-      if (std::atoi(entry->d_name) <= 0) continue;
-      std::ifstream stat("/proc/" + std::string(entry->d_name) + "/stat");
-      std::string line;
-      if (!std::getline(stat, line)) continue;
-      std::istringstream rest(line.substr(line.rfind(')') + 1));
-      std::string state;
-      int ppid = 0;
-      rest >> state >> ppid;
-      n += ppid == getpid();
-    }
-    closedir(proc);
-  }
-  return n;
 }
 
 class HostileFileTest : public ::testing::Test {
@@ -178,7 +160,7 @@ TEST_F(HostileFileTest, EachIsRefusedOrShownWithTheViewerSmallAndItsWindowPainte
     Win32RemoveRepaintHandler(id);
     EXPECT_GE(repaints, 1) << "the window was not painted while the worker worked";
     EXPECT_LT(PeakResidentMb(), 300);
-    EXPECT_EQ(0, ChildCount());
+    EXPECT_TRUE(ChildProcesses().empty());
   }
   GoodPictureShows();
 }
@@ -203,7 +185,7 @@ TEST_F(HostileFileTest, AWorkerThatCrashesOrHangsShowsTheOpenMessageWhileTheWind
     ASSERT_EQ(1u, boxes.boxes.size());
     EXPECT_EQ(u"Could not add source filter to graph!  hr=0x8004022f", boxes.boxes[0].text);
     EXPECT_GE(repaints, 1);
-    EXPECT_EQ(0, ChildCount());
+    EXPECT_TRUE(ChildProcesses().empty());
     GoodPictureShows();
   }
 }

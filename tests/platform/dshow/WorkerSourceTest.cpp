@@ -16,6 +16,7 @@
 #include "GraphFixtures.h"
 #include "platform/dshow/SourceFilter.h"
 #include "platform/dshow/WorkerClient.h"
+#include "support/ChildProcesses.h"
 #include "support/HostilePictures.h"
 #include "support/TempDir.h"
 
@@ -37,28 +38,6 @@ struct WorkerOverride {
   }
   ~WorkerOverride() { dshow::WorkerClient::SetForTesting({}, {}, 0); }
 };
-
-// The ids of this process's children that are still there (reaped or not).
-std::vector<int> Children() {
-  std::vector<int> found;
-  DIR* proc = opendir("/proc");
-  if (!proc) return found;
-  while (dirent* entry = readdir(proc)) {
-    const int pid = std::atoi(entry->d_name);
-    if (pid <= 0) continue;
-    std::ifstream stat("/proc/" + std::string(entry->d_name) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line)) continue;
-    // pid (name) state ppid ...: the name may hold spaces, so read after its closing parenthesis.
-    std::istringstream rest(line.substr(line.rfind(')') + 1));
-    std::string state;
-    int ppid = 0;
-    rest >> state >> ppid;
-    if (ppid == getpid()) found.push_back(pid);
-  }
-  closedir(proc);
-  return found;
-}
 
 struct Reference {
   std::string name;
@@ -177,7 +156,7 @@ TEST(WorkerSourceTest, HostileFilesAreTheOrdinaryOpenFailureAndTheNextOpenWorks)
                                              reinterpret_cast<IBaseFilter**>(source.out())));
   }
   EXPECT_EQ(S_OK, FirstPicture(PictureFixtures() / "plain.gif").hr);
-  EXPECT_TRUE(Children().empty());
+  EXPECT_TRUE(ChildProcesses().empty());
 }
 
 TEST(WorkerSourceTest, AWorkerThatMisbehavesOrBreaksItsSandboxIsTheOrdinaryOpenFailure) {
@@ -195,7 +174,7 @@ TEST(WorkerSourceTest, AWorkerThatMisbehavesOrBreaksItsSandboxIsTheOrdinaryOpenF
                 graph.builder->AddSourceFilter(WinPath(good).c_str(), u"SOURCE",
                                                reinterpret_cast<IBaseFilter**>(source.out())));
     }
-    EXPECT_TRUE(Children().empty());
+    EXPECT_TRUE(ChildProcesses().empty());
   }
   EXPECT_EQ(S_OK, FirstPicture(good).hr);
 }
@@ -280,7 +259,7 @@ TEST(WorkerSourceTest, TheWorkerRunsUnderItsLimitsWithAFixedEnvironmentAndOnlyIt
   closedir(fds);
   EXPECT_GE(count, 4);
   filter->Release();
-  EXPECT_TRUE(Children().empty());
+  EXPECT_TRUE(ChildProcesses().empty());
 }
 
 }  // namespace
@@ -289,16 +268,16 @@ namespace {
 
 TEST(WorkerSourceTest, AnOpenWithASpareReadyStartsNoProcessAndLeavesTheNextSpare) {
   dshow::WorkerClient::PrepareSpare();
-  const std::vector<int> before = Children();
+  const std::vector<int> before = ChildProcesses();
   ASSERT_EQ(1u, before.size());
   dshow::SourceFilter* filter = nullptr;
   ASSERT_EQ(S_OK, dshow::SourceFilter::Create((FixtureDir() / "clip.avi").string(), &filter));
   // The file went to the worker that was already there; another waits for the next file.
   EXPECT_EQ(before[0], filter->Worker().WorkerPid());
-  EXPECT_EQ(2u, Children().size());
+  EXPECT_EQ(2u, ChildProcesses().size());
   filter->Release();
   dshow::WorkerClient::DropSpare();
-  EXPECT_TRUE(Children().empty());
+  EXPECT_TRUE(ChildProcesses().empty());
 }
 
 }  // namespace

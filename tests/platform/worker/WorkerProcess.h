@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/worker/WireSocket.h"
 #include "platform/worker/WorkerWire.h"
 
 namespace workertest {
@@ -113,21 +114,7 @@ class WorkerProcess {
     return SendBytes(&m, sizeof(m), fd);
   }
   bool SendBytes(const void* data, std::size_t size, int fd) {
-    iovec part{const_cast<void*>(data), size};
-    msghdr message{};
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-    if (fd >= 0) {
-      message.msg_control = control;
-      message.msg_controllen = sizeof(control);
-      cmsghdr* header = CMSG_FIRSTHDR(&message);
-      header->cmsg_level = SOL_SOCKET;
-      header->cmsg_type = SCM_RIGHTS;
-      header->cmsg_len = CMSG_LEN(sizeof(int));
-      std::memcpy(CMSG_DATA(header), &fd, sizeof(int));
-    }
-    return sendmsg(control_, &message, MSG_NOSIGNAL) == static_cast<ssize_t>(size);
+    return worker::SendMessage(control_, data, size, fd, MSG_NOSIGNAL) == static_cast<ssize_t>(size);
   }
 
   // The next message, within the time given; type is zero (not a type) when none came, the
