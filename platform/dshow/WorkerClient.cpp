@@ -222,6 +222,7 @@ struct SlotTicket {
 
 void ReleaseSlot(gpointer data) {
   auto* ticket = static_cast<SlotTicket*>(data);
+  TakeOver(ticket);  // made by the reader thread, released on whichever thread drops the buffer
   WorkerClient::State& s = *ticket->state;
   {
     std::lock_guard lock(s.mutex);
@@ -269,6 +270,7 @@ void WorkerClient::State::Deliver(WorkerProtocol::Delivery& d, const std::shared
       // A source that is flushing drops the buffer, which hands the slot back. The streaming
       // thread that renders it takes it over (GstSupport.h).
       HandOff(buffer);
+      HandOff(ticket);
       gst_app_src_push_buffer(GST_APP_SRC(source), buffer);
       deliveredSinceSeek = true;
       return;
