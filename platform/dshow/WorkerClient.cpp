@@ -568,10 +568,10 @@ HRESULT WorkerClient::Open(int fileFd, std::unique_ptr<WorkerClient>* out) {
   HRESULT hr = S_OK;
   if (!state) state = Spawn(args, &hr);
   if (!state) return hr;
-  const HRESULT result = Hand(state, fileFd, openMilliseconds, out);
-  // The next open finds a worker ready.
+  // The next spare loads its decoders while this worker opens the file, so that an open that
+  // follows at once (the welcome picture, then a file named on the command line) finds it ready.
   StartSpare();
-  return result;
+  return Hand(state, fileFd, openMilliseconds, out);
 }
 
 HRESULT WorkerClient::Hand(const std::shared_ptr<State>& state, int fileFd, unsigned openMilliseconds,
