@@ -374,7 +374,7 @@ HRESULT FilterGraph::BuildChain(SourceFilter* source, CBaseRenderer* rendererFil
     }
     const CapsRef caps(i == 0 ? worker.VideoCaps(layout) : worker.AudioCaps());
     g_object_set(sources[i], "caps", caps.get(), nullptr);
-    worker.SetUpSource(sources[i], i == 0 ? worker::Stream::Video : worker::Stream::Audio);
+    worker.SetUpSource(sources[i]);
     gst_bin_add(GST_BIN(pipeline_), sources[i]);
     chain->Add(sources[i]);
     GstPad* pad = gst_element_get_static_pad(sources[i], "src");

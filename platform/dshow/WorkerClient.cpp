@@ -667,7 +667,7 @@ GstCaps* WorkerClient::AudioCaps() const {
   return gst_audio_info_to_caps(&info);
 }
 
-void WorkerClient::SetUpSource(GstElement* appsrc, worker::Stream stream) const {
+void WorkerClient::SetUpSource(GstElement* appsrc) const {
   const worker::Opened& f = Facts();
   const bool seekable = (f.flags & worker::kSeekable) != 0;
   g_object_set(appsrc, "format", GST_FORMAT_TIME, "max-bytes", guint64{0}, "max-buffers", guint64{0}, "max-time",
@@ -679,7 +679,6 @@ void WorkerClient::SetUpSource(GstElement* appsrc, worker::Stream stream) const 
   GstAppSrcCallbacks callbacks{};
   callbacks.seek_data = [](GstAppSrc*, guint64, gpointer) -> gboolean { return TRUE; };
   gst_app_src_set_callbacks(GST_APP_SRC(appsrc), &callbacks, nullptr, nullptr);
-  (void)stream;
 }
 
 bool WorkerClient::Start(GstElement* videoSrc, GstElement* audioSrc, worker::Layout layout) {

@@ -48,7 +48,7 @@ class WorkerClient {
   GstCaps* VideoCaps(worker::Layout layout) const;
   GstCaps* AudioCaps() const;
   // Configures an app source for one of the worker's streams (format, seekability, duration).
-  void SetUpSource(GstElement* appsrc, worker::Stream stream) const;
+  void SetUpSource(GstElement* appsrc) const;
 
   // Feeds the app sources (either may be null: that stream is not wanted) from now on, and asks
   // the worker to stream in the layout given. The sources must be in a started state (PAUSED),

@@ -14,6 +14,7 @@
 
 #include "MediaTestSupport.h"
 #include "media/MovieSource.h"
+#include "support/Ffmpeg.h"
 #include "support/TempDir.h"
 #include "support/TestDevice.h"
 
@@ -22,22 +23,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr DWORD kRed = 0xFFFF0000u, kGreen = 0xFF00FF00u, kBlue = 0xFF0000FFu, kWhite = 0xFFFFFFFFu;
-
-// Runs ffmpeg with the arguments (no shell); true when it succeeds.
-bool Ffmpeg(std::vector<std::string> args) {
-  args.insert(args.begin(), {"ffmpeg", "-nostdin", "-loglevel", "error", "-y"});
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  const pid_t pid = fork();
-  if (pid < 0) return false;
-  if (pid == 0) {
-    execvp("ffmpeg", argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
 
 // Four quadrants (top left red, top right green, bottom left blue, bottom right white) at 25
 // pictures a second, as an ffmpeg source.

@@ -16,6 +16,7 @@
 
 #include "platform/worker/Misbehave.h"
 #include "support/BuildPaths.h"
+#include "support/Ffmpeg.h"
 #include "support/HostilePictures.h"
 #include "support/TempDir.h"
 #include "tests/platform/worker/WorkerProcess.h"
@@ -36,6 +37,9 @@ Bytes ReadFile(const std::filesystem::path& path) {
   return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
+// A millisecond of media time. The times these tests compare are the file's own time stamps, as
+// the worker sends them: it runs without a clock, so they do not depend on how busy the machine
+// is.
 constexpr std::uint64_t kMs = 1000000;
 
 struct Bgr {
@@ -411,22 +415,6 @@ TEST(WorkerPlayTest, SeekDeliversTheNewGenerationFromTheTarget) {
     EXPECT_GT(firstSound->time + firstSound->duration, target - 100 * static_cast<std::int64_t>(kMs));
     EXPECT_GE(after, 20);
   }
-}
-
-// Runs ffmpeg with the arguments (no shell); true when it succeeds.
-bool Ffmpeg(std::vector<std::string> args) {
-  args.insert(args.begin(), {"ffmpeg", "-nostdin", "-loglevel", "error", "-y"});
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  const pid_t pid = fork();
-  if (pid < 0) return false;
-  if (pid == 0) {
-    execvp("ffmpeg", argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 // A stream that fails half-way ends with an Error there; a seek after it (once the failure has
