@@ -149,14 +149,14 @@ struct IFilterGraph : IUnknown {
 };
 
 struct IGraphBuilder : IFilterGraph {
-  // Sends the output pin's video to the input pin (a renderer's "In"), plugging decoders and
-  // converters in between; other streams of the source are dropped. Prerolls the pipeline to
+  // Sends the output pin's video to the input pin (a renderer's "In"), decoded and converted by
+  // the source's media worker; other streams of the source are not decoded. Prerolls the pipeline to
   // settle the type, then calls the renderer's SetMediaType. VFW_E_CANNOT_CONNECT when no video
   // reaches the renderer or the renderer accepts none of the offered types; the renderer's
   // own code when its SetMediaType fails; VFW_E_ALREADY_CONNECTED for a connected pin.
   virtual HRESULT Connect(IPin* ppinOut, IPin* ppinIn) = 0;
   // Renders every stream of an output pin: video into an unconnected renderer of this graph
-  // (or a discarding sink when there is none), audio into an audio renderer (convert,
+  // (not decoded when there is none), audio into an audio renderer (convert,
   // resample, volume, sound output). VFW_E_CANNOT_RENDER when nothing could be rendered.
   virtual HRESULT Render(IPin* ppinOut) = 0;
   // Adds a source for the file and renders all its streams, as Render does. lpcwstrPlayList
