@@ -19,7 +19,9 @@ packages=(
   xauth x11-xserver-utils
 )
 if [[ "${1:-}" == "--test" ]]; then
-  packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb x11-utils xdotool openbox libxfixes-dev libxrandr-dev imagemagick ffmpeg gstreamer1.0-tools desktop-file-utils clang-format)
+  packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb x11-utils xdotool openbox libxfixes-dev libxrandr-dev imagemagick ffmpeg gstreamer1.0-tools desktop-file-utils clang-format
+             # the package test: dpkg-shlibdeps (dpkg-dev, file), lintian, appstreamcli, man
+             dpkg-dev file lintian appstream man-db)
 fi
 if [[ "${1:-}" == "--fuzz" ]]; then
   packages+=(clang-14 libclang-rt-14-dev)
