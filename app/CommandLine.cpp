@@ -15,7 +15,22 @@ const char* const kHelpText =
     "\n"
     "  -h, --help     show this help and exit\n"
     "      --version  show the version and exit\n"
-    "  --             end of options: the next argument is FILE even if it starts with \"-\"\n";
+    "  --             end of options: the next argument is FILE even if it starts with \"-\"\n"
+    "\n"
+    "Keys in the player window:\n"
+    "  Right, Page Down  next file of the folder\n"
+    "  Left, Page Up     previous file of the folder\n"
+    "  Space             play or pause a video\n"
+    "  Home              stop a video\n"
+    "  +, -              zoom in or out one step (keypad + and - too)\n"
+    "  0                 zoom back to 100 %\n"
+    "  L                 lock or free the lens, as the right button\n"
+    "  M                 sound on or off\n"
+    "  Ctrl+O            open a file\n"
+    "  F1                the help picture\n"
+    "  Alt+Enter         fullscreen or window\n"
+    "  F2                fullscreen at 640 x 480 or window\n"
+    "  Esc, Alt+X        quit\n";
 
 namespace {
 
