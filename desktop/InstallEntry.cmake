@@ -1,6 +1,7 @@
 # Runs at install time, after the program folder is in place: links <prefix>/bin/orbelle-player to
 # the program and writes the desktop entry naming it by its full path. Set before this runs:
-# ORBELLE_INSTALL_PROGRAM_DIR (relative to the prefix, or absolute) and ORBELLE_DESKTOP_TEMPLATE.
+# ORBELLE_INSTALL_PROGRAM_DIR (relative to the prefix, or absolute), ORBELLE_DESKTOP_TEMPLATE and
+# ORBELLE_DESKTOP_ID (the entry's file name without ".desktop").
 set(_prefix "${CMAKE_INSTALL_PREFIX}")
 if(IS_ABSOLUTE "${ORBELLE_INSTALL_PROGRAM_DIR}")
   set(_program "${ORBELLE_INSTALL_PROGRAM_DIR}/orbelle-player")
@@ -26,7 +27,7 @@ string(REPLACE "%" "%%" _argument "${_argument}")
 string(REPLACE "\\" "\\\\" _argument "${_argument}")
 set(ORBELLE_DESKTOP_EXEC "\"${_argument}\"")
 
-set(_entry "$ENV{DESTDIR}${_prefix}/share/applications/orbelle-player.desktop")
+set(_entry "$ENV{DESTDIR}${_prefix}/share/applications/${ORBELLE_DESKTOP_ID}.desktop")
 message(STATUS "Installing: ${_entry}")
 configure_file("${ORBELLE_DESKTOP_TEMPLATE}" "${_entry}" @ONLY)
 list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${_bin}/orbelle-player" "${_entry}")

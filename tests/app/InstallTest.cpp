@@ -66,7 +66,7 @@ TEST(Install, AnInstalledCopyStartsFromAnotherFolderWithItsData) {
   EXPECT_GT(installed, 20);
 
   // The desktop entry: valid, naming the installed program and the types the open dialog offers.
-  const fs::path entry = prefix / "share/applications/orbelle-player.desktop";
+  const fs::path entry = prefix / "share/applications/io.github.orbelle_player.OrbellePlayer.desktop";
   const std::string validation = x.Run({"desktop-file-validate", entry.string()}, &status);
   EXPECT_EQ(0, status) << validation;
   EXPECT_EQ("", validation);
