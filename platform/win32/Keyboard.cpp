@@ -48,6 +48,7 @@ constexpr KeyPair kKeys[] = {
     {VK_MENU, SDLK_RALT},
     {VK_OEM_1, SDLK_SEMICOLON},
     {VK_OEM_PLUS, SDLK_EQUALS},
+    {VK_OEM_PLUS, SDLK_PLUS},  // layouts where "+" is a key of its own
     {VK_OEM_COMMA, SDLK_COMMA},
     {VK_OEM_MINUS, SDLK_MINUS},
     {VK_OEM_PERIOD, SDLK_PERIOD},

@@ -9,11 +9,12 @@
 
 namespace {
 
-void PushKey(HWND hwnd, SDL_Keycode key, SDL_Scancode scancode, Uint16 mod, bool down) {
+void PushKey(HWND hwnd, SDL_Keycode key, SDL_Scancode scancode, Uint16 mod, bool down, bool repeat = false) {
   SDL_Event e{};
   e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
   e.key.windowID = SDL_GetWindowID(Win32SdlWindow(hwnd));
   e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+  e.key.repeat = repeat;
   e.key.keysym.sym = key;
   e.key.keysym.scancode = scancode;
   e.key.keysym.mod = mod;
@@ -31,11 +32,10 @@ void PushWindowEvent(HWND hwnd, Uint8 event) {
 }  // namespace
 
 TEST(MessageQueue, KeysBecomeCommandsThroughTheAcceleratorTable) {
-  const ACCEL table[] = {{FVIRTKEY, VK_ESCAPE, 40006},
-                         {FVIRTKEY | FALT, 'X', 40006},
-                         {FVIRTKEY, VK_F2, 40002},
-                         {FVIRTKEY | FALT, VK_RETURN, 40003}};
-  Win32RegisterAcceleratorResource(113, table, 4);
+  const ACCEL table[] = {{FVIRTKEY, VK_ESCAPE, 40006},   {FVIRTKEY | FALT, 'X', 40006},
+                         {FVIRTKEY, VK_F2, 40002},       {FVIRTKEY | FALT, VK_RETURN, 40003},
+                         {FVIRTKEY, VK_OEM_PLUS, 40108}, {FVIRTKEY | FSHIFT, VK_OEM_PLUS, 40108}};
+  Win32RegisterAcceleratorResource(113, table, 6);
   TestWindow w;
   HACCEL accel = LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(113));
   ASSERT_NE(accel, nullptr);
@@ -55,6 +55,9 @@ TEST(MessageQueue, KeysBecomeCommandsThroughTheAcceleratorTable) {
       {SDLK_x, SDL_SCANCODE_X, KMOD_NONE, WM_KEYDOWN, 0},            // X without Alt
       {SDLK_RETURN, SDL_SCANCODE_RETURN, KMOD_NONE, WM_KEYDOWN, 0},  // Enter without Alt
       {SDLK_F2, SDL_SCANCODE_F2, KMOD_LCTRL, WM_KEYDOWN, 0},         // extra modifier
+      // "+": Shift and "=" on a US layout, a key of its own on a German one.
+      {SDLK_EQUALS, SDL_SCANCODE_EQUALS, KMOD_LSHIFT, WM_KEYDOWN, 40108},
+      {SDLK_PLUS, SDL_SCANCODE_RIGHTBRACKET, KMOD_NONE, WM_KEYDOWN, 40108},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(SDL_GetKeyName(c.key));
@@ -80,6 +83,20 @@ TEST(MessageQueue, KeysBecomeCommandsThroughTheAcceleratorTable) {
   }
   EXPECT_TRUE(DestroyAcceleratorTable(accel));
   EXPECT_FALSE(DestroyAcceleratorTable(accel));
+}
+
+TEST(MessageQueue, EveryRepeatOfAHeldKeyIsACommand) {
+  const ACCEL table[] = {{FVIRTKEY, VK_RIGHT, 40101}};
+  HACCEL accel = CreateAcceleratorTableW(table, 1);
+  TestWindow w;
+  TestWindow::Messages().clear();
+  PushKey(w.hwnd, SDLK_RIGHT, SDL_SCANCODE_RIGHT, KMOD_NONE, true);
+  PushKey(w.hwnd, SDLK_RIGHT, SDL_SCANCODE_RIGHT, KMOD_NONE, true, true);
+  PushKey(w.hwnd, SDLK_RIGHT, SDL_SCANCODE_RIGHT, KMOD_NONE, true, true);
+  PushKey(w.hwnd, SDLK_RIGHT, SDL_SCANCODE_RIGHT, KMOD_NONE, false);
+  w.Pump(accel);
+  EXPECT_EQ(TestWindow::Only({WM_COMMAND}).size(), 3u);
+  DestroyAcceleratorTable(accel);
 }
 
 TEST(MessageQueue, CloseRequestDestroysTheWindowAndQuits) {
