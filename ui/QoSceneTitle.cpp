@@ -1,5 +1,7 @@
 #include "ui/QoSceneTitle.h"
 
+#include <utility>
+
 #include "input/InputDevices.h"
 #include "media/MovieSource.h"
 #include "platform/win32/win32.h"
@@ -104,8 +106,18 @@ bool CQoSceneTitle::SoundOn() const {
   return m_buttons[BTN_SOUND_ON] && m_buttons[BTN_SOUND_ON]->m_state == SRD_HIDDEN;
 }
 
+bool CQoSceneTitle::QueueCommand(WORD command) {
+  if (command < IDM_NEXT_FILE || command > IDM_PLAYER_LAST) return false;
+  m_commands.push_back(command);
+  return true;
+}
+
 int CQoSceneTitle::Update() {
-  if (g_input && g_input->m_pointerY < g_screenHeight - 40) UpdateCamera();
+  const std::vector<WORD> commands = std::exchange(m_commands, {});
+  const bool camera = g_input && g_input->m_pointerY < g_screenHeight - 40;
+  if (camera) UpdateCamera();
+  for (WORD command : commands) RunCommand(command, camera);
+  if (camera) AdvanceZoomAnimation();
   UpdateButtons();
   return 0;
 }
@@ -114,17 +126,7 @@ void CQoSceneTitle::UpdateCamera() {
   const bool leftPress = g_input->m_mouseButtons[0] && !g_input->m_prevMouseButtons[0];
   const bool rightPress = g_input->m_mouseButtons[1] && !g_input->m_prevMouseButtons[1];
 
-  if (g_input->m_wheel > 0 && m_zoom < 300) {
-    m_zoomFrom = m_zoom;
-    m_zoom += ZOOM_STEP;
-    m_zoomFramesLeft = ZOOM_FRAMES;
-    m_zoomDelta = ZOOM_STEP;
-  } else if (g_input->m_wheel < 0 && m_zoom > 25) {
-    m_zoomFrom = m_zoom;
-    m_zoom -= ZOOM_STEP;
-    m_zoomFramesLeft = ZOOM_FRAMES;
-    m_zoomDelta = -ZOOM_STEP;
-  }
+  if (g_input->m_wheel != 0) StepZoom(g_input->m_wheel > 0 ? 1 : -1);
 
   if (leftPress && m_cameraLocked) {
     m_cursorX = g_input->m_pointerX;
@@ -139,18 +141,36 @@ void CQoSceneTitle::UpdateCamera() {
     m_cursorX = g_input->m_pointerX;
     m_cursorY = g_input->m_pointerY;
   }
-  if (rightPress) {
-    m_cameraLocked = !m_cameraLocked;
-    if (m_cameraLocked) {
-      const POINT pivot = PivotUnderCursor();
-      m_pivotX = pivot.x;
-      m_pivotY = pivot.y;
-      m_anchorX = m_cursorX;
-      m_anchorY = m_cursorY;
-    }
-  }
+  if (rightPress) ToggleCameraLock();
+}
 
+void CQoSceneTitle::StepZoom(int direction) {
+  if (direction > 0 && m_zoom < 300)
+    AnimateZoom(ZOOM_STEP);
+  else if (direction < 0 && m_zoom > 25)
+    AnimateZoom(-ZOOM_STEP);
+}
+
+void CQoSceneTitle::AnimateZoom(int delta) {
+  m_zoomFrom = m_zoom;
+  m_zoom += delta;
+  m_zoomFramesLeft = ZOOM_FRAMES;
+  m_zoomDelta = delta;
+}
+
+void CQoSceneTitle::AdvanceZoomAnimation() {
   if (m_zoomFramesLeft > 0 && --m_zoomFramesLeft == 0) m_zoomFrom = -1;
+}
+
+void CQoSceneTitle::ToggleCameraLock() {
+  m_cameraLocked = !m_cameraLocked;
+  if (!m_cameraLocked) return;
+  // Locked where the lens is: the picture point under it becomes the anchor of later zoom steps.
+  const POINT pivot = PivotUnderCursor();
+  m_pivotX = pivot.x;
+  m_pivotY = pivot.y;
+  m_anchorX = m_cursorX;
+  m_anchorY = m_cursorY;
 }
 
 int CQoSceneTitle::CurrentZoom() const {
@@ -201,6 +221,66 @@ void CQoSceneTitle::UpdateButtons() {
   }
 }
 
+void CQoSceneTitle::RunCommand(WORD command, bool camera) {
+  switch (command) {
+    case IDM_NEXT_FILE:
+      RunEnabledAction(BTN_NEXT);
+      break;
+    case IDM_PREVIOUS_FILE:
+      RunEnabledAction(BTN_PREV);
+      break;
+    case IDM_PLAY_PAUSE:
+      RunEnabledAction(Playing() ? BTN_PAUSE : BTN_PLAY);
+      break;
+    case IDM_STOP:
+      RunEnabledAction(BTN_STOP);
+      break;
+    case IDM_OPEN:
+      RunEnabledAction(BTN_OPEN);
+      break;
+    case IDM_HELP:
+      RunEnabledAction(BTN_HELP);
+      break;
+    case IDM_SOUND:
+      RunEnabledAction(SoundOn() ? BTN_SOUND_OFF : BTN_SOUND_ON);
+      break;
+    // The camera's commands take effect where the wheel and the right button do.
+    case IDM_ZOOM_IN:
+      if (camera) StepZoom(1);
+      break;
+    case IDM_ZOOM_OUT:
+      if (camera) StepZoom(-1);
+      break;
+    case IDM_ZOOM_RESET:
+      if (camera && m_zoom != 100) AnimateZoom(100 - m_zoom);
+      break;
+    case IDM_CAMERA_LOCK:
+      if (camera) ToggleCameraLock();
+      break;
+    default:
+      break;
+  }
+}
+
+void CQoSceneTitle::RunEnabledAction(int button) {
+  if (!m_buttons[button] || m_buttons[button]->m_state == SRD_DISABLED || m_buttons[button]->m_state == SRD_HIDDEN)
+    return;
+  RunAction(button);
+}
+
+bool CQoSceneTitle::Playing() const {
+  IMediaControl* control = m_media ? m_media->GetMediaControl() : nullptr;
+  OAFilterState state = State_Stopped;
+  return control && SUCCEEDED(control->GetState(0, &state)) && state == State_Running && !AtStopTime();
+}
+
+bool CQoSceneTitle::AtStopTime() const {
+  IMediaPosition* position = m_media ? m_media->GetMediaPosition() : nullptr;
+  REFTIME now = 0, stop = 0;
+  return position && SUCCEEDED(position->get_CurrentPosition(&now)) && SUCCEEDED(position->get_StopTime(&stop)) &&
+         now == stop;
+}
+
 void CQoSceneTitle::RunAction(int button) {
   IMediaControl* control = m_media ? m_media->GetMediaControl() : nullptr;
   IMediaPosition* position = m_media ? m_media->GetMediaPosition() : nullptr;
@@ -210,10 +290,7 @@ void CQoSceneTitle::RunAction(int button) {
       break;
     case BTN_PLAY:
       if (m_media) {
-        REFTIME now = 0, stop = 0;
-        if (position && SUCCEEDED(position->get_CurrentPosition(&now)) && SUCCEEDED(position->get_StopTime(&stop)) &&
-            now == stop)
-          position->put_CurrentPosition(0.0);
+        if (AtStopTime()) position->put_CurrentPosition(0.0);
         if (control) control->Run();
       }
       break;

@@ -1,7 +1,8 @@
 // The player scene: the open media seen through a 128 x 128 lens that follows the pointer (or
 // stays put while the camera is locked), zoomed in animated 7 % steps by the wheel around an
-// anchor, with nine buttons for opening, playing and stepping through files. Created by the
-// scene manager; Update and Draw run once per frame on the frame thread.
+// anchor, with nine buttons for opening, playing and stepping through files, and keys that do
+// what the buttons, the wheel and the right button do. Created by the scene manager; Update and
+// Draw run once per frame on the frame thread.
 //
 // Geometry: the media picture's point (m_pivotX, m_pivotY) sits at the screen point
 // (m_anchorX, m_anchorY), scaled by CurrentZoom() percent. Screen coordinates are those of the
@@ -11,6 +12,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "media/MediaFileList.h"
 #include "platform/d3d9/d3d9.h"
@@ -32,6 +34,23 @@ enum : int {
   BTN_COUNT
 };
 
+// Commands of the player's keys: the window's accelerator table sends them as WM_COMMAND ids.
+// Each does what its button or mouse gesture does, through the same code.
+enum : WORD {
+  IDM_NEXT_FILE = 40101,  // the next button
+  IDM_PREVIOUS_FILE,      // the previous button
+  IDM_PLAY_PAUSE,         // the pause button while a video plays, the play button otherwise
+  IDM_STOP,               // the stop button
+  IDM_OPEN,               // the open button
+  IDM_HELP,               // the help button
+  IDM_SOUND,              // whichever sound button shows
+  IDM_ZOOM_IN,            // one wheel notch away from the user
+  IDM_ZOOM_OUT,           // one wheel notch towards the user
+  IDM_ZOOM_RESET,         // eases back to 100 %
+  IDM_CAMERA_LOCK,        // a right press
+  IDM_PLAYER_LAST = IDM_CAMERA_LOCK
+};
+
 constexpr int ZOOM_STEP = 7;
 constexpr int ZOOM_FRAMES = 10;
 constexpr int LENS_SIZE = 128;
@@ -48,8 +67,8 @@ class CQoSceneTitle : public CQoScene {
   int Init(int mode) override;
   // Drops the media and the buttons; safe to call twice.
   void Cleanup() override;
-  // Camera and zoom (unless the pointer is over the bottom strip), then the buttons and the
-  // actions of a clicked one. Always 0: the scene never finishes.
+  // Camera and zoom (unless the pointer is over the bottom strip), the queued key commands, then
+  // the buttons and the actions of a clicked one. Always 0: the scene never finishes.
   int Update() override;
   void Draw() override;
   // The lens square cut to the logical screen above the control strip (empty when the lens is
@@ -88,6 +107,13 @@ class CQoSceneTitle : public CQoScene {
   // True while the sound is on: the sound-on button is hidden exactly then.
   bool SoundOn() const;
 
+  // Queues a key command (IDM_NEXT_FILE to IDM_CAMERA_LOCK) for the next Update, which runs the
+  // commands in the order queued, once each, so that every key repeat steps once. A button's
+  // command does nothing while the button is disabled or hidden; the zoom and lock commands,
+  // like the wheel and the right button, do nothing while the pointer is over the bottom strip.
+  // False for any other id, which is left to the window.
+  bool QueueCommand(WORD command);
+
   CMovieSource* m_media = nullptr;              // owned
   IDirect3DTexture9* m_mediaTexture = nullptr;  // one reference held
   std::array<std::unique_ptr<CSrdButton>, BTN_COUNT> m_buttons;
@@ -102,11 +128,26 @@ class CQoSceneTitle : public CQoScene {
   CMediaFileList m_files;
   int m_currentIndex = 0;
   std::u16string m_programFolder;  // without a trailing "\"
+  std::vector<WORD> m_commands;    // queued key commands, for the next Update
 
  private:
   void UpdateCamera();
+  // One wheel notch in (direction > 0) or out, within the zoom's limits.
+  void StepZoom(int direction);
+  // Moves the target zoom by delta percent, eased over ZOOM_FRAMES from the previous target.
+  void AnimateZoom(int delta);
+  void AdvanceZoomAnimation();
+  void ToggleCameraLock();
   void UpdateButtons();
+  // A key command; camera tells that the camera and zoom take input in this frame.
+  void RunCommand(WORD command, bool camera);
+  // The button's action unless the button is disabled or hidden.
+  void RunEnabledAction(int button);
   void RunAction(int button);
+  // The media's graph runs and its position has not reached the stop time.
+  bool Playing() const;
+  // The media's position is at its stop time (a video played to its end).
+  bool AtStopTime() const;
   void CloseMedia();
   void OpenDialogPath();
   void DrawMedia();

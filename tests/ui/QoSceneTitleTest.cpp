@@ -1,7 +1,8 @@
 // The player scene's behaviour frame by frame: start-up, zoom, camera lock, and the actions of
-// its buttons on real media files.
+// its buttons and keys on real media files.
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "support/TempDir.h"
 #include "ui/OpenMedia.h"
@@ -19,7 +20,17 @@ class QoSceneTitleTest : public SceneFixture {
     Frame(x, y, 0, true);
     Frame(x, y);
   }
+  // A key command, run in the next frame with the pointer where given.
+  void Key(WORD command, int x = 320, int y = 240) {
+    ASSERT_TRUE(scene->QueueCommand(command));
+    Frame(x, y);
+  }
   int State(int index) const { return scene->m_buttons[index]->m_state; }
+  bool Running() const {
+    OAFilterState state = State_Stopped;
+    scene->m_media->GetMediaControl()->GetState(0, &state);
+    return state == State_Running;
+  }
   REFTIME Position() const {
     REFTIME t = -1;
     scene->m_media->GetMediaPosition()->get_CurrentPosition(&t);
@@ -147,6 +158,66 @@ TEST_F(QoSceneTitleTest, RightPressLocksTheLensAndLeftPressMovesItWithoutMovingT
   EXPECT_EQ(unlocked.top, r.top);
 }
 
+TEST_F(QoSceneTitleTest, ZoomKeysStepAsTheWheelDoesAndZeroEasesBackTo100) {
+  StartScene();
+  // The zoom shown in the frame of a step and the nine after it.
+  std::vector<int> byWheel, byKey;
+  auto ease = [&](std::vector<int>& shown) {
+    for (int i = 0; i < 10; ++i) {
+      shown.push_back(scene->CurrentZoom());
+      Frame(320, 240);
+    }
+  };
+  Frame(320, 240, 120);
+  ease(byWheel);
+  Frame(320, 240, -120);
+  ease(byWheel);
+  Key(IDM_ZOOM_IN);
+  ease(byKey);
+  Key(IDM_ZOOM_OUT);
+  ease(byKey);
+  EXPECT_EQ(byWheel, byKey);
+
+  // Two repeats queued within one frame step twice.
+  ASSERT_TRUE(scene->QueueCommand(IDM_ZOOM_IN));
+  Key(IDM_ZOOM_IN);
+  EXPECT_EQ(114, scene->m_zoom);
+  Key(IDM_ZOOM_RESET);
+  EXPECT_EQ(100, scene->m_zoom);
+  EXPECT_GT(scene->CurrentZoom(), 100);  // eased from 114
+  for (int i = 0; i < 9; ++i) Frame(320, 240);
+  EXPECT_EQ(100, scene->CurrentZoom());
+  EXPECT_EQ(-1, scene->m_zoomFrom);
+  Key(IDM_ZOOM_RESET);  // already there: no animation
+  EXPECT_EQ(-1, scene->m_zoomFrom);
+}
+
+TEST_F(QoSceneTitleTest, TheLockKeyLocksAsTheRightButtonAndNeitherActsOverTheStrip) {
+  StartScene();
+  Frame(300, 200);
+  Key(IDM_ZOOM_IN, 300, 200);
+  for (int i = 0; i < 10; ++i) Frame(300, 200);
+  const POINT under = scene->PivotUnderCursor();
+  Key(IDM_CAMERA_LOCK, 300, 200);
+  ASSERT_TRUE(scene->m_cameraLocked);
+  EXPECT_EQ(300, scene->m_anchorX);
+  EXPECT_EQ(200, scene->m_anchorY);
+  EXPECT_EQ(under.x, scene->m_pivotX);
+  EXPECT_EQ(under.y, scene->m_pivotY);
+  Frame(500, 100);
+  EXPECT_EQ(300, scene->m_cursorX);
+
+  // Over the control strip the wheel and the right button do nothing, and so do their keys.
+  for (WORD command : {IDM_CAMERA_LOCK, IDM_ZOOM_IN, IDM_ZOOM_OUT, IDM_ZOOM_RESET}) Key(command, 100, 460);
+  EXPECT_TRUE(scene->m_cameraLocked);
+  EXPECT_EQ(107, scene->m_zoom);
+  Key(IDM_CAMERA_LOCK, 400, 300);
+  EXPECT_FALSE(scene->m_cameraLocked);
+  // Ids that are not the scene's are left to the window (Esc's exit, for one).
+  EXPECT_FALSE(scene->QueueCommand(40006));
+  EXPECT_FALSE(scene->QueueCommand(IDM_NEXT_FILE - 1));
+}
+
 TEST_F(QoSceneTitleTest, PlayPauseStopAndPlayAtTheEndOfAVideo) {
   StartScene();
   scene->OpenMedia(MediaFixture("clip.avi"));
@@ -169,6 +240,45 @@ TEST_F(QoSceneTitleTest, PlayPauseStopAndPlayAtTheEndOfAVideo) {
   Click(BTN_PLAY);  // at the end: starts again from 0
   EXPECT_LT(Position(), 0.5);
   ASSERT_TRUE(WaitUntil([&] { return Position() > 0.2; }));
+}
+
+TEST_F(QoSceneTitleTest, SpacePausesWhilePlayingAndPlaysOtherwiseAndHomeStops) {
+  StartScene();
+  scene->OpenMedia(MediaFixture("clip.avi"));
+  ASSERT_NE(nullptr, scene->m_media);
+  ASSERT_TRUE(WaitUntil([&] { return Position() > 0.3; }));
+  Key(IDM_PLAY_PAUSE);
+  EXPECT_FALSE(Running());
+  const REFTIME paused = Position();
+  Key(IDM_PLAY_PAUSE);
+  EXPECT_TRUE(Running());
+  EXPECT_NEAR(paused, Position(), 0.1);  // resumes where it was
+  Key(IDM_STOP);
+  EXPECT_FALSE(Running());
+  EXPECT_EQ(0.0, Position());
+  Key(IDM_PLAY_PAUSE);
+  ASSERT_TRUE(WaitUntil([&] { return Position() == StopTime(); }));
+  // Played to its end the graph still runs, but nothing plays: Space plays it again from 0.
+  Key(IDM_PLAY_PAUSE);
+  EXPECT_LT(Position(), 0.5);
+  ASSERT_TRUE(WaitUntil([&] { return Position() > 0.2; }));
+  EXPECT_TRUE(Running());
+}
+
+TEST_F(QoSceneTitleTest, TheSoundAndHelpKeysActAsTheirButtonsWhereverThePointerIs) {
+  StartScene();
+  Key(IDM_SOUND, 100, 460);
+  EXPECT_FALSE(scene->SoundOn());
+  EXPECT_EQ(SRD_NORMAL, State(BTN_SOUND_ON));
+  EXPECT_EQ(SRD_HIDDEN, State(BTN_SOUND_OFF));
+  Key(IDM_SOUND);
+  EXPECT_TRUE(scene->SoundOn());
+  Frame(300, 200, 120);
+  Key(IDM_HELP, 100, 460);
+  ASSERT_NE(nullptr, scene->m_media);
+  EXPECT_EQ(640, scene->m_media->GetWidth());
+  EXPECT_EQ(100, scene->m_zoom);
+  EXPECT_TRUE(boxes.empty());
 }
 
 class FolderTest : public QoSceneTitleTest {
@@ -225,6 +335,27 @@ TEST_F(FolderTest, PreviousAndNextCycleThroughTheFolderWithWrapAround) {
   scene->OpenMedia(scene->m_files.PathAt(0));
   EXPECT_EQ(SRD_DISABLED, State(BTN_NEXT));
   EXPECT_EQ(SRD_DISABLED, State(BTN_PREV));
+}
+
+TEST_F(FolderTest, TheFileKeysStepAsTheButtonsAndDoNothingWhereTheButtonsAreDisabled) {
+  StartScene();
+  // The welcome picture: no list, a picture. Stepping, playing and stopping are disabled.
+  const CMovieSource* welcome = scene->m_media;
+  for (WORD command : {IDM_NEXT_FILE, IDM_PREVIOUS_FILE, IDM_PLAY_PAUSE, IDM_STOP}) Key(command);
+  EXPECT_EQ(welcome, scene->m_media) << "a key opened something";
+
+  scene->m_files.Rebuild(WinPath(folder) + u"\\");
+  scene->m_currentIndex = 0;
+  scene->OpenMedia(scene->m_files.PathAt(0));
+  for (int expected : {1, 2, 0}) {
+    Key(IDM_NEXT_FILE);
+    EXPECT_EQ(expected, scene->m_currentIndex);
+  }
+  Key(IDM_PREVIOUS_FILE);
+  EXPECT_EQ(2, scene->m_currentIndex);
+  ASSERT_NE(nullptr, scene->m_media);
+  EXPECT_EQ(160, scene->m_media->GetWidth());
+  EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(QoSceneTitleTest, SoundOffCarriesOverToTheNextFile) {
