@@ -142,6 +142,8 @@ HRESULT CMyD3DApplication::DestroyDeviceResources() {
 }
 
 LRESULT CMyD3DApplication::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  // The player's keys: queued for the scene, which acts on them in its update as on its buttons.
+  if (msg == WM_COMMAND && g_sceneManager && g_sceneManager->QueueCommand(LOWORD(wParam))) return 0;
   if (msg == WM_DROPFILES) {
     // Several files: the first, as the dialog picks one.
     const auto drop = reinterpret_cast<HDROP>(wParam);

@@ -89,6 +89,11 @@ void CSceneManager::OpenStartFile(const std::u16string& path) {
   if (player && !player->OpenNamedFile(path)) player->ShowWelcome();
 }
 
+bool CSceneManager::QueueCommand(WORD command) {
+  auto* player = dynamic_cast<CQoSceneTitle*>(m_currentScene);
+  return player && player->QueueCommand(command);
+}
+
 void CSceneManager::StopSceneManager() {
   if (m_currentScene) {
     delete m_currentScene;

@@ -27,6 +27,9 @@ class CSceneManager {
   // As OpenFile for the file named on the command line; one that cannot be opened leaves the
   // player scene as it starts, with the welcome picture.
   void OpenStartFile(const std::u16string& path);
+  // Hands a WM_COMMAND id to the player scene, which runs it in its next update if it is one of
+  // its key commands. False when there is no player scene or the id is not its own.
+  bool QueueCommand(WORD command);
 
   IDirect3DDevice9* m_device = nullptr;
   HWND m_window = nullptr;
