@@ -24,7 +24,7 @@ const char* const kHelpText =
     "  Home              stop a video\n"
     "  +, -              zoom in or out one step (keypad + and - too)\n"
     "  0                 zoom back to 100 %\n"
-    "  L                 lock or free the lens, as the right button\n"
+    "  L                 lock or unlock the camera, as a right click does\n"
     "  M                 sound on or off\n"
     "  Ctrl+O            open a file\n"
     "  F1                the help picture\n"
