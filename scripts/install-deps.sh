@@ -8,6 +8,7 @@ packages=(
   build-essential cmake pkg-config git
   libsdl2-dev libsdl2-image-dev libsdl2-mixer-dev
   libgdk-pixbuf-2.0-dev libseccomp-dev
+  heif-gdk-pixbuf webp-pixbuf-loader libavif-gdk-pixbuf libheif-dev liblcms2-dev libjpeg-dev
   libepoxy-dev libgl-dev libgl1-mesa-dri
   libfreetype-dev libfontconfig-dev
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
@@ -19,7 +20,7 @@ packages=(
   xauth x11-xserver-utils
 )
 if [[ "${1:-}" == "--test" ]]; then
-  packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb x11-utils xdotool openbox libxfixes-dev libxrandr-dev imagemagick ffmpeg gstreamer1.0-tools desktop-file-utils clang-format
+  packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb x11-utils xdotool openbox libxfixes-dev libxrandr-dev imagemagick ffmpeg gstreamer1.0-tools libheif-examples libavif-bin desktop-file-utils clang-format
              # the package test: dpkg-shlibdeps (dpkg-dev, file), lintian, appstreamcli, man
              dpkg-dev file lintian appstream man-db)
 fi

@@ -1,4 +1,5 @@
-// Decoding of pictures that come from outside the program (bmp, jpg, gif) with gdk-pixbuf.
+// Decoding of pictures that come from outside the program (bmp, jpeg, gif, png, webp, heif, avif,
+// tiff) with gdk-pixbuf and its loaders (jpeg with libjpeg-turbo, see JpegDecode.h).
 // This is the step the media worker runs on untrusted bytes in its sandbox; it holds no state and
 // touches nothing but its arguments, so it can also run in-process (fuzzing, tests). Any thread.
 #pragma once
@@ -10,12 +11,13 @@
 
 namespace picture {
 
-enum class PictureType { Unknown, Bmp, Jpeg, Gif };
+enum class PictureType { Unknown, Bmp, Jpeg, Gif, Png, WebP, Heif, Avif, Tiff };
 
-// The type by content alone (the file name plays no part). PNG, SVG and everything else is
-// Unknown: this path never decodes them.
+// The type by content alone (the file name plays no part). SVG and everything else is Unknown:
+// this path never decodes them.
 PictureType DetectPictureType(const std::uint8_t* data, std::size_t size);
-// gdk-pixbuf's name for the type ("bmp", "jpeg", "gif"); null for Unknown.
+// The name of the gdk-pixbuf loader that decodes the type ("bmp", "jpeg", "heif/avif", ...);
+// null for Unknown.
 const char* PixbufTypeName(PictureType type);
 
 // What a decode accepts: a header announcing more than maxSide a side or maxPixels in all is
@@ -46,12 +48,22 @@ void FittedSize(int width, int height, const PictureLimits& limits, int* fittedW
 // row's padding aside); true for anything else, which the decoder then judges.
 bool BmpPixelsComplete(const std::uint8_t* data, std::size_t size);
 
-// Decodes a whole picture file (the first frame of an animated gif) as the type its content
-// says. A jpeg without an end marker after its scan is refused as cut short, and so is an
-// uncompressed bmp whose pixel data ends before its last row (only that row's padding may be
-// missing). The size the header announces is checked against the limits before any pixel buffer
-// exists. Alpha is dropped, colours kept. False with a reason in *error (when not null) for an
-// unknown type, a picture beyond the limits, or anything the decoder refuses.
+// Decodes a whole picture file (the first frame of an animation) as the type its content says,
+// and hands it over upright and in sRGB:
+// - A jpeg cut before its first scan, or whose file ends inside a scan's data before the scan's
+//   last block, is refused as cut short; one whose scans are whole shows even without its end
+//   marker. An uncompressed bmp whose pixel data ends before its last row is refused too (only
+//   that row's padding may be missing), and so is a png whose chunks end before its image end
+//   chunk and a webp shorter than its RIFF header says.
+// - The size the header announces is checked against the limits before any pixel buffer exists
+//   (for heif and avif, read from the file's boxes before the decoder sees it).
+// - The Exif orientation of a jpeg, png, webp or tiff turns and mirrors the picture upright;
+//   heif and avif pictures come upright from their decoders (their own rotation and mirroring).
+// - Colours are converted from the embedded ICC profile to sRGB (none: taken as sRGB).
+// - Transparent parts are shown over black: each colour is multiplied by its opacity, which for
+//   a transparent gif is what it always was (its clear pixels are black).
+// False with a reason in *error (when not null) for an unknown type, a picture beyond the
+// limits, or anything the decoder refuses.
 bool DecodePictureBytes(const std::uint8_t* data, std::size_t size, const PictureLimits& limits, DecodedPicture* out,
                         std::string* error);
 
@@ -71,8 +83,10 @@ class PictureSink {
 bool DecodePictureRows(const std::uint8_t* data, std::size_t size, const PictureLimits& limits, PictureSink& sink,
                        std::string* error);
 
-// Loads the gdk-pixbuf module for a type ahead of decoding, so that a sandbox installed
-// afterwards need not allow opening files or libraries. False when the type has no loader.
+// Loads the gdk-pixbuf module for a type ahead of decoding, and starts what it and the colour
+// conversion load at first use (libheif's plugin folder, the C library's time zone), so that a
+// sandbox installed afterwards need not allow opening files or libraries. False when the type
+// has no loader.
 bool PreparePictureDecoder(PictureType type, std::string* error);
 
 }  // namespace picture

@@ -1,4 +1,4 @@
-// A still picture (bmp, jpeg, gif) decoded with gdk-pixbuf and served as one frame. Pictures
+// A still picture (see PictureDecode.h for the types) decoded and served as one frame. Pictures
 // larger than the viewer's texture limit are decoded scaled down to fit it; pictures beyond a
 // sane decoding limit, files beyond kMaxPictureFile and damaged files are refused. Internal to
 // platform/worker; main thread.

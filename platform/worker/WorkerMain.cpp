@@ -81,11 +81,6 @@ bool ReadAt(int fd, std::uint64_t offset, std::size_t length, std::vector<std::u
   return true;
 }
 
-bool IsPng(const std::vector<std::uint8_t>& head) {
-  static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  return head.size() >= sizeof(kSignature) && std::memcmp(head.data(), kSignature, sizeof(kSignature)) == 0;
-}
-
 // Looks at the file's content and opens it the way it needs; *opened receives the answer.
 // Null when there is nothing to serve (the file did not open).
 std::unique_ptr<Source> OpenFile(int fd, ControlChannel& channel, std::unique_ptr<MediaDecoder> decoder,
@@ -107,11 +102,6 @@ std::unique_ptr<Source> OpenFile(int fd, ControlChannel& channel, std::unique_pt
     *opened = source->Open(file);
     if (!(opened->flags & kPrerolled)) return nullptr;
     return source;
-  }
-  if (IsPng(head)) {
-    // Known, but not decoded by the worker yet.
-    opened->kind = Kind::Still;
-    return nullptr;
   }
   if (LooksLikeAsf(head.data(), head.size()))
     *opened =
@@ -186,7 +176,9 @@ int main(int argc, char** argv) {
   if (!RegisterDescriptorSource()) ControlChannel::Quit("the descriptor source cannot be registered");
   // GLib seeds its shared random numbers (which name the streams) from /dev/urandom at first use.
   g_random_int();
-  for (picture::PictureType type : {picture::PictureType::Bmp, picture::PictureType::Jpeg, picture::PictureType::Gif})
+  for (picture::PictureType type :
+       {picture::PictureType::Bmp, picture::PictureType::Jpeg, picture::PictureType::Gif, picture::PictureType::Png,
+        picture::PictureType::WebP, picture::PictureType::Heif, picture::PictureType::Avif, picture::PictureType::Tiff})
     if (!picture::PreparePictureDecoder(type, &error)) ControlChannel::Quit(error.c_str());
   ControlChannel channel(1);
   auto decoder = std::make_unique<MediaDecoder>(channel);

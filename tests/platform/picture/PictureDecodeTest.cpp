@@ -1,5 +1,5 @@
-// The decoding step of the isolated decoder, in-process: the type comes from the content and
-// only bmp, jpeg and gif are decoded; a size beyond the limits is refused from the header.
+// The decoding step of the media worker, in-process: the type comes from the content; a size
+// beyond the limits is refused from the header; cut files are refused.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -25,15 +25,15 @@ Bytes Fixture(const std::string& name) {
   return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
-TEST(PictureDecodeTest, TypeComesFromTheContentAndOnlyThreeTypesAreDecoded) {
+TEST(PictureDecodeTest, TypeComesFromTheContentAndOtherTypesAreNotDecoded) {
   const Bytes gif = Fixture("plain.gif");
   ASSERT_FALSE(gif.empty());
   EXPECT_EQ(picture::PictureType::Gif, picture::DetectPictureType(gif.data(), gif.size()));
   EXPECT_EQ(picture::PictureType::Bmp, picture::DetectPictureType(Fixture("rle8.bmp").data(), 2));
-  const Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
   const std::string svg = "<svg width='30000' height='30000'/>";
-  const std::string tiff = "II*\0";
-  for (const Bytes& other : {png, Bytes(svg.begin(), svg.end()), Bytes(tiff.begin(), tiff.end()), Bytes{}}) {
+  // An MP4 video's file type box: a video, not a HEIF picture.
+  const Bytes mp4 = {0, 0, 0, 20, 'f', 't', 'y', 'p', 'i', 's', 'o', 'm', 0, 0, 2, 0, 'm', 'p', '4', '1'};
+  for (const Bytes& other : {Bytes(svg.begin(), svg.end()), mp4, Bytes{}}) {
     EXPECT_EQ(picture::PictureType::Unknown, picture::DetectPictureType(other.data(), other.size()));
     DecodedPicture out;
     std::string error;
@@ -41,6 +41,11 @@ TEST(PictureDecodeTest, TypeComesFromTheContentAndOnlyThreeTypesAreDecoded) {
     EXPECT_FALSE(error.empty());
     EXPECT_TRUE(out.bgr.empty());
   }
+  // Image brands, as the major brand or beside mif1.
+  const Bytes heic = {0, 0, 0, 24, 'f', 't', 'y', 'p', 'h', 'e', 'i', 'c', 0, 0, 0, 0, 'm', 'i', 'f', '1', 0, 0, 0, 0};
+  const Bytes avif = {0, 0, 0, 24, 'f', 't', 'y', 'p', 'm', 'i', 'f', '1', 0, 0, 0, 0, 'a', 'v', 'i', 'f', 0, 0, 0, 0};
+  EXPECT_EQ(picture::PictureType::Heif, picture::DetectPictureType(heic.data(), heic.size()));
+  EXPECT_EQ(picture::PictureType::Avif, picture::DetectPictureType(avif.data(), avif.size()));
 }
 
 TEST(PictureDecodeTest, SizeBeyondTheLimitsIsRefusedFromTheHeader) {
