@@ -16,6 +16,7 @@
 #include "platform/win32/SdlWindow.h"
 #include "support/ChildProcesses.h"
 #include "support/HostilePictures.h"
+#include "support/PictureFixtures.h"
 #include "support/TempDir.h"
 #include "support/TestDevice.h"
 
@@ -132,6 +133,23 @@ TEST_F(HostileFileTest, EachIsRefusedOrShownWithTheViewerSmallAndItsWindowPainte
       {"claims_8192.bmp", Bmp(8192, 8192, false), kInvalid, 0},
       {"wide_16384.bmp", Bmp(16384, 2, true), nullptr, 8192},
   };
+  // Each newer picture type: a header claiming 60000 x 60000 (webp: 16384 x 16384) over a few
+  // bytes, the file cut in half, and a file whose name says another type (shown by its content).
+  ASSERT_TRUE(picture_fixtures::MakePictures(temp.path()));
+  const auto made = [&](const char* name) { return ReadBytes(temp.path() / name); };
+  const auto half = [&](const char* name) {
+    Bytes bytes = made(name);
+    bytes.resize(bytes.size() / 2);
+    return bytes;
+  };
+  for (const char* type : {"png", "webp", "tif", "heic", "avif"})
+    cases.push_back({std::string("bomb.") + type, made((std::string("bomb.") + type).c_str()), kInvalid, 0});
+  for (const char* name : {"rgb.png", "lossless.webp", "plain.tif", "plain.heic", "plain.avif"})
+    cases.push_back({std::string("cut_") + name, half(name), kInvalid, 0});
+  cases.push_back({"heic_named.jpg", made("plain.heic"), nullptr, 64});
+  cases.push_back({"png_named.gif", made("rgb.png"), nullptr, 64});
+  cases.push_back({"webp_named.png", made("lossy.webp"), nullptr, 64});
+  cases.push_back({"avif_named.mp4", made("plain.avif"), nullptr, 64});
   const std::string svg =
       "<svg width='30000' height='30000' xmlns='http://www.w3.org/2000/svg'><rect width='30000' "
       "height='30000'/></svg>";
