@@ -1,7 +1,8 @@
-// The decoding step of the isolated picture decoder on any bytes, in-process: it never reads
-// outside the input, refuses what is not bmp, jpeg or gif, keeps to the size limits, and what it
-// gives has exactly the layout it promises and is the same on a second decode (no uninitialised
-// pixels, no hidden state).
+// The media worker's picture decoding on any bytes, in-process: it never reads outside the input,
+// refuses what is of no known type, keeps to the size limits, and what it gives has exactly the
+// layout it promises and is the same on a second decode (no uninitialised pixels, no hidden
+// state). The readers of its own on the way are reached through it: the jpeg segment walk, the
+// HEIF boxes, the png and webp chunks, the Exif orientation and the colour profiles.
 #include <sys/resource.h>
 
 #include "platform/picture/PictureDecode.h"
