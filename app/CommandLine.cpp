@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "platform/win32/DisplayScale.h"
 #include "platform/win32/Paths.h"
 #include "ui/OpenMedia.h"
 
@@ -15,6 +16,8 @@ const char* const kHelpText =
     "\n"
     "  -h, --help     show this help and exit\n"
     "      --version  show the version and exit\n"
+    "      --scale=N  show the window N times as large (1 to 8), each of its pixels a square of\n"
+    "                 N x N screen pixels; without it, as the desktop asks (GDK_SCALE, Xft.dpi)\n"
     "  --             end of options: the next argument is FILE even if it starts with \"-\"\n"
     "\n"
     "Keys in the player window:\n"
@@ -119,6 +122,12 @@ std::string Absolute(const std::string& path, const std::string& folder) {
   return out.empty() ? "/" : out;
 }
 
+StartRequest Just(StartRequest::Action action) {
+  StartRequest request;
+  request.action = action;
+  return request;
+}
+
 StartRequest Usage(std::string error) {
   StartRequest request;
   request.action = StartRequest::Action::UsageError;
@@ -131,14 +140,20 @@ StartRequest Usage(std::string error) {
 StartRequest ParseCommandLine(const std::vector<std::string>& args, const std::string& workingFolder,
                               const std::string& hostName) {
   std::vector<std::string> files;
+  int scale = 0;
   bool options = true;
   for (const std::string& arg : args) {
     if (options && arg == "--") {
       options = false;
     } else if (options && (arg == "-h" || arg == "--help")) {
-      return {StartRequest::Action::Help, {}, {}};
+      return Just(StartRequest::Action::Help);
     } else if (options && arg == "--version") {
-      return {StartRequest::Action::Version, {}, {}};
+      return Just(StartRequest::Action::Version);
+    } else if (options && arg.rfind("--scale=", 0) == 0) {
+      scale = Win32ParseScale(std::string_view(arg).substr(8));
+      if (scale == 0)
+        return Usage("the scale must be a whole number from 1 to " + std::to_string(kWin32MaxScale) + ", not " +
+                     Quoted(arg.substr(8)));
     } else if (options && arg == "-") {
       return Usage("cannot read from standard input; name a file");
     } else if (options && arg.size() > 1 && arg[0] == '-') {
@@ -147,7 +162,11 @@ StartRequest ParseCommandLine(const std::vector<std::string>& args, const std::s
       files.push_back(arg);
     }
   }
-  if (files.empty()) return {};
+  if (files.empty()) {
+    StartRequest request;
+    request.scale = scale;
+    return request;
+  }
   if (files.size() > 1)
     return Usage("one file at a time (" + std::to_string(files.size()) +
                  " given); the others of its folder are reached with the previous and next buttons");
@@ -167,6 +186,7 @@ StartRequest ParseCommandLine(const std::vector<std::string>& args, const std::s
     return Usage("the working folder is unknown, so " + Quoted(arg) + " cannot be found; give a full path");
 
   StartRequest request;
+  request.scale = scale;
   request.file = Win32FromNativePath(Absolute(native, workingFolder));
   if (request.file.size() >= DIALOG_PATH_SIZE)
     return Usage("the path of " + Quoted(arg) + " is " + std::to_string(request.file.size()) +

@@ -10,6 +10,8 @@ struct StartRequest {
   Action action = Action::Run;
   // Run: the file to open at start, absolute and in Windows form; empty for none.
   std::u16string file;
+  // Run: the windows' scale given with --scale=N (1 to 8); 0 for the one the desktop asks for.
+  int scale = 0;
   // UsageError: what is wrong, one line without the program name.
   std::string error;
 };
@@ -17,7 +19,8 @@ struct StartRequest {
 // args: the arguments after the program name. FILE is a path (relative ones are taken from
 // workingFolder, an absolute native path; empty when unknown) or a file:// URI naming a file on
 // this computer (no host, "localhost" or hostName), percent-encoded. "-h"/"--help" and
-// "--version" win as soon as they are met; "--" ends the options. More than one file, an unknown
+// "--version" win as soon as they are met; "--" ends the options. "--scale=N" sets the scale
+// (the last one given counts); N other than a whole number from 1 to 8 is a usage error. More than one file, an unknown
 // option, "-" before "--" (standard input), an empty name, another URI scheme, a malformed URI or a path the
 // program cannot hold are usage errors.
 StartRequest ParseCommandLine(const std::vector<std::string>& args, const std::string& workingFolder,

@@ -13,6 +13,7 @@
 #include "app/WinMain.h"
 #include "platform/dshow/dshow.h"
 #include "platform/win32/DisplayCheck.h"
+#include "platform/win32/DisplayScale.h"
 #include "platform/win32/win32.h"
 
 #ifndef ORBELLE_VERSION
@@ -73,6 +74,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "orbelle-player: %s.\nStart it from a desktop session, or under xvfb-run.\n", why.c_str());
     return 1;
   }
+  // On a screen the desktop enlarges, the window is enlarged as a whole (DisplayScale.h).
+  Win32SetWindowScale(request.scale ? request.scale
+                                    : Win32ScaleFromDesktop(std::getenv("GDK_SCALE"), Win32XftDpi().c_str()));
   if (!EnterProgramFolder())
     std::fprintf(stderr,
                  "orbelle-player: cannot enter the program's folder; images, fonts and sounds may be missing.\n");

@@ -13,6 +13,7 @@
 #include "platform/kit/Guarded.h"
 #include "platform/kit/LogOnce.h"
 #include "platform/win32/SdlWindow.h"
+#include "platform/win32/win32.h"
 
 namespace d3d9 {
 
@@ -205,10 +206,12 @@ HRESULT Device::ApplyPresentParameters(D3DPRESENT_PARAMETERS* params) {
   if (!p.Windowed && (p.BackBufferWidth == 0 || p.BackBufferHeight == 0)) return D3DERR_INVALIDCALL;
   if (p.Windowed) {
     if (SDL_GetWindowFlags(sdlWindow_) & SDL_WINDOW_FULLSCREEN) SDL_SetWindowFullscreen(sdlWindow_, 0);
-    int w = 0, h = 0;
-    SDL_GetWindowSize(sdlWindow_, &w, &h);
-    if (p.BackBufferWidth == 0) p.BackBufferWidth = std::max(1, w);
-    if (p.BackBufferHeight == 0) p.BackBufferHeight = std::max(1, h);
+    // The client size in the program's pixels, which on a scaled screen are fewer than the
+    // window's (DisplayScale.h); Present enlarges the back buffer to the window.
+    RECT client{};
+    GetClientRect(window_, &client);
+    if (p.BackBufferWidth == 0) p.BackBufferWidth = std::max<UINT>(1, UINT(std::max<LONG>(0, client.right)));
+    if (p.BackBufferHeight == 0) p.BackBufferHeight = std::max<UINT>(1, UINT(std::max<LONG>(0, client.bottom)));
   } else {
     // The display mode nearest the back-buffer size (SDL picks the smallest one at least as
     // large); Present stretches the back buffer over it.

@@ -53,9 +53,13 @@ void RenderTarget::BlitToWindow(int drawableWidth, int drawableHeight) const {
   glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
   glDisable(GL_SCISSOR_TEST);
-  const bool sameSize = drawableWidth == int(width_) && drawableHeight == int(height_);
+  // A window a whole number of times as large in both directions (a scaled screen) shows each
+  // back-buffer pixel as a square of window pixels, without blur; other sizes are smoothed.
+  const bool wholeMultiple = width_ > 0 && height_ > 0 && drawableWidth % int(width_) == 0 &&
+                             drawableHeight % int(height_) == 0 &&
+                             drawableWidth / int(width_) == drawableHeight / int(height_) && drawableWidth > 0;
   glBlitFramebuffer(0, 0, width_, height_, 0, 0, drawableWidth, drawableHeight, GL_COLOR_BUFFER_BIT,
-                    sameSize ? GL_NEAREST : GL_LINEAR);
+                    wholeMultiple ? GL_NEAREST : GL_LINEAR);
 }
 
 void RenderTarget::DrawToWindow(bool on, int drawableWidth, int drawableHeight) {

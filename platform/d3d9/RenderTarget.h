@@ -29,7 +29,8 @@ class RenderTarget {
   // across frames; the colour does not (a presented back buffer holds no defined picture).
   void DrawToWindow(bool on, int drawableWidth, int drawableHeight);
   bool drawsToWindow() const { return toWindow_; }
-  // Copies the target to the default framebuffer, stretched to the drawable size.
+  // Copies the target to the default framebuffer, stretched to the drawable size: enlarged
+  // without blur when the drawable is the same whole number of times as large in both directions.
   void BlitToWindow(int drawableWidth, int drawableHeight) const;
   // A rectangle in Direct3D's pixels (top row 0) as a GL scissor box {x, y, width, height}
   // (bottom row 0), cut to the target; an empty or inverted rectangle gives a zero-sized box.

@@ -30,11 +30,13 @@ BOOL GetCursorPos(LPPOINT point) {
     int wx = 0, wy = 0;
     SDL_GetWindowPosition(focus, &wx, &wy);
     SDL_GetMouseState(&x, &y);
-    *point = {wx + x, wy + y};
+    // The window's corner and the point within it each in the program's pixels, so that
+    // ScreenToClient gives back exactly the client point the pointer is on.
+    *point = {Win32Logical(wx) + Win32Logical(x), Win32Logical(wy) + Win32Logical(y)};
     return TRUE;
   }
   SDL_GetGlobalMouseState(&x, &y);
-  *point = {x, y};
+  *point = {Win32Logical(x), Win32Logical(y)};
   return TRUE;
 }
 
@@ -48,12 +50,17 @@ BOOL SetCursorPos(int x, int y) {
     int wx = 0, wy = 0, ww = 0, wh = 0;
     SDL_GetWindowPosition(w->sdl, &wx, &wy);
     SDL_GetWindowSize(w->sdl, &ww, &wh);
+    wx = Win32Logical(wx);
+    wy = Win32Logical(wy);
+    ww = Win32Logical(ww);
+    wh = Win32Logical(wh);
     if (x >= wx && x < wx + ww && y >= wy && y < wy + wh) {
-      SDL_WarpMouseInWindow(w->sdl, x - wx, y - wy);
+      // The first screen pixel of the program's pixel.
+      SDL_WarpMouseInWindow(w->sdl, Win32Device(x - wx), Win32Device(y - wy));
       return TRUE;
     }
   }
-  return SDL_WarpMouseGlobal(x, y) == 0 ? TRUE : FALSE;
+  return SDL_WarpMouseGlobal(Win32Device(x), Win32Device(y)) == 0 ? TRUE : FALSE;
 }
 
 BOOL ClipCursor(const RECT* rect) {
@@ -82,8 +89,9 @@ BOOL ClipCursor(const RECT* rect) {
   if (!best) return TRUE;
   POINT origin{0, 0};
   ClientToScreen(best, &origin);
-  const SDL_Rect confine{rect->left - origin.x, rect->top - origin.y, std::max(1, int(rect->right - rect->left)),
-                         std::max(1, int(rect->bottom - rect->top))};
+  const SDL_Rect confine{Win32Device(rect->left - origin.x), Win32Device(rect->top - origin.y),
+                         Win32Device(std::max(1, int(rect->right - rect->left))),
+                         Win32Device(std::max(1, int(rect->bottom - rect->top)))};
   SDL_SetWindowMouseRect(best->sdl, &confine);
   SDL_SetWindowMouseGrab(best->sdl, SDL_TRUE);
   return TRUE;

@@ -21,7 +21,7 @@ MSG MakeMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, DWORD mod
   if (SDL_WasInit(SDL_INIT_VIDEO)) {
     int x = 0, y = 0;
     SDL_GetGlobalMouseState(&x, &y);
-    m.pt = {x, y};
+    m.pt = {Win32Logical(x), Win32Logical(y)};
   }
   return m;
 }
@@ -58,6 +58,8 @@ void TranslateWindowEvent(const SDL_WindowEvent& e) {
         MakeMessage(hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
   auto queueSize = [&](WPARAM type) {
     SDL_GetWindowSize(w->sdl, &w->clientW, &w->clientH);
+    w->clientW = Win32Logical(w->clientW);
+    w->clientH = Win32Logical(w->clientH);
     Win32QueueMessage(MakeMessage(hwnd, WM_SIZE, type, MAKELPARAM(w->clientW, w->clientH)));
   };
   switch (e.event) {
@@ -79,11 +81,12 @@ void TranslateWindowEvent(const SDL_WindowEvent& e) {
     case SDL_WINDOWEVENT_MOVED: {
       int x = 0, y = 0;
       SDL_GetWindowPosition(w->sdl, &x, &y);
-      Win32QueueMessage(MakeMessage(hwnd, WM_MOVE, 0, MAKELPARAM(x, y)));
+      Win32QueueMessage(MakeMessage(hwnd, WM_MOVE, 0, MAKELPARAM(Win32Logical(x), Win32Logical(y))));
       break;
     }
     case SDL_WINDOWEVENT_SIZE_CHANGED: {
-      if (e.data1 == w->clientW && e.data2 == w->clientH) break;  // already reported (SetWindowPos)
+      if (Win32Logical(e.data1) == w->clientW && Win32Logical(e.data2) == w->clientH)
+        break;  // already reported (SetWindowPos)
       const Uint32 flags = SDL_GetWindowFlags(w->sdl);
       if (flags & SDL_WINDOW_MINIMIZED) break;
       if (flags & SDL_WINDOW_MAXIMIZED) {
@@ -139,7 +142,8 @@ void TranslateEvent(const SDL_Event& e) {
       if (!hwnd) break;
       Win32QueueMessage(
           MakeMessage(hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
-      Win32QueueMessage(MakeMessage(hwnd, WM_MOUSEMOVE, MouseKeys(e.motion.state), MAKELPARAM(e.motion.x, e.motion.y)));
+      Win32QueueMessage(MakeMessage(hwnd, WM_MOUSEMOVE, MouseKeys(e.motion.state),
+                                    MAKELPARAM(Win32Logical(e.motion.x), Win32Logical(e.motion.y))));
       break;
     }
     case SDL_MOUSEBUTTONDOWN:
@@ -152,7 +156,7 @@ void TranslateEvent(const SDL_Event& e) {
       if (e.button.button == SDL_BUTTON_MIDDLE) message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
       if (!hwnd || !message) break;
       Win32QueueMessage(MakeMessage(hwnd, message, MouseKeys(SDL_GetMouseState(nullptr, nullptr)),
-                                    MAKELPARAM(e.button.x, e.button.y)));
+                                    MAKELPARAM(Win32Logical(e.button.x), Win32Logical(e.button.y))));
       break;
     }
     case SDL_MOUSEWHEEL: {

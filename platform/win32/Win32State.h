@@ -121,6 +121,9 @@ struct Win32StateData {
   // GDI.
   std::vector<std::unique_ptr<HDC__>> dcs;
 
+  // Every window's scale (DisplayScale.h): screen pixels per program pixel in each direction.
+  int scale = 1;
+
   // Message boxes (any thread).
   std::mutex hookMutex;
   MessageBoxHook messageBoxHook;
@@ -133,7 +136,12 @@ HWND__* Win32FindWindow(HWND hwnd);
 // Makes the SDL window's border and resizability follow the stored style. SDL ignores border
 // changes while a window is fullscreen, so this runs again when it leaves fullscreen.
 void Win32ApplyStyle(HWND__* w);
-// Frame of a live window as the window system reports it (zero without a window manager).
+// A screen coordinate or size in the program's pixels (rounded down), and back, at the windows'
+// scale (DisplayScale.h).
+int Win32Logical(int device);
+int Win32Device(int logical);
+// Frame of a live window as the window system reports it, in the program's pixels (rounded up, so
+// that a frame stays a frame); zero without a window manager.
 Frame Win32WindowFrame(HWND__* w);
 // Queues a message at the end of the queue (any thread) and wakes a waiting GetMessageW.
 void Win32QueueMessage(const MSG& msg);

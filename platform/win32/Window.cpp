@@ -165,7 +165,10 @@ Frame Win32WindowFrame(HWND__* w) {
   Frame f;
   if (SDL_GetWindowFlags(w->sdl) & (SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN)) return f;
   int top = 0, left = 0, bottom = 0, right = 0;
-  if (SDL_GetWindowBordersSize(w->sdl, &top, &left, &bottom, &right) == 0) f = {left, top, right, bottom};
+  if (SDL_GetWindowBordersSize(w->sdl, &top, &left, &bottom, &right) == 0) {
+    auto up = [](int device) { return -Win32Logical(-device); };
+    f = {up(left), up(top), up(right), up(bottom)};
+  }
   if (IsCaptioned(static_cast<DWORD>(w->style)) && (f.left || f.top || f.right || f.bottom)) {
     Win32State().lastCaptionFrame = f;
     Win32State().haveCaptionFrame = true;
@@ -178,6 +181,8 @@ void Win32ReportClientSize(HWND hwnd, WPARAM type, bool always) {
   if (!w) return;
   int cw = 0, ch = 0;
   SDL_GetWindowSize(w->sdl, &cw, &ch);
+  cw = Win32Logical(cw);
+  ch = Win32Logical(ch);
   if (!always && cw == w->clientW && ch == w->clientH) return;
   w->clientW = cw;
   w->clientH = ch;
@@ -285,8 +290,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
   const int frameW = frame.right - frame.left, frameH = frame.bottom - frame.top;
   const int clientW = width == CW_USEDEFAULT ? 640 : std::max(1, width - frameW);
   const int clientH = width == CW_USEDEFAULT ? 480 : std::max(1, height - frameH);
-  const int posX = x == CW_USEDEFAULT ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : x - frame.left;
-  const int posY = x == CW_USEDEFAULT ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : y - frame.top;
+  const int posX = x == CW_USEDEFAULT ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : Win32Device(x - frame.left);
+  const int posY = x == CW_USEDEFAULT ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : Win32Device(y - frame.top);
 
   // The graphics layer creates its OpenGL context on this window: the attributes count at creation.
   SDL_GL_ResetAttributes();
@@ -306,7 +311,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
   if (IsCaptioned(style) && (style & WS_THICKFRAME)) flags |= SDL_WINDOW_RESIZABLE;
   if (exStyle & WS_EX_TOPMOST) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
   const std::u16string title = windowName ? std::u16string(windowName) : std::u16string();
-  SDL_Window* sdl = SDL_CreateWindow(Win32ToUtf8(title).c_str(), posX, posY, clientW, clientH, flags);
+  SDL_Window* sdl =
+      SDL_CreateWindow(Win32ToUtf8(title).c_str(), posX, posY, Win32Device(clientW), Win32Device(clientH), flags);
   if (!sdl) {
     std::fprintf(stderr, "win32: SDL_CreateWindow failed: %s\n", SDL_GetError());
     ReleaseVideo();
@@ -323,14 +329,16 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
   record->exStyle = static_cast<LONG>(exStyle);
   record->title = title;
   SDL_GetWindowSize(sdl, &record->clientW, &record->clientH);
+  record->clientW = Win32Logical(record->clientW);
+  record->clientH = Win32Logical(record->clientH);
   HWND hwnd = record.get();
   s.windows.push_back(std::move(record));
 
   MINMAXINFO mmi{};
   SendMessageW(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
   if (mmi.ptMinTrackSize.x > 0 || mmi.ptMinTrackSize.y > 0)
-    SDL_SetWindowMinimumSize(sdl, std::max(1, static_cast<int>(mmi.ptMinTrackSize.x) - frameW),
-                             std::max(1, static_cast<int>(mmi.ptMinTrackSize.y) - frameH));
+    SDL_SetWindowMinimumSize(sdl, Win32Device(std::max(1, static_cast<int>(mmi.ptMinTrackSize.x) - frameW)),
+                             Win32Device(std::max(1, static_cast<int>(mmi.ptMinTrackSize.y) - frameH)));
 
   CREATESTRUCTW cs{param,      instance, menu,   parent, height, width, y, x, static_cast<LONG>(style),
                    windowName, nullptr,  exStyle};
@@ -377,7 +385,7 @@ BOOL GetClientRect(HWND hwnd, LPRECT rect) {
   if (!w || !rect) return FALSE;
   int cw = 0, ch = 0;
   SDL_GetWindowSize(w->sdl, &cw, &ch);
-  *rect = {0, 0, cw, ch};
+  *rect = {0, 0, Win32Logical(cw), Win32Logical(ch)};
   return TRUE;
 }
 
@@ -387,6 +395,10 @@ BOOL GetWindowRect(HWND hwnd, LPRECT rect) {
   int x = 0, y = 0, cw = 0, ch = 0;
   SDL_GetWindowPosition(w->sdl, &x, &y);
   SDL_GetWindowSize(w->sdl, &cw, &ch);
+  x = Win32Logical(x);
+  y = Win32Logical(y);
+  cw = Win32Logical(cw);
+  ch = Win32Logical(ch);
   const Frame f = Win32WindowFrame(w);
   *rect = {x - f.left, y - f.top, x + cw + f.right, y + ch + f.bottom};
   return TRUE;
@@ -397,8 +409,8 @@ BOOL ClientToScreen(HWND hwnd, LPPOINT point) {
   if (!w || !point) return FALSE;
   int x = 0, y = 0;
   SDL_GetWindowPosition(w->sdl, &x, &y);
-  point->x += x;
-  point->y += y;
+  point->x += Win32Logical(x);
+  point->y += Win32Logical(y);
   return TRUE;
 }
 
@@ -407,8 +419,8 @@ BOOL ScreenToClient(HWND hwnd, LPPOINT point) {
   if (!w || !point) return FALSE;
   int x = 0, y = 0;
   SDL_GetWindowPosition(w->sdl, &x, &y);
-  point->x -= x;
-  point->y -= y;
+  point->x -= Win32Logical(x);
+  point->y -= Win32Logical(y);
   return TRUE;
 }
 
@@ -466,8 +478,9 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
   if (flags & SWP_FRAMECHANGED) Win32ApplyStyle(w);
   const Frame f = Win32WindowFrame(w);
   if (!(flags & SWP_NOSIZE))
-    SDL_SetWindowSize(w->sdl, std::max(1, cx - f.left - f.right), std::max(1, cy - f.top - f.bottom));
-  if (!(flags & SWP_NOMOVE)) SDL_SetWindowPosition(w->sdl, x + f.left, y + f.top);
+    SDL_SetWindowSize(w->sdl, Win32Device(std::max(1, cx - f.left - f.right)),
+                      Win32Device(std::max(1, cy - f.top - f.bottom)));
+  if (!(flags & SWP_NOMOVE)) SDL_SetWindowPosition(w->sdl, Win32Device(x + f.left), Win32Device(y + f.top));
   if (!(flags & SWP_NOZORDER)) {
     if (insertAfter == HWND_TOPMOST || insertAfter == HWND_NOTOPMOST) {
       const bool top = insertAfter == HWND_TOPMOST;
@@ -642,7 +655,7 @@ int GetSystemMetrics(int index) {
       if (!SDL_WasInit(SDL_INIT_VIDEO)) return 0;
       SDL_Rect r{};
       if (SDL_GetDisplayBounds(0, &r) != 0) return 0;
-      return index == SM_CXSCREEN ? r.w : r.h;
+      return Win32Logical(index == SM_CXSCREEN ? r.w : r.h);
     }
     case SM_CXFRAME:
       return s.lastCaptionFrame.left;

@@ -42,6 +42,8 @@ TEST(CommandLine, OptionsAndTheFileOpenedAtStart) {
       {{"file:/tmp/x.bmp"}, Action::Run, u"\\tmp\\x.bmp"},
       {{"file:///tmp/100%25.jpg"}, Action::Run, u"\\tmp\\100%.jpg"},
       {{"a:b.jpg"}, Action::Run, u"\\home\\u\\a:b.jpg"},  // a colon alone makes no URI
+      {{"--scale=2", "a.jpg"}, Action::Run, u"\\home\\u\\a.jpg"},
+      {{"--", "--scale=2"}, Action::Run, u"\\home\\u\\--scale=2"},
   };
   for (const Case& c : cases) {
     std::string joined;
@@ -50,6 +52,33 @@ TEST(CommandLine, OptionsAndTheFileOpenedAtStart) {
     const StartRequest r = Parse(c.args);
     EXPECT_EQ(c.action, r.action) << r.error;
     EXPECT_EQ(c.file, r.file);
+  }
+}
+
+TEST(CommandLine, TheScaleOption) {
+  const struct {
+    std::vector<std::string> args;
+    int scale;
+  } cases[] = {
+      {{}, 0},  // as the desktop asks
+      {{"--scale=1"}, 1},
+      {{"--scale=2", "a.jpg"}, 2},
+      {{"a.jpg", "--scale=8"}, 8},
+      {{"--scale=3", "--scale=2"}, 2},  // the last one counts
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.empty() ? "" : c.args[0]);
+    const StartRequest r = Parse(c.args);
+    EXPECT_EQ(Action::Run, r.action) << r.error;
+    EXPECT_EQ(c.scale, r.scale);
+  }
+  for (const char* bad :
+       {"--scale=0", "--scale=9", "--scale=", "--scale=1.5", "--scale=-2", "--scale=02x", "--scale"}) {
+    SCOPED_TRACE(bad);
+    const StartRequest r = Parse({bad});
+    EXPECT_EQ(Action::UsageError, r.action);
+    EXPECT_NE(std::string::npos, r.error.find(std::string(bad) == "--scale" ? "unknown option" : "from 1 to 8"))
+        << r.error;
   }
 }
 

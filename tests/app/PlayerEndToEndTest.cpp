@@ -1,6 +1,9 @@
 // The whole player on a private X display with a window manager, driven with xdotool as a
 // person would and checked by screenshots: start-up, wheel zoom, camera lock, a tooltip, and a
 // file opened through the desktop's file chooser. Everything finer is tested below the program.
+// Each runs at scale 1 and on a screen the desktop scales by 2 (Xft.dpi 192), where the window is
+// twice as large: the tests' positions and pictures are in the program's pixels, doubled on the
+// screen for the pointer and halved back from the screenshots.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -22,14 +26,25 @@
 
 namespace {
 
-class PlayerEndToEndTest : public ::testing::Test {
+class PlayerEndToEndTest : public ::testing::TestWithParam<int> {
  protected:
   void SetUp() override {
     ASSERT_TRUE(x.ok()) << "Xvfb could not be started";
+    if (Scale() > 1) {
+      const std::string resources = (folder / "resources").string();
+      std::ofstream(resources) << "Xft.dpi: " << 96 * Scale() << "\n";
+      int status = -1;
+      x.Run({"xrdb", "-merge", resources}, &status);
+      ASSERT_EQ(0, status) << "xrdb failed";
+    }
     const auto fixtures = SourceDir() / "tests" / "media" / "fixtures";
     std::filesystem::copy_file(fixtures / "pattern.bmp", folder / "a.bmp");
     std::filesystem::copy_file(fixtures / "quadrants.jpg", folder / "b.jpg");
     ASSERT_TRUE(x.StartPlayer({(BinDir() / "orbelle-player").string()}, BinDir().string(), &pid, &window));
+    int width = 0, height = 0;
+    EXPECT_TRUE(x.WindowSize(window, &width, &height));
+    EXPECT_EQ(640 * Scale(), width);
+    EXPECT_EQ(480 * Scale(), height);
     x.Run({"xdotool", "windowactivate", "--sync", window});
     // The program has started its scene once it has put the pointer at the client centre.
     WaitUntil([&] {
@@ -41,6 +56,7 @@ class PlayerEndToEndTest : public ::testing::Test {
     if (pid > 0 && XSession::WaitExit(pid, 0) < 0) XSession::Kill(pid);
   }
 
+  int Scale() const { return GetParam(); }
   // Enough frames for the program to take in what just happened (more than 21 at 60 a second).
   static void Settle(int ms = 600) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
   std::string Title() const { return x.Run({"xdotool", "getwindowname", window}); }
@@ -52,15 +68,15 @@ class PlayerEndToEndTest : public ::testing::Test {
       const auto at = text.find(key);
       return at == std::string::npos ? -100000 : std::atoi(text.c_str() + at + std::strlen(key));
     };
-    *px = value(mouse, "X=") - value(geometry, "Absolute upper-left X:");
-    *py = value(mouse, "Y=") - value(geometry, "Absolute upper-left Y:");
+    *px = (value(mouse, "X=") - value(geometry, "Absolute upper-left X:")) / Scale();
+    *py = (value(mouse, "Y=") - value(geometry, "Absolute upper-left Y:")) / Scale();
     return mouse.find("X=") != std::string::npos && geometry.find("Absolute upper-left X:") != std::string::npos;
   }
   bool WaitForTitle(const std::string& title) const {
     return WaitUntil([&] { return Title() == title; });
   }
   void Move(int cx, int cy) {
-    x.Run({"xdotool", "mousemove", "--window", window, std::to_string(cx), std::to_string(cy)});
+    x.Run({"xdotool", "mousemove", "--window", window, std::to_string(cx * Scale()), std::to_string(cy * Scale())});
   }
   // A press and a release in separate polls, as a person's click arrives.
   void Click(int button) {
@@ -69,24 +85,26 @@ class PlayerEndToEndTest : public ::testing::Test {
     x.Run({"xdotool", "mouseup", std::to_string(button)});
     Settle(150);
   }
-  // The client-area pixels of a rectangle of the window (row by row), from a fresh screenshot.
+  // The client-area pixels of a rectangle of the window (row by row), from a fresh screenshot
+  // brought back to one pixel per program pixel.
   std::vector<Rgb> Shot(int left, int top, int width, int height) {
     const std::string png = ::testing::TempDir() + "/orbelle_e2e.png";
     EXPECT_TRUE(x.Screenshot(window, png));
+    if (Scale() > 1) x.Run({"mogrify", "-sample", std::to_string(100.0 / Scale()) + "%", png});
     return Pixels(png, left, top, width, height);
   }
   std::vector<Rgb> Pixels(const std::string& image, int left, int top, int width, int height) const {
     return ImagePixels(x, image, left, top, width, height);
   }
 
-  XSession x{true};
+  XSession x{true, GetParam() > 1 ? "1600x1200x24" : "1024x768x24"};
   TempDir temp{"orbelle_e2e"};
   const std::filesystem::path& folder = temp.path();
   pid_t pid = -1;
   std::string window;
 };
 
-TEST_F(PlayerEndToEndTest, StartZoomLockTooltipAndOpeningAFileThroughTheChooser) {
+TEST_P(PlayerEndToEndTest, StartZoomLockTooltipAndOpeningAFileThroughTheChooser) {
   // Start-up: the welcome picture, centred at 100 %, under the lens at the client centre.
   EXPECT_TRUE(WaitForTitle("ようこそ.bmp - Orbelle-Player")) << Title();
   int px = 0, py = 0;
@@ -179,7 +197,7 @@ TEST_F(PlayerEndToEndTest, StartZoomLockTooltipAndOpeningAFileThroughTheChooser)
   EXPECT_EQ(0, XSession::WaitExit(pid, 10000));
 }
 
-TEST_F(PlayerEndToEndTest, TheMoireShowsThroughTheLensBesideAZoomedOutPicture) {
+TEST_P(PlayerEndToEndTest, TheMoireShowsThroughTheLensBesideAZoomedOutPicture) {
   // Zoomed out to the smallest size, the picture covers only the middle of the picture area.
   Move(320, 240);
   for (int i = 0; i < 14; ++i) x.Run({"xdotool", "click", "--window", window, "5"});
@@ -208,6 +226,54 @@ TEST_F(PlayerEndToEndTest, TheMoireShowsThroughTheLensBesideAZoomedOutPicture) {
   // Outside the lens the picture area stays black.
   const std::vector<Rgb> outside = Shot(400, 40, 40, 40);
   EXPECT_LT(Brightest(outside), 30);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, PlayerEndToEndTest, ::testing::Values(1, 2),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                           return "Scale" + std::to_string(info.param);
+                         });
+
+// The same start, once at scale 1 and once with --scale=2: the second window is the first one's
+// picture with every pixel made a 2 x 2 square, exactly (no blur, nothing shifted).
+TEST(PlayerScaledScreen, AtScaleTwoEveryPixelOfTheScaleOneFrameIsASquareOfFour) {
+  XSession x(true, "1600x1200x24");
+  ASSERT_TRUE(x.ok()) << "Xvfb could not be started";
+  const TempDir temp("orbelle_scaled");
+  const std::vector<Rgb> welcome = ImagePixels(x, (BinDir() / "image" / "ようこそ.bmp").string(), 290, 210, 60, 60);
+  std::string shots[2];
+  for (int scale : {1, 2}) {
+    SCOPED_TRACE(testing::Message() << "scale " << scale);
+    std::vector<std::string> argv = {(BinDir() / "orbelle-player").string()};
+    if (scale == 2) argv.push_back("--scale=2");
+    pid_t pid = -1;
+    std::string window;
+    ASSERT_TRUE(x.StartPlayer(argv, BinDir().string(), &pid, &window));
+    int width = 0, height = 0;
+    EXPECT_TRUE(x.WindowSize(window, &width, &height));
+    EXPECT_EQ(640 * scale, width);
+    EXPECT_EQ(480 * scale, height);
+    // The welcome picture under the lens at the centre (not the loading text before it), once two
+    // screenshots in a row agree.
+    shots[scale - 1] = (temp.path() / ("scale" + std::to_string(scale) + ".png")).string();
+    const std::string previous = (temp.path() / "previous.png").string();
+    const std::string reduced = (temp.path() / "reduced.png").string();
+    const bool steady = WaitUntil([&] {
+      std::filesystem::remove(previous);
+      if (std::filesystem::exists(shots[scale - 1])) std::filesystem::rename(shots[scale - 1], previous);
+      if (!x.Screenshot(window, shots[scale - 1]) || !std::filesystem::exists(previous)) return false;
+      x.Run({"convert", shots[scale - 1], "-sample", std::to_string(100 / scale) + "%", reduced});
+      return MeanDifference(ImagePixels(x, reduced, 290, 210, 60, 60), welcome) < 20.0 &&
+             x.Run({"sh", "-c", "compare -metric AE \"$0\" \"$1\" null: 2>&1", previous, shots[scale - 1]}) == "0";
+    });
+    EXPECT_TRUE(steady) << "the window never showed a steady welcome frame";
+    x.Run({"xdotool", "key", "--window", window, "Escape"});
+    EXPECT_EQ(0, XSession::WaitExit(pid, 10000));
+    if (XSession::WaitExit(pid, 0) < 0) XSession::Kill(pid);
+  }
+  const std::string enlarged = (temp.path() / "enlarged.png").string();
+  x.Run({"convert", shots[0], "-sample", "200%", enlarged});
+  const std::string differing = x.Run({"sh", "-c", "compare -metric AE \"$0\" \"$1\" null: 2>&1", enlarged, shots[1]});
+  EXPECT_EQ("0", differing) << "pixels of the scale-2 window that are not the scale-1 window's pixel enlarged";
 }
 
 }  // namespace

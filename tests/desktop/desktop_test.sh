@@ -70,6 +70,13 @@ manual)
   for option in $options; do
     grep -qE -- "(^|[^A-Za-z0-9-])$option([^A-Za-z0-9-]|$)" <<<"$rendered" || fail "the manual does not mention $option"
   done
+  # And every key it lists (the first column of the lines after "Keys") appears in the page.
+  keys=$("$program" --help | sed -n '/^Keys/,$p' | sed -n 's/^  \(\S\(\S\| \S\)*\)  .*/\1/p' |
+    tr ',' '\n' | sed 's/^ *//')
+  [[ -n $keys ]] || fail "--help names no keys"
+  while IFS= read -r key; do
+    grep -qF -- "$key" <<<"$rendered" || fail "the manual does not mention the key $key"
+  done <<<"$keys"
   ;;
 
 package)

@@ -42,10 +42,10 @@ std::string Trim(std::string s) {
 
 }  // namespace
 
-XSession::XSession(bool windowManager) {
+XSession::XSession(bool windowManager, const std::string& screen) {
   int fds[2];
   if (pipe(fds) != 0) return;
-  std::vector<std::string> argv = {"Xvfb",      "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24",
+  std::vector<std::string> argv = {"Xvfb",      "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
                                    "-nolisten", "tcp"};
   auto args = Pointers(argv);
   posix_spawn_file_actions_t actions;

@@ -11,10 +11,10 @@
 
 class XSession {
  public:
-  // Starts Xvfb at 1024x768x24 with a 640x480 mode available; with a window manager when asked.
-  // ok() is false unless the server answers and the window manager (when asked for) has claimed
-  // the screen.
-  explicit XSession(bool windowManager);
+  // Starts Xvfb with a screen of the given size (WIDTHxHEIGHTxDEPTH) and a 640x480 mode available;
+  // with a window manager when asked. ok() is false unless the server answers and the window
+  // manager (when asked for) has claimed the screen.
+  explicit XSession(bool windowManager, const std::string& screen = "1024x768x24");
   ~XSession();
   XSession(const XSession&) = delete;
   XSession& operator=(const XSession&) = delete;
