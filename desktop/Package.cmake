@@ -31,9 +31,11 @@ set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${ORBELLE_HOMEPAGE}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# gdk-pixbuf's own package has the bmp, gif, png, jpeg and tiff loaders; webp, heif and avif come
+# with loaders of their own.
 set(ORBELLE_PACKAGE_RUNTIME_DEPENDS
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly
-    gstreamer1.0-libav libgl1 libgl1-mesa-dri zenity)
+    gstreamer1.0-libav webp-pixbuf-loader heif-gdk-pixbuf libavif-gdk-pixbuf libgl1 libgl1-mesa-dri zenity)
 list(JOIN ORBELLE_PACKAGE_RUNTIME_DEPENDS ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 # Sound goes to whichever audio system the desktop runs; without one it is dropped.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gstreamer1.0-pulseaudio | gstreamer1.0-pipewire | gstreamer1.0-alsa")

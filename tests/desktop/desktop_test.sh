@@ -125,6 +125,18 @@ package)
     owner=$(dpkg -S "$file" 2>/dev/null | cut -d: -f1)
     grep -qxF "$owner" <<<"$depends" || fail "the worker's plugin $plugin comes with $owner, which the package does not depend on"
   done
+  # And every gdk-pixbuf loader it decodes pictures with (the type names it asks gdk-pixbuf for);
+  # a type without a loader module of its own is built into gdk-pixbuf's library.
+  loaders=$(pkg-config --variable=gdk_pixbuf_cache_file gdk-pixbuf-2.0)
+  types=$(awk '/PixbufTypeName\(PictureType type\)/,/^}/' "$src/platform/picture/PictureDecode.cpp" |
+    grep -oE 'return "[^"]+"' | cut -d'"' -f2)
+  [[ -n $types ]] || fail "no picture types found in PictureDecode.cpp"
+  for type in $types; do
+    module=$(awk -v type="\"$type\"" '/^"\//{path=$1; getline; if ($1 == type) print path}' "$loaders" | tr -d '"')
+    [[ -n $module ]] || module=$(find /usr/lib -name 'libgdk_pixbuf-2.0.so.0' -print -quit)
+    owner=$(dpkg -S "$module" 2>/dev/null | cut -d: -f1)
+    grep -qxF "$owner" <<<"$depends" || fail "the $type pictures need $owner, which the package does not depend on"
+  done
   [[ $(dpkg-deb -f "$deb" Section) == video ]] || fail "section $(dpkg-deb -f "$deb" Section)"
 
   # lintian: no error; its warnings go to the log.
