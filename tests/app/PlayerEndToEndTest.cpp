@@ -4,6 +4,7 @@
 // Each runs at scale 1 and on a screen the desktop scales by 2 (Xft.dpi 192), where the window is
 // twice as large: the tests' positions and pictures are in the program's pixels, doubled on the
 // screen for the pointer and halved back from the screenshots.
+// (A drop carries no position the program uses: it opens wherever it lands on the window.)
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -226,6 +227,18 @@ TEST_P(PlayerEndToEndTest, TheMoireShowsThroughTheLensBesideAZoomedOutPicture) {
   // Outside the lens the picture area stays black.
   const std::vector<Rgb> outside = Shot(400, 40, 40, 40);
   EXPECT_LT(Brightest(outside), 30);
+}
+
+TEST_P(PlayerEndToEndTest, AFileDroppedOnTheWindowOpens) {
+  EXPECT_TRUE(WaitForTitle("ようこそ.bmp - Orbelle-Player")) << Title();
+  int status = -1;
+  x.Run({ORBELLE_XDND_DROP, window, "file://" + (folder / "b.jpg").string()}, &status);
+  ASSERT_EQ(0, status) << "the window did not take the drop";
+  EXPECT_TRUE(WaitForTitle("b.jpg - Orbelle-Player")) << Title();
+  // The 160 x 120 picture is centred: the lens's middle shows its pixels from (50, 30).
+  const std::vector<Rgb> picture = Pixels((folder / "b.jpg").string(), 50, 30, 60, 60);
+  EXPECT_TRUE(WaitUntil([&] { return MeanDifference(Shot(290, 210, 60, 60), picture) < 20.0; }))
+      << "the lens does not show the dropped picture";
 }
 
 INSTANTIATE_TEST_SUITE_P(Scales, PlayerEndToEndTest, ::testing::Values(1, 2),
