@@ -85,8 +85,10 @@ Uint32 Map(SDL_Surface* s, COLORREF c) {
   return SDL_MapRGB(s->format, c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
 }
 
+// Drawing on a window surface is in the program's pixels, each a square of screen pixels on a
+// scaled screen (DisplayScale.h).
 void FillRect(SDL_Surface* s, const RECT& r, COLORREF c) {
-  SDL_Rect rect{r.left, r.top, r.right - r.left, r.bottom - r.top};
+  SDL_Rect rect{Win32Device(r.left), Win32Device(r.top), Win32Device(r.right - r.left), Win32Device(r.bottom - r.top)};
   if (rect.w > 0 && rect.h > 0) SDL_FillRect(s, &rect, Map(s, c));
 }
 
@@ -95,6 +97,7 @@ void BlendGlyph(SDL_Surface* s, const FT_Bitmap& bitmap, int x0, int y0, COLORRE
   const int bpp = s->format->BytesPerPixel;
   if (bpp < 2) return;
   const Uint8 fr = color & 0xFF, fg = (color >> 8) & 0xFF, fb = (color >> 16) & 0xFF;
+  const int scale = Win32Device(1);
   for (unsigned row = 0; row < bitmap.rows; ++row) {
     const int y = y0 + static_cast<int>(row);
     if (y < clip.top || y >= clip.bottom) continue;
@@ -103,16 +106,19 @@ void BlendGlyph(SDL_Surface* s, const FT_Bitmap& bitmap, int x0, int y0, COLORRE
       if (x < clip.left || x >= clip.right) continue;
       const unsigned a = bitmap.buffer[row * bitmap.pitch + col];
       if (a == 0) continue;
-      Uint8* p = static_cast<Uint8*>(s->pixels) + y * s->pitch + x * bpp;
-      Uint32 pixel = 0;
-      std::memcpy(&pixel, p, static_cast<std::size_t>(bpp));
-      Uint8 r, g, b;
-      SDL_GetRGB(pixel, s->format, &r, &g, &b);
-      r = static_cast<Uint8>((fr * a + r * (255 - a)) / 255);
-      g = static_cast<Uint8>((fg * a + g * (255 - a)) / 255);
-      b = static_cast<Uint8>((fb * a + b * (255 - a)) / 255);
-      pixel = SDL_MapRGB(s->format, r, g, b);
-      std::memcpy(p, &pixel, static_cast<std::size_t>(bpp));
+      for (int dy = 0; dy < scale; ++dy)
+        for (int dx = 0; dx < scale; ++dx) {
+          Uint8* p = static_cast<Uint8*>(s->pixels) + (y * scale + dy) * s->pitch + (x * scale + dx) * bpp;
+          Uint32 pixel = 0;
+          std::memcpy(&pixel, p, static_cast<std::size_t>(bpp));
+          Uint8 r, g, b;
+          SDL_GetRGB(pixel, s->format, &r, &g, &b);
+          r = static_cast<Uint8>((fr * a + r * (255 - a)) / 255);
+          g = static_cast<Uint8>((fg * a + g * (255 - a)) / 255);
+          b = static_cast<Uint8>((fb * a + b * (255 - a)) / 255);
+          pixel = SDL_MapRGB(s->format, r, g, b);
+          std::memcpy(p, &pixel, static_cast<std::size_t>(bpp));
+        }
     }
   }
 }
@@ -243,14 +249,15 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format) {
       // First drawing on this surface: erase it with the class brush, as painting would.
       bool none = true;
       const COLORREF background = BrushColor(w->cls->wc.hbrBackground, none);
-      if (!none) FillRect(surface, {0, 0, surface->w, surface->h}, background);
+      if (!none) SDL_FillRect(surface, nullptr, Map(surface, background));
       w->erasedSurface = surface;
     }
-    RECT clip = format & DT_NOCLIP ? RECT{0, 0, surface->w, surface->h} : *rect;
+    const int width = Win32Logical(surface->w), height = Win32Logical(surface->h);
+    RECT clip = format & DT_NOCLIP ? RECT{0, 0, width, height} : *rect;
     clip.left = std::max<LONG>(clip.left, 0);
     clip.top = std::max<LONG>(clip.top, 0);
-    clip.right = std::min<LONG>(clip.right, surface->w);
-    clip.bottom = std::min<LONG>(clip.bottom, surface->h);
+    clip.right = std::min<LONG>(clip.right, width);
+    clip.bottom = std::min<LONG>(clip.bottom, height);
 
     int y = rect->top;
     if ((format & DT_SINGLELINE) && (format & DT_VCENTER))

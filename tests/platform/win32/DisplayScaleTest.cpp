@@ -4,6 +4,10 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
 #include "platform/win32/SdlWindow.h"
 #include "tests/platform/win32/TestWindow.h"
 
@@ -14,6 +18,15 @@ struct ScaleTwo {
   ScaleTwo() { Win32SetWindowScale(2); }
   ~ScaleTwo() { Win32SetWindowScale(1); }
 };
+
+Uint8 Gray(SDL_Surface* s, int x, int y) {
+  Uint32 pixel = 0;
+  std::memcpy(&pixel, static_cast<Uint8*>(s->pixels) + y * s->pitch + x * s->format->BytesPerPixel,
+              s->format->BytesPerPixel);
+  Uint8 r, g, b;
+  SDL_GetRGB(pixel, s->format, &r, &g, &b);
+  return static_cast<Uint8>((r + g + b) / 3);
+}
 
 }  // namespace
 
@@ -90,4 +103,35 @@ TEST(DisplayScale, AWindowAtScaleTwoIsTwiceAsLargeAndReportsTheProgramsPixels) {
   EXPECT_EQ(960, ch);
   const auto sizes = TestWindow::Only({WM_SIZE});
   for (const auto& size : sizes) EXPECT_EQ(MAKELPARAM(640, 480), size.lParam);
+}
+
+TEST(DisplayScale, TextDrawnOnAWindowAtScaleTwoIsTheScaleOneTextEnlarged) {
+  const ScaleTwo scale;
+  TestWindow w;
+  HDC dc = GetDC(w.hwnd);
+  RECT rc{};
+  GetClientRect(w.hwnd, &rc);
+  RECT measured = rc;
+  DrawTextW(dc, u"Loading... Please wait", -1, &measured, DT_SINGLELINE | DT_CALCRECT);
+  DrawTextW(dc, u"Loading... Please wait", -1, &rc, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+  ReleaseDC(w.hwnd, dc);
+
+  SDL_Surface* surface = SDL_GetWindowSurface(Win32SdlWindow(w.hwnd));
+  ASSERT_NE(surface, nullptr);
+  ASSERT_EQ(1280, surface->w);
+  ASSERT_EQ(960, surface->h);
+  int left = INT_MAX, right = -1, top = INT_MAX, bottom = -1, uneven = 0;
+  for (int y = 0; y < surface->h; ++y)
+    for (int x = 0; x < surface->w; ++x) {
+      if (Gray(surface, x, y) != Gray(surface, x & ~1, y & ~1)) ++uneven;
+      if (Gray(surface, x, y) < 128) {
+        left = std::min(left, x), right = std::max(right, x);
+        top = std::min(top, y), bottom = std::max(bottom, y);
+      }
+    }
+  EXPECT_EQ(0, uneven) << "pixels that differ from the rest of their 2 x 2 square";
+  EXPECT_EQ(255, Gray(surface, 1279, 959));  // the class background covers the whole window
+  EXPECT_NEAR((left + right) / 2.0, 640, 8);
+  EXPECT_NEAR((top + bottom) / 2.0, 480, 8);
+  EXPECT_NEAR(right - left + 1, 2 * (measured.right - measured.left), 8);
 }
