@@ -497,8 +497,9 @@ struct IDirect3DDevice9 : IUnknown {
   // GL copies of all textures, which upload again from their system-memory copies at next use.
   // D3DERR_INVALIDCALL for bad parameters, D3DERR_NOTAVAILABLE when the mode cannot be set.
   virtual HRESULT Reset(D3DPRESENT_PARAMETERS* pPresentationParameters) = 0;
-  // Draws the back buffer stretched over the window's drawable and swaps. Rectangles, regions
-  // and override windows are ignored. D3DERR_INVALIDCALL inside a scene. As with
+  // Draws the back buffer stretched over the window's drawable and swaps; a drawable the same
+  // whole number of times as large in both directions (a scaled screen) shows each back-buffer
+  // pixel as a square, without blur. Rectangles, regions and override windows are ignored. D3DERR_INVALIDCALL inside a scene. As with
   // D3DSWAPEFFECT_DISCARD, the back buffer's content is undefined afterwards: while the window
   // matches an X8R8G8B8 back buffer in size, frames are drawn straight into the window.
   virtual HRESULT Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDestWindowOverride,
