@@ -13,6 +13,7 @@
 #include "platform/worker/FrameConverter.h"
 #include "platform/worker/ProgramStream.h"
 #include "platform/worker/SharedRing.h"
+#include "platform/worker/TransportStream.h"
 
 namespace worker {
 namespace {
@@ -200,16 +201,24 @@ void MediaDecoder::LinkPad(GstPad* pad) {
   }
   std::vector<GstElement*> chain;
   if (branch && branch->stream == Stream::Video) {
-    // Any raw picture: the converter reads every layout the video library knows.
+    // Any raw picture: the converter reads every layout the video library knows. A stream that
+    // says it is to be shown turned or mirrored (a phone's video, stored as the camera saw it)
+    // is turned upright by the flip, which follows the stream's orientation tag and passes the
+    // pictures through untouched when there is none. The flip reads the common layouts only; the
+    // converter before it passes those through and turns the rare others (4:2:2 planar, for one)
+    // into one it reads.
     GstElement* queue = Make("queue");
+    GstElement* convert = Make("videoconvert");
+    GstElement* flip = Make("videoflip");
     GstElement* sink = Make("appsink");
     if (queue) g_object_set(queue, "max-size-buffers", 3u, "max-size-bytes", 0u, "max-size-time", guint64{0}, nullptr);
+    if (flip) gst_util_set_object_arg(G_OBJECT(flip), "video-direction", "auto");
     if (sink) {
       GstCaps* any = gst_caps_from_string(GST_VIDEO_CAPS_MAKE(GST_VIDEO_FORMATS_ALL));
       g_object_set(sink, "caps", any, nullptr);
       gst_caps_unref(any);
     }
-    chain = {queue, sink};
+    chain = {queue, convert, flip, sink};
   } else if (branch) {
     GstElement* filter = Make("capsfilter");
     if (filter) {
@@ -298,16 +307,21 @@ void MediaDecoder::SendError(std::uint32_t generation, const char* text) {
 }
 
 Opened MediaDecoder::Open(int fd, Kind kind, const std::vector<StreamKind>& asfStreams, bool programStream,
-                          std::int64_t fileSize) {
+                          int transportPacketSize, std::int64_t fileSize) {
   Opened opened = MakeMessage<Opened>(Type::Opened);
   opened.kind = kind;
   opened.duration = -1;
   opened.streamCount = static_cast<std::uint32_t>(std::min<std::size_t>(asfStreams.size(), kMaxStreams));
   for (std::uint32_t i = 0; i < opened.streamCount; ++i) opened.streams[i] = asfStreams[i];
   programStream_ = programStream;
+  transportStream_ = transportPacketSize > 0;
   if (programStream) {
     double seconds = 0.0;
     if (ProgramStreamLength(fd, fileSize, &seconds))
+      opened.knownLength = static_cast<std::int64_t>(seconds * 1e9 + 0.5);
+  } else if (transportPacketSize > 0) {
+    double seconds = 0.0;
+    if (TransportStreamLength(fd, fileSize, transportPacketSize, &seconds))
       opened.knownLength = static_cast<std::int64_t>(seconds * 1e9 + 0.5);
   }
 
@@ -439,12 +453,16 @@ void MediaDecoder::Settle(Opened* opened) {
     opened->duration = std::max<std::int64_t>(0, duration - base);
   // A program stream's demuxer estimates its duration from the pack clock (half of it or less,
   // read by offset): the length read from its time stamps is the one to go by.
-  if (programStream_ && opened->knownLength > 0) opened->duration = opened->knownLength;
+  // So is a transport stream's: its demuxer gives none for a short file, and for a longer one the
+  // span of its clock, not the end of its last picture.
+  if (opened->knownLength > 0) opened->duration = opened->knownLength;
   GstQuery* seeking = gst_query_new_seeking(GST_FORMAT_TIME);
   gboolean seekable = FALSE;
   if (gst_element_query(pipeline_, seeking)) gst_query_parse_seeking(seeking, nullptr, &seekable, nullptr, nullptr);
   gst_query_unref(seeking);
-  if (seekable) opened->flags |= kSeekable;
+  // The transport stream demuxer seeks a file it reads itself by its clock, but says it cannot
+  // where it found no duration of its own (a short file).
+  if (seekable || (transportStream_ && opened->knownLength > 0)) opened->flags |= kSeekable;
 }
 
 void MediaDecoder::Start(const worker::Start& start) {

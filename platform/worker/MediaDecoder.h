@@ -32,8 +32,10 @@ class MediaDecoder final : public Source {
   // Builds the pipeline and decodes up to the first picture (or sound). asfStreams are the
   // streams an ASF header lists (kind Asf); programStream says the file is an MPEG program
   // stream, whose length is read from its time stamps and whose seeks start from its first
-  // byte. The answer to Open.
-  Opened Open(int fd, Kind kind, const std::vector<StreamKind>& asfStreams, bool programStream, std::int64_t fileSize);
+  // byte. transportPacketSize (188 or 192; 0 for none) says it is an MPEG transport stream,
+  // whose length is read from its time stamps too. The answer to Open.
+  Opened Open(int fd, Kind kind, const std::vector<StreamKind>& asfStreams, bool programStream, int transportPacketSize,
+              std::int64_t fileSize);
 
   void Start(const worker::Start& start) override;
   void Seek(std::uint32_t generation, std::int64_t target) override;
@@ -68,6 +70,7 @@ class MediaDecoder final : public Source {
   GstElement* pipeline_ = nullptr;
   GstElement* source_ = nullptr;  // reads the file; the pipeline holds it
   bool programStream_ = false;
+  bool transportStream_ = false;
 
   std::mutex mutex_;  // guards what follows; decodebin adds pads on its own threads
   Failure failure_ = Failure::None;

@@ -29,6 +29,8 @@ const std::vector<Allowed>& AllowList() {
       {"videoconvertscale", {"videoconvert", "videoscale"}},
       {"audioconvert", {"audioconvert"}},
       {"audioresample", {"audioresample"}},
+      // Turns pictures upright by the stream's orientation tag.
+      {"videofilter", {"videoflip"}},
       // Containers.
       {"avi", {"avidemux"}},
       {"asf", {"asfdemux"}},
@@ -48,8 +50,8 @@ const std::vector<Allowed>& AllowList() {
         "avdec_mpeg4", "avdec_msmpeg4", "avdec_msmpeg4v1", "avdec_msmpeg4v2", "avdec_h263", "avdec_h263i",
         "avdec_h263p", "avdec_h264", "avdec_h265", "avdec_wmv1", "avdec_wmv2", "avdec_wmv3", "avdec_vc1",
         "avdec_mpegvideo", "avdec_mpeg2video", "avdec_mjpeg", "avdec_mjpegb", "avdec_cinepak", "avdec_msvideo1",
-        "avdec_huffyuv", "avdec_ffv1", "avdec_vp8", "avdec_vp9", "avdec_av1", "avdec_theora", "avdec_vp3",
-        "avdec_dvvideo", "avdec_flv", "avdec_indeo2", "avdec_indeo3", "avdec_indeo4", "avdec_indeo5",
+        "avdec_huffyuv", "avdec_ffv1", "avdec_vp8", "avdec_vp9", "avdec_theora", "avdec_vp3", "avdec_dvvideo",
+        "avdec_flv", "avdec_indeo2", "avdec_indeo3", "avdec_indeo4", "avdec_indeo5",
         // audio
         "avdec_aac", "avdec_ac3", "avdec_eac3", "avdec_mp2float", "avdec_mp3float", "avdec_mp1float", "avdec_wmav1",
         "avdec_wmav2", "avdec_wmapro", "avdec_wmalossless", "avdec_flac", "avdec_vorbis", "avdec_opus", "avdec_alac",
@@ -62,6 +64,8 @@ const std::vector<Allowed>& AllowList() {
       {"theora", {"theoradec"}},
       {"vpx", {"vp8dec", "vp9dec"}},
       {"dav1d", {"dav1ddec"}},
+      // AV1 in software (libav's own AV1 decoder needs a hardware decoder).
+      {"aom", {"av1dec"}},
       {"flac", {"flacdec"}},
       {"alaw", {"alawdec"}},
       {"mulaw", {"mulawdec"}},
@@ -72,8 +76,8 @@ const std::vector<Allowed>& AllowList() {
 }
 
 // The elements the worker builds itself: without one of them it cannot work at all.
-constexpr const char* kRequired[] = {"decodebin", "typefind", "queue",        "capsfilter",
-                                     "fakesink",  "appsink",  "audioconvert", "audioresample"};
+constexpr const char* kRequired[] = {"decodebin", "typefind",     "queue",         "capsfilter", "fakesink",
+                                     "appsink",   "audioconvert", "audioresample", "videoflip"};
 
 const Allowed* FindPlugin(std::string_view name) {
   for (const Allowed& allowed : AllowList())

@@ -28,6 +28,7 @@
 #include "platform/worker/PluginAllowList.h"
 #include "platform/worker/ProcessorCount.h"
 #include "platform/worker/ProgramStream.h"
+#include "platform/worker/TransportStream.h"
 #include "platform/worker/WorkerSandbox.h"
 #include "platform/worker/WorkerWire.h"
 
@@ -104,11 +105,11 @@ std::unique_ptr<Source> OpenFile(int fd, ControlChannel& channel, std::unique_pt
     return source;
   }
   if (LooksLikeAsf(head.data(), head.size()))
-    *opened =
-        decoder->Open(fd, Kind::Asf, AsfStreamKinds(head.data(), head.size()), false, static_cast<std::int64_t>(size));
+    *opened = decoder->Open(fd, Kind::Asf, AsfStreamKinds(head.data(), head.size()), false, 0,
+                            static_cast<std::int64_t>(size));
   else
     *opened = decoder->Open(fd, Kind::ByteStream, {}, LooksLikeProgramStream(head.data(), head.size()),
-                            static_cast<std::int64_t>(size));
+                            TransportPacketSize(head.data(), head.size()), static_cast<std::int64_t>(size));
   if (!(opened->flags & kPrerolled)) {
     // Kept as it is: its pipeline may hold threads that still run, and the process ends soon.
     decoder.release();

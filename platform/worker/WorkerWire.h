@@ -105,7 +105,7 @@ struct Opened {
   std::uint32_t streamCount;  // ASF: the streams of its header, in header order (the pins)
   StreamKind streams[kMaxStreams];
   std::int64_t duration;     // ns from the first picture; -1 when unknown
-  std::int64_t knownLength;  // ns, read from the file's own time stamps (MPEG program stream); 0: none
+  std::int64_t knownLength;  // ns, read from the file's own time stamps (MPEG program or transport stream); 0: none
   // The first picture: its size (1..kMaxSide) and pixel aspect ratio. Zero without video.
   std::uint32_t width, height, parN, parD;
   // The sound, as the worker delivers it: signed 16-bit, interleaved, little-endian. Zero

@@ -105,3 +105,15 @@ inline double StopTime(CMovieSource& media) {
   EXPECT_EQ(S_OK, media.GetMediaPosition()->get_StopTime(&t));
   return t;
 }
+
+// The graph's volume through IBasicAudio; *hr is E_NOTIMPL when no sound is rendered.
+inline LONG GraphVolume(CMovieSource& media, HRESULT* hr) {
+  IBasicAudio* audio = nullptr;
+  LONG volume = 1;
+  *hr = media.GetMediaControl()->QueryInterface(IID_IBasicAudio, reinterpret_cast<void**>(&audio));
+  if (SUCCEEDED(*hr)) {
+    *hr = audio->get_Volume(&volume);
+    audio->Release();
+  }
+  return volume;
+}

@@ -193,17 +193,6 @@ TEST_F(MovieSourceTest, ProgramStreamKnowsItsLengthFromTheStart) {
   EXPECT_NEAR(2.0, StopTime(media), 0.05);
 }
 
-LONG GraphVolume(CMovieSource& media, HRESULT* hr) {
-  IBasicAudio* audio = nullptr;
-  LONG volume = 1;
-  *hr = media.GetMediaControl()->QueryInterface(IID_IBasicAudio, reinterpret_cast<void**>(&audio));
-  if (SUCCEEDED(*hr)) {
-    *hr = audio->get_Volume(&volume);
-    audio->Release();
-  }
-  return volume;
-}
-
 TEST_F(MovieSourceTest, SoundFollowsTheSoundSettingAndTheSourceKind) {
   ASSERT_NE(nullptr, device.get());
   HRESULT hr;

@@ -114,7 +114,17 @@ struct CodecCase {
 TEST_F(PlaybackCoverageTest, EveryCommonCodecPlaysUprightToTheEndWhateverItsSound) {
   ASSERT_NE(nullptr, device.get());
   const std::vector<std::string> mp3{"-c:a", "libmp3lame"}, pcm{"-c:a", "pcm_s16le"}, adpcm{"-c:a", "adpcm_ms"},
-      ac3{"-c:a", "ac3"}, mp2{"-c:a", "mp2"}, wma1{"-c:a", "wmav1"}, wma2{"-c:a", "wmav2"};
+      ac3{"-c:a", "ac3"}, mp2{"-c:a", "mp2"}, wma1{"-c:a", "wmav1"}, wma2{"-c:a", "wmav2"}, aac{"-c:a", "aac"},
+      opus{"-c:a", "libopus"}, vorbis{"-c:a", "libvorbis"}, flac{"-c:a", "flac"};
+  const std::vector<std::string> h264{"-c:v", "libx264", "-pix_fmt", "yuv420p", "-preset", "ultrafast"},
+      hevc{"-c:v", "libx265", "-pix_fmt", "yuv420p", "-preset", "ultrafast", "-x265-params", "log-level=error"},
+      hevc10{"-c:v", "libx265", "-pix_fmt", "yuv420p10le", "-preset", "ultrafast", "-x265-params", "log-level=error"},
+      vp8{"-c:v", "libvpx", "-deadline", "realtime", "-b:v", "1M"},
+      vp9{"-c:v", "libvpx-vp9", "-deadline", "realtime", "-cpu-used", "8", "-b:v", "1M"},
+      vp9ten{"-c:v", "libvpx-vp9", "-pix_fmt", "yuv420p10le", "-deadline", "realtime", "-cpu-used", "8", "-b:v", "1M"},
+      av1{"-c:v", "libaom-av1", "-cpu-used", "8", "-b:v", "1M"},
+      av1ten{"-c:v", "libaom-av1", "-pix_fmt", "yuv420p10le", "-cpu-used", "8", "-b:v", "1M"},
+      theora{"-c:v", "libtheora", "-q:v", "8"};
   const CodecCase cases[] = {
       {"xvid.avi", {"-c:v", "mpeg4", "-vtag", "XVID", "-q:v", "3"}, mp3, 40},
       {"divx3.avi", {"-c:v", "msmpeg4", "-q:v", "3"}, pcm, 40},
@@ -133,6 +143,27 @@ TEST_F(PlaybackCoverageTest, EveryCommonCodecPlaysUprightToTheEndWhateverItsSoun
       {"dvd.mpg", {"-c:v", "mpeg2video", "-q:v", "3", "-f", "dvd"}, ac3, 40},
       {"mpeg1.mpg", {"-c:v", "mpeg1video", "-q:v", "3", "-f", "mpeg"}, mp2, 40},
       {"mpeg2.mpg", {"-c:v", "mpeg2video", "-q:v", "3", "-f", "vob"}, mp2, 40},
+      // What phones, cameras, browsers and screen recorders make.
+      {"phone.mp4", h264, aac, 40},
+      {"hevc.mp4", hevc, aac, 40},
+      {"av1.mp4", av1, opus, 40},
+      {"clip.m4v", h264, aac, 40},
+      {"camera.mov", h264, pcm, 40},
+      {"hevc10.mov", hevc10, aac, 40},
+      {"vp9.mkv", vp9, opus, 40},
+      {"h264.mkv", h264, flac, 40},
+      {"hevc10.mkv", hevc10, ac3, 40},
+      {"av1-10bit.mkv", av1ten, opus, 40},
+      {"vp8.webm", vp8, vorbis, 40},
+      {"vp9.webm", vp9, opus, 40},
+      {"vp9-10bit.webm", vp9ten, opus, 40},
+      {"av1.webm", av1, opus, 40},
+      {"theora.ogv", theora, vorbis, 40},
+      {"theora-flac.ogv", theora, flac, 40},
+      {"h264.ts", h264, aac, 40},
+      {"hevc.ts", hevc, ac3, 40},
+      {"mpeg2.ts", {"-c:v", "mpeg2video", "-q:v", "3"}, mp3, 40},
+      {"camcorder.m2ts", h264, ac3, 40},
   };
   for (const CodecCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -149,11 +180,82 @@ TEST_F(PlaybackCoverageTest, EveryCommonCodecPlaysUprightToTheEndWhateverItsSoun
       ASSERT_EQ(S_OK, media.Open(device.get(), WinPath(file).c_str(), sound));
       EXPECT_EQ(160, media.GetWidth());
       EXPECT_EQ(120, media.GetHeight());
+      // With the sound on, the file's sound is decoded and rendered too.
+      HRESULT hr;
+      GraphVolume(media, &hr);
+      if (sound) {
+        EXPECT_EQ(S_OK, hr);
+      }
       LONG frames = 0;
       ASSERT_TRUE(PlayToTheEndUnclocked(media, &frames));
       EXPECT_NEAR(1.0, StopTime(media), 0.1);
       EXPECT_EQ(25, frames);
       ExpectUprightQuadrants(media, c.tolerance);
+    }
+  }
+  EXPECT_TRUE(boxes.boxes.empty());
+}
+
+// Sets the display matrix of the first track of an MP4 file (its tkhd box, version 0): the
+// turn or mirror a phone stores for a picture it recorded sideways. a, b, c, d are +-1 or 0.
+bool SetDisplayMatrix(std::vector<char>& mp4, int a, int b, int c, int d) {
+  const std::string file(mp4.begin(), mp4.end());
+  const std::size_t box = file.find("tkhd");
+  if (box == std::string::npos || box + 48 + 36 > mp4.size() || mp4[box + 4] != 0) return false;
+  const std::size_t matrix = box + 44;
+  auto put = [&](std::size_t at, int value) {
+    const auto word = static_cast<std::uint32_t>(value * 0x10000);
+    for (int i = 0; i < 4; ++i) mp4[at + i] = static_cast<char>((word >> (24 - 8 * i)) & 0xFF);
+  };
+  put(matrix, a);
+  put(matrix + 4, b);
+  put(matrix + 12, c);
+  put(matrix + 16, d);
+  return true;
+}
+
+TEST_F(PlaybackCoverageTest, TurnedOrMirroredPhoneVideoPlaysUpright) {
+  ASSERT_NE(nullptr, device.get());
+  const fs::path stored = Made("stored.mp4");
+  ASSERT_TRUE(Ffmpeg({"-f", "lavfi", "-i", Quadrants("160x120", 0.4), "-c:v", "libx264", "-pix_fmt", "yuv420p",
+                      "-preset", "ultrafast", stored.string()}));
+  const std::vector<char> original = ReadFile(stored);
+  struct Case {
+    const char* name;
+    int a, b, c, d;  // the display matrix: a stored point (x, y) is shown at (a x + c y, b x + d y)
+  };
+  // Mirrored and turned 270 (the matrix 0 -1 -1 0) is left out: the MP4 demuxer does not
+  // recognise it and shows such a file as stored.
+  const Case cases[] = {
+      {"as stored", 1, 0, 0, 1},    {"turned 90", 0, 1, -1, 0}, {"turned 180", -1, 0, 0, -1},
+      {"turned 270", 0, -1, 1, 0},  {"mirrored", -1, 0, 0, 1},  {"mirrored, turned 90", 0, 1, 1, 0},
+      {"upside down", 1, 0, 0, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<char> bytes = original;
+    ASSERT_TRUE(SetDisplayMatrix(bytes, c.a, c.b, c.c, c.d));
+    const fs::path file = Made("turned.mp4");
+    s_folder->Write(file.filename(), bytes);
+    CMovieSource media;
+    ASSERT_EQ(S_OK, media.Open(device.get(), WinPath(file).c_str(), false));
+    const bool across = c.a == 0;
+    EXPECT_EQ(across ? 120 : 160, media.GetWidth());
+    EXPECT_EQ(across ? 160 : 120, media.GetHeight());
+    LONG frames = 0;
+    ASSERT_TRUE(PlayToTheEndUnclocked(media, &frames));
+    UINT w = 0, h = 0;
+    std::vector<DWORD> texels;
+    ASSERT_TRUE(WaitUntil([&] { return !(texels = ReadTexels(media.GetTexture(), &w, &h)).empty(); }));
+    // Each quadrant shown, in coordinates -1 / +1 from the centre, comes from the stored quadrant
+    // the inverse (here: transposed) matrix gives.
+    for (int v : {-1, 1}) {
+      for (int u : {-1, 1}) {
+        const int x = c.a * u + c.b * v, y = c.c * u + c.d * v;
+        const DWORD expected = y < 0 ? (x < 0 ? kRed : kGreen) : (x < 0 ? kBlue : kWhite);
+        const UINT column = u < 0 ? w / 4 : 3 * w / 4, row = v < 0 ? h / 4 : 3 * h / 4;
+        EXPECT_PRED3(Near, expected, texels[(h - 1 - row) * w + column], 40) << "at " << u << ", " << v;
+      }
     }
   }
   EXPECT_TRUE(boxes.boxes.empty());
