@@ -2,11 +2,8 @@
 
 #include <algorithm>
 
+#include "media/MediaExtensions.h"
 #include "platform/win32/win32.h"
-
-namespace {
-constexpr char16_t kAcceptedExtensions[] = u"avi,wmv,mpg,bmp,jpg,gif";
-}
 
 void CMediaFileList::Clear() {
   m_files.clear();
@@ -14,15 +11,6 @@ void CMediaFileList::Clear() {
 }
 
 void CMediaFileList::Rebuild(const std::u16string& folder) {
-  m_extensions.clear();
-  std::u16string list = kAcceptedExtensions;
-  std::size_t start = 0;
-  while (start <= list.size()) {
-    std::size_t comma = list.find(u',', start);
-    if (comma == std::u16string::npos) comma = list.size();
-    m_extensions.push_back(list.substr(start, comma - start));
-    start = comma + 1;
-  }
   // Each pick lists its folder afresh, so a folder picked twice lists each file once.
   Clear();
   Scan(folder);
@@ -43,13 +31,10 @@ void CMediaFileList::Scan(const std::u16string& folder) {
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
     const std::size_t dot = name.rfind(u'.');
     if (dot == std::u16string::npos) continue;
-    const std::u16string extension = name.substr(dot + 1);
-    for (const std::u16string& accepted : m_extensions) {
-      if (extension != accepted) continue;
-      m_files.push_back({patternIsFolder ? folder : folder + u"\\" + name, name});
-      ++m_fileCount;
-      break;
-    }
+    // Cameras and old systems write extensions in capitals (DSC0001.JPG, MVI_0001.MOV).
+    if (!IsPlayableExtension(std::u16string_view(name).substr(dot + 1))) continue;
+    m_files.push_back({patternIsFolder ? folder : folder + u"\\" + name, name});
+    ++m_fileCount;
   } while (FindNextFileW(search, &data));
   FindClose(search);
   // Folder searches report names in the file system's order (hash order on most Linux file

@@ -17,7 +17,7 @@ class CMediaFileList {
   // Empties the file sequence.
   void Clear();
   // Empties the file sequence and lists the folder's files whose extension (after the last
-  // ".") is one of avi, wmv, mpg, bmp, jpg, gif, compared case-sensitively. A folder string
+  // ".") is a video's or a picture's (MediaExtensions.h), in any case. A folder string
   // ending in "\" is searched as a folder; any other string holding a "." is itself the search
   // pattern. Subfolders are neither listed nor entered. The entries are sorted as the file
   // manager sorts (StrCmpLogicalW: case-insensitive, numbers by value), ties in exact name order.
@@ -36,7 +36,6 @@ class CMediaFileList {
  private:
   void Scan(const std::u16string& folder);
 
-  std::vector<std::u16string> m_extensions;
   std::vector<FileEntry> m_files;
   int m_fileCount = 0;
 };

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "media/MediaExtensions.h"
 #include "media/MovieSource.h"
 #include "media/MovieTexture.h"
 #include "platform/win32/win32.h"
@@ -14,13 +15,19 @@ namespace {
 // The last picked path: the next dialog starts at that file in its folder.
 WCHAR g_dialogPath[DIALOG_PATH_SIZE] = {};
 
-// Description and pattern pairs, each terminated, the whole list ending with a second terminator.
-constexpr WCHAR kDialogFilter[] =
-    u"読めるファイル全部\0*.avi;*.wmv;*.mpg;*.bmp;*.jpg;*.gif;\0"
-    u"動画\0*.avi;*.wmv;*.mpg;\0"
-    u"絵\0*.bmp;*.jpg;*.gif;\0";
-
-constexpr const char16_t* kVideoExtensions[] = {u"AVI", u"MPG", u"MPEG", u"WMV"};
+// Description and pattern pairs, each terminated, the whole list ending with a second terminator:
+// every type the viewer opens, the videos, the pictures.
+const std::u16string& DialogFilter() {
+  static const std::u16string filter = [] {
+    std::u16string videos = DialogPatterns(VideoExtensions()), pictures = DialogPatterns(PictureExtensions());
+    std::u16string text;
+    for (const std::u16string& part : {std::u16string(u"読めるファイル全部"), videos + pictures,
+                                       std::u16string(u"動画"), videos, std::u16string(u"絵"), pictures})
+      text += part + u'\0';
+    return text;
+  }();
+  return filter;
+}
 
 }  // namespace
 
@@ -32,7 +39,7 @@ bool ExtensionEquals(const std::u16string& extension, const std::u16string& lite
 bool IsVideoPath(const std::u16string& path) {
   const std::size_t dot = path.find_last_of(u'.');
   const std::u16string extension = dot == std::u16string::npos ? path : path.substr(dot + 1);
-  for (const char16_t* video : kVideoExtensions)
+  for (const char16_t* video : VideoExtensions())
     if (ExtensionEquals(extension, video)) return true;
   return false;
 }
@@ -46,7 +53,7 @@ std::u16string WindowTitleFor(const std::u16string& path) {
 void CQoSceneTitle::OpenFileDialog() {
   OPENFILENAMEW ofn = {};
   ofn.lStructSize = 76;  // the size without the later extension fields
-  ofn.lpstrFilter = kDialogFilter;
+  ofn.lpstrFilter = DialogFilter().c_str();
   ofn.lpstrFile = g_dialogPath;
   ofn.nMaxFile = DIALOG_PATH_SIZE;
   ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;

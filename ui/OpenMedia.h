@@ -6,8 +6,8 @@
 
 // True when the two strings are equal ignoring case (CompareStringW with NORM_IGNORECASE).
 bool ExtensionEquals(const std::u16string& extension, const std::u16string& literal);
-// The text after the last "." of the path (the whole path without one) is AVI, MPG, MPEG or WMV
-// in any case.
+// The text after the last "." of the path (the whole path without one) is a video's extension
+// (VideoExtensions) in any case.
 bool IsVideoPath(const std::u16string& path);
 // "name - Orbelle-Player" for the text after the path's last "\", or "Orbelle-Player" alone
 // when that text is empty.

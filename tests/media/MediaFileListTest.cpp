@@ -24,8 +24,13 @@ std::vector<std::u16string> Names(const CMediaFileList& list) {
 
 TEST(MediaFileListTest, ListsExactlyTheAcceptedFilesOnce) {
   Folder folder;
-  for (const char* name : {"a.avi", "b.AVI", "c.mpeg", "d.jpg", "e.txt", "README", "f.", "clip.tar.avi", ".avi",
-                           ".h.gif", "動画.wmv", "back\\slash.bmp"})
+  // Every video and picture extension in any case; names that only look like one are left out.
+  for (const char* name :
+       {"a.avi",        "b.AVI",   "c.mpeg",   "d.jpg",      "e.txt",           "README",        "f.",
+        "clip.tar.avi", ".avi",    ".h.gif",   "動画.wmv",   "back\\slash.bmp", "IMG_0001.HEIC", "PXL.mp4",
+        "MVI.Mov",      "rec.mkv", "web.webm", "old.ogv",    "tv.ts",           "cam.m2ts",      "cam.MTS",
+        "x.asf",        "y.m4v",   "shot.png", "web.webp",   "a.avif",          "b.heif",        "scan.tif",
+        "scan2.TIFF",   "z.jpeg",  "z.jpe",    "p.mp4.part", "notes.mkv.txt",   "x.mpeg4",       "x.jpgg"})
     folder.Touch(name);
   std::filesystem::create_directory(folder.path / "g.avi");
   CMediaFileList list;
@@ -34,8 +39,11 @@ TEST(MediaFileListTest, ListsExactlyTheAcceptedFilesOnce) {
   std::vector<std::u16string> sorted = names;
   std::sort(sorted.begin(), sorted.end());
   const std::u16string backslash = Win32FromNativePath("back\\slash.bmp");
-  std::vector<std::u16string> expected = {u".avi",  u".h.gif",   u"a.avi", u"clip.tar.avi",
-                                          u"d.jpg", u"動画.wmv", backslash};
+  std::vector<std::u16string> expected = {
+      u".avi",     u".h.gif", u"a.avi",         u"b.AVI",    u"c.mpeg",     u"clip.tar.avi", u"d.jpg",
+      u"動画.wmv", backslash, u"IMG_0001.HEIC", u"PXL.mp4",  u"MVI.Mov",    u"rec.mkv",      u"web.webm",
+      u"old.ogv",  u"tv.ts",  u"cam.m2ts",      u"cam.MTS",  u"x.asf",      u"y.m4v",        u"shot.png",
+      u"web.webp", u"a.avif", u"b.heif",        u"scan.tif", u"scan2.TIFF", u"z.jpeg",       u"z.jpe"};
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(expected, sorted);
   // Every full path names its own file, the backslash name included.
@@ -104,19 +112,22 @@ TEST(MediaFileListTest, LocatesAndStepsWithWrapAround) {
 
 TEST(MediaFileListTest, StepsInTheOrderTheFileManagerShows) {
   Folder folder;
-  for (const char* name : {"clip10.avi", "clip2.avi", "Clip3.avi", "a1.bmp", "CLIP.AVI"}) folder.Touch(name);
+  for (const char* name : {"clip10.avi", "clip2.mp4", "Clip3.png", "a1.bmp", "CLIP.AVI", "clip4.WEBP"})
+    folder.Touch(name);
   CMediaFileList list;
   int index = 0;
   list.Rebuild(folder.Win());
-  EXPECT_EQ((std::vector<std::u16string>{u"a1.bmp", u"clip2.avi", u"Clip3.avi", u"clip10.avi"}), Names(list));
-  list.LocateOpened(u"clip2.avi", index);
-  EXPECT_EQ(1, index);
-  for (const char16_t* next : {u"Clip3.avi", u"clip10.avi", u"a1.bmp"})
+  EXPECT_EQ(
+      (std::vector<std::u16string>{u"a1.bmp", u"CLIP.AVI", u"clip2.mp4", u"Clip3.png", u"clip4.WEBP", u"clip10.avi"}),
+      Names(list));
+  list.LocateOpened(u"clip2.mp4", index);
+  EXPECT_EQ(2, index);
+  for (const char16_t* next : {u"Clip3.png", u"clip4.WEBP", u"clip10.avi", u"a1.bmp"})
     EXPECT_EQ(folder.Win() + u"\\" + next, list.StepNext(index));
   EXPECT_EQ(folder.Win() + u"\\clip10.avi", list.StepPrevious(index));
-  // The upper-case pick is not listed: the steps start from the first entry.
-  list.LocateOpened(u"CLIP.AVI", index);
-  EXPECT_EQ(folder.Win() + u"\\clip2.avi", list.StepNext(index));
+  // A name is located as it is spelt: another case is not the same file.
+  list.LocateOpened(u"clip.avi", index);
+  EXPECT_EQ(folder.Win() + u"\\CLIP.AVI", list.StepNext(index));
 }
 
 TEST(MediaFileListTest, NamesEqualUnderTheFileManagersOrderKeepATotalOrder) {

@@ -10,10 +10,33 @@ TEST(OpenMediaTest, VideoExtensionsIgnoreCaseAndEverythingElseIsAPicture) {
     std::u16string path;
     bool video;
   } cases[] = {
-      {u"x.WMV", true},    {u"x.wmv", true},      {u"x.Mpeg", true}, {u"C\\clips\\a.avi", true}, {u"x.mpg", true},
-      {u"x.mpeg4", false}, {u"x.avi.bmp", false}, {u"x.jpg", false}, {u"D:\\a.b\\file", false},  // extension "b\file"
+      {u"x.WMV", true},
+      {u"x.wmv", true},
+      {u"x.Mpeg", true},
+      {u"C\\clips\\a.avi", true},
+      {u"x.mpg", true},
+      {u"x.mpeg4", false},
+      {u"x.avi.bmp", false},
+      {u"x.jpg", false},
+      {u"D:\\a.b\\file", false},  // extension "b\file"
+      {u"PXL.MP4", true},
+      {u"a.mov", true},
+      {u"a.Mkv", true},
+      {u"a.webm", true},
+      {u"a.m2ts", true},
+      {u"a.ts", true},
+      {u"a.ogv", true},
+      {u"a.m4v", true},
+      {u"a.asf", true},
+      {u"a.gif", false},
+      {u"a.webp", false},
+      {u"a.HEIC", false},
+      {u"a.png", false},
+      {u"a.tiff", false},
       {u"avi", true},  // no "." at all: the whole path is compared
-      {u"x.", false},      {u"x.avi ", false},    {u"", false},
+      {u"x.", false},
+      {u"x.avi ", false},
+      {u"", false},
   };
   for (const auto& c : cases) EXPECT_EQ(c.video, IsVideoPath(c.path)) << std::string(c.path.begin(), c.path.end());
   EXPECT_TRUE(ExtensionEquals(u"mPeG", u"MPEG"));

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <vector>
 
+#include "support/Ffmpeg.h"
 #include "support/TempDir.h"
 #include "ui/OpenMedia.h"
 #include "ui/SceneFixture.h"
@@ -335,6 +336,52 @@ TEST_F(FolderTest, PreviousAndNextCycleThroughTheFolderWithWrapAround) {
   scene->OpenMedia(scene->m_files.PathAt(0));
   EXPECT_EQ(SRD_DISABLED, State(BTN_NEXT));
   EXPECT_EQ(SRD_DISABLED, State(BTN_PREV));
+}
+
+TEST_F(FolderTest, NextAndPreviousStepThroughOldAndNewTypesInTheFileManagersOrder) {
+  // Beside a.bmp, b.jpg and c.avi: a phone's video and photo (capital extensions), a screenshot
+  // and a web picture, made now.
+  const std::string quadrants =
+      "color=c=blue:s=64x48:d=0.2,drawbox=x=0:y=0:w=32:h=24:color=red:t=fill,drawbox=x=32:y=24:w=32:h=24:color=white:t="
+      "fill";
+  ASSERT_TRUE(Ffmpeg({"-f", "lavfi", "-i", quadrants, "-c:v", "libx264", "-pix_fmt", "yuv420p", "-preset", "ultrafast",
+                      "-f", "mp4", (folder / "d.MP4").string()}));
+  ASSERT_TRUE(Ffmpeg({"-f", "lavfi", "-i", quadrants, "-frames:v", "1", (folder / "E.png").string()}));
+  ASSERT_TRUE(Ffmpeg({"-f", "lavfi", "-i", quadrants, "-frames:v", "1", "-c:v", "libwebp", "-lossless", "1",
+                      (folder / "f.webp").string()}));
+  std::filesystem::copy_file(folder / "b.jpg", folder / "g.JPEG");
+  HWND window = CreateWindowExW(0, u"TestDeviceWindow", u"player", WS_POPUP | WS_VISIBLE, 0, 0, 640, 480, nullptr,
+                                nullptr, GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(nullptr, window);
+  g_hWnd = window;
+  StartScene();
+  scene->m_files.Rebuild(WinPath(folder) + u"\\");
+  const std::u16string order[] = {u"a.bmp", u"b.jpg", u"c.avi", u"d.MP4", u"E.png", u"f.webp", u"g.JPEG"};
+  ASSERT_EQ(7, scene->m_files.Count());
+  scene->m_currentIndex = 0;
+  scene->OpenMedia(scene->m_files.PathAt(0));
+  auto expectShown = [&](int index) {
+    SCOPED_TRACE(std::string(order[index].begin(), order[index].end()));
+    EXPECT_EQ(index, scene->m_currentIndex);
+    WCHAR title[128] = {};
+    GetWindowTextW(window, title, 128);
+    EXPECT_EQ(order[index] + u" - Orbelle-Player", std::u16string(title));
+    ASSERT_NE(nullptr, scene->m_media);
+    EXPECT_EQ(index >= 3 && index <= 5 ? 64 : 160, scene->m_media->GetWidth());  // the new ones are 64 wide
+    // The videos get the play button; the pictures do not.
+    EXPECT_EQ(index == 2 || index == 3, State(BTN_PLAY) == SRD_NORMAL);
+  };
+  for (int index : {1, 2, 3, 4, 5, 6, 0}) {
+    Click(BTN_NEXT);
+    expectShown(index);
+  }
+  for (int index : {6, 5, 4}) {
+    Click(BTN_PREV);
+    expectShown(index);
+  }
+  EXPECT_TRUE(boxes.empty());
+  g_hWnd = nullptr;
+  DestroyWindow(window);
 }
 
 TEST_F(FolderTest, TheFileKeysStepAsTheButtonsAndDoNothingWhereTheButtonsAreDisabled) {
