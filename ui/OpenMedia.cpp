@@ -15,9 +15,11 @@ namespace {
 // The last picked path: the next dialog starts at that file in its folder.
 WCHAR g_dialogPath[DIALOG_PATH_SIZE] = {};
 
+}  // namespace
+
 // Description and pattern pairs, each terminated, the whole list ending with a second terminator:
 // every type the viewer opens, the videos, the pictures.
-const std::u16string& DialogFilter() {
+const std::u16string& OpenDialogFilter() {
   static const std::u16string filter = [] {
     std::u16string videos = DialogPatterns(VideoExtensions()), pictures = DialogPatterns(PictureExtensions());
     std::u16string text;
@@ -28,8 +30,6 @@ const std::u16string& DialogFilter() {
   }();
   return filter;
 }
-
-}  // namespace
 
 bool ExtensionEquals(const std::u16string& extension, const std::u16string& literal) {
   return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, extension.c_str(), static_cast<int>(extension.size()),
@@ -53,7 +53,7 @@ std::u16string WindowTitleFor(const std::u16string& path) {
 void CQoSceneTitle::OpenFileDialog() {
   OPENFILENAMEW ofn = {};
   ofn.lStructSize = 76;  // the size without the later extension fields
-  ofn.lpstrFilter = DialogFilter().c_str();
+  ofn.lpstrFilter = OpenDialogFilter().c_str();
   ofn.lpstrFile = g_dialogPath;
   ofn.nMaxFile = DIALOG_PATH_SIZE;
   ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;

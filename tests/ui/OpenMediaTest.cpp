@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace {
 
 TEST(OpenMediaTest, VideoExtensionsIgnoreCaseAndEverythingElseIsAPicture) {
@@ -41,6 +43,23 @@ TEST(OpenMediaTest, VideoExtensionsIgnoreCaseAndEverythingElseIsAPicture) {
   for (const auto& c : cases) EXPECT_EQ(c.video, IsVideoPath(c.path)) << std::string(c.path.begin(), c.path.end());
   EXPECT_TRUE(ExtensionEquals(u"mPeG", u"MPEG"));
   EXPECT_FALSE(ExtensionEquals(u"MPE", u"MPEG"));
+}
+
+TEST(OpenMediaTest, TheDialogFiltersListEveryTypeTheVideosAndThePictures) {
+  std::vector<std::u16string> parts;
+  const std::u16string& filter = OpenDialogFilter();
+  for (std::size_t at = 0; at < filter.size();) {
+    const std::size_t end = filter.find(u'\0', at);
+    ASSERT_NE(std::u16string::npos, end);
+    parts.push_back(filter.substr(at, end - at));
+    at = end + 1;
+  }
+  EXPECT_EQ(0, filter.c_str()[filter.size()]);  // the second terminator
+  const std::u16string videos =
+      u"*.avi;*.wmv;*.asf;*.mpg;*.mpeg;*.mp4;*.m4v;*.mov;*.mkv;*.webm;*.ogv;*.ts;*.m2ts;*.mts;";
+  const std::u16string pictures = u"*.bmp;*.jpg;*.jpeg;*.jpe;*.gif;*.png;*.webp;*.heic;*.heif;*.avif;*.tif;*.tiff;";
+  EXPECT_EQ((std::vector<std::u16string>{u"読めるファイル全部", videos + pictures, u"動画", videos, u"絵", pictures}),
+            parts);
 }
 
 TEST(OpenMediaTest, TitleIsTheNameAfterTheLastBackslash) {
