@@ -10,9 +10,11 @@ const char* const kUsageText = "Usage: orbelle-player [OPTION]... [FILE]\n";
 
 const char* const kHelpText =
     "Usage: orbelle-player [OPTION]... [FILE]\n"
-    "Shows a video (avi, wmv, mpg) or a picture (bmp, jpg, gif) through a lens that follows the\n"
-    "mouse. FILE, a path or a file:// URI, opens at start; the other playable files of its folder\n"
-    "are then reached with the previous and next buttons. Without FILE the welcome picture shows.\n"
+    "Shows a video or a picture through a lens that follows the mouse. FILE, a path or a file://\n"
+    "URI, opens at start; the other playable files of its folder are then reached with the\n"
+    "previous and next buttons. Without FILE the welcome picture shows.\n"
+    "Videos: avi, wmv, asf, mpg, mpeg, mp4, m4v, mov, mkv, webm, ogv, ts, m2ts, mts.\n"
+    "Pictures: bmp, jpg, jpeg, jpe, gif, png, webp, heic, heif, avif, tif, tiff.\n"
     "\n"
     "  -h, --help     show this help and exit\n"
     "      --version  show the version and exit\n"
