@@ -15,6 +15,7 @@
 #include "platform/dshow/WorkerClient.h"
 #include "platform/win32/SdlWindow.h"
 #include "support/ChildProcesses.h"
+#include "support/Ffmpeg.h"
 #include "support/HostilePictures.h"
 #include "support/PictureFixtures.h"
 #include "support/TempDir.h"
@@ -178,6 +179,89 @@ TEST_F(HostileFileTest, EachIsRefusedOrShownWithTheViewerSmallAndItsWindowPainte
     Win32RemoveRepaintHandler(id);
     EXPECT_GE(repaints, 1) << "the window was not painted while the worker worked";
     EXPECT_LT(PeakResidentMb(), 300);
+    EXPECT_TRUE(ChildProcesses().empty());
+  }
+  GoodPictureShows();
+}
+
+// Newer video types: each container cut in half, files named as another type, and a small file of
+// huge pictures (8192 x 4096, the texture's limit: 200 KB that decode to 50 MB a picture). Each
+// plays what it holds or is refused with the open message; the viewer holds little beyond the
+// picture's texture, its window is painted meanwhile, and no worker is left.
+TEST_F(HostileFileTest, NewerVideoTypesCutMisnamedOrHugeStayInTheWorker) {
+  ASSERT_NE(nullptr, device.get());
+  TempDir temp("orbelle-hostile-video");
+  // A moving pattern, so that every part of each file holds pictures.
+  const std::string pattern = "testsrc=s=160x120:r=25:d=2";
+  const std::vector<std::string> h264{"-c:v", "libx264", "-pix_fmt", "yuv420p", "-preset", "ultrafast"},
+      vp9{"-c:v", "libvpx-vp9", "-deadline", "realtime", "-cpu-used", "8"}, theora{"-c:v", "libtheora"},
+      faststart{"-c:v", "libx264", "-pix_fmt", "yuv420p", "-preset", "ultrafast", "-movflags", "+faststart"};
+  const struct {
+    const char* name;
+    const std::vector<std::string>& video;
+  } made[] = {{"phone.mp4", h264}, {"fast.mp4", faststart}, {"camera.mov", h264}, {"clip.mkv", vp9},
+              {"clip.webm", vp9},  {"clip.ogv", theora},    {"clip.ts", h264},    {"clip.m2ts", h264}};
+  for (const auto& m : made) {
+    std::vector<std::string> args{"-f", "lavfi", "-i", pattern};
+    args.insert(args.end(), m.video.begin(), m.video.end());
+    args.push_back((temp.path() / m.name).string());
+    ASSERT_TRUE(Ffmpeg(args)) << m.name;
+  }
+  ASSERT_TRUE(Ffmpeg({"-f", "lavfi", "-i", "color=c=black:s=8192x4096:r=25:d=0.2", "-c:v", "libx264", "-pix_fmt",
+                      "yuv420p", "-preset", "ultrafast", (temp.path() / "huge.mp4").string()}));
+  // What a cut avi says too: the worker found a container but nothing in it that plays.
+  constexpr char16_t kNothingPlays[] = u"Could not render source output pin!  hr=0x80040218";
+  struct Case {
+    std::string name;
+    Bytes bytes;
+    const char16_t* message;  // null: it plays
+    UINT width;
+  };
+  const auto whole = [&](const char* name) { return ReadBytes(temp.path() / name); };
+  const auto half = [&](const char* name) {
+    Bytes bytes = whole(name);
+    bytes.resize(bytes.size() / 2);
+    return bytes;
+  };
+  std::vector<Case> cases = {
+      {"cut_phone.mp4", half("phone.mp4"), kNothingPlays, 0},  // its index is at the end
+      {"cut_fast.mp4", half("fast.mp4"), nullptr, 160},        // its index is first
+      {"cut_camera.mov", half("camera.mov"), kNothingPlays, 0},
+      {"cut.mkv", half("clip.mkv"), nullptr, 160},
+      {"cut.webm", half("clip.webm"), nullptr, 160},
+      {"cut.ogv", half("clip.ogv"), nullptr, 160},
+      {"cut.ts", half("clip.ts"), nullptr, 160},
+      {"cut.m2ts", half("clip.m2ts"), nullptr, 160},
+      {"mp4_named.avi", whole("phone.mp4"), nullptr, 160},
+      {"ts_named.mkv", whole("clip.ts"), nullptr, 160},
+      {"webm_named.jpg", whole("clip.webm"), nullptr, 160},
+      {"huge.mp4", whole("huge.mp4"), nullptr, 8192},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    boxes.boxes.clear();
+    ResetPeak();
+    int repaints = 0;
+    const int id = Win32AddRepaintHandler(device.window(), [&] { ++repaints; });
+    Expose();
+    {
+      auto media = std::make_unique<CMovieSource>();
+      const HRESULT hr = media->Open(device.get(), WinPath(temp.Write(c.name, c.bytes)).c_str(), true);
+      if (c.message) {
+        EXPECT_TRUE(FAILED(hr));
+        ASSERT_EQ(1u, boxes.boxes.size());
+        EXPECT_EQ(c.message, boxes.boxes[0].text);
+      } else {
+        ASSERT_EQ(S_OK, hr);
+        EXPECT_EQ(c.width, static_cast<UINT>(media->GetWidth()));
+        EXPECT_TRUE(WaitUntil([&] { return media->GetFramesRendered() > 0; }));
+        EXPECT_TRUE(boxes.boxes.empty());
+      }
+    }
+    Win32RemoveRepaintHandler(id);
+    EXPECT_GE(repaints, 1) << "the window was not painted while the worker worked";
+    // The huge pictures' texture is 128 MB in memory and as much again on the drawing side.
+    EXPECT_LT(PeakResidentMb(), c.width == 8192 ? 600 : 300);
     EXPECT_TRUE(ChildProcesses().empty());
   }
   GoodPictureShows();
