@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/picture/PictureDecode.h"
+#include "platform/worker/AnimationSource.h"
 #include "platform/worker/AsfHeader.h"
 #include "platform/worker/ControlChannel.h"
 #include "platform/worker/DescriptorSource.h"
@@ -99,6 +100,10 @@ std::unique_ptr<Source> OpenFile(int fd, ControlChannel& channel, std::unique_pt
     opened->kind = Kind::Still;
     std::vector<std::uint8_t> file;
     if (size > kMaxPictureFile || !ReadAt(fd, 0, static_cast<std::size_t>(size), &file)) return nullptr;
+    // An animation of two frames or more streams its frames; anything else is one picture.
+    bool animated = false;
+    if (auto animation = AnimationSource::Open(channel, file, &animated, opened)) return animation;
+    if (animated) return nullptr;
     auto source = std::make_unique<PictureSource>(channel);
     *opened = source->Open(file);
     if (!(opened->flags & kPrerolled)) return nullptr;

@@ -19,9 +19,12 @@
 // memfd as SCM_RIGHTS), then Frame and Sound messages, each naming a slot of a ring it has
 // filled, and End once a stream has no more data. A slot belongs to the viewer from its Frame or
 // Sound message until the viewer sends Release for it; the worker writes only free slots and
-// waits when none is free. Times are nanoseconds from the first picture of the file (the
-// worker subtracts the first picture's stream time; from the first sound when there is no
-// picture), so the viewer's clock starts at 0.
+// waits when none is free. A still picture is one Frame (time 0, no duration) and End; an
+// animated one (a gif, png or webp of two frames or more) sends its frames with their times and
+// durations in a loop for ever, the times going on increasing from loop to loop, and no End.
+// Times are nanoseconds from the first picture of the file (the worker subtracts the first
+// picture's stream time; from the first sound when there is no picture), so the viewer's clock
+// starts at 0.
 //
 // Seek. Seek carries a generation (one more than the last) and a target. The worker drops
 // everything of older generations, seeks, and sends what follows tagged with the new

@@ -94,6 +94,7 @@ def main(out):
     run('convert', 'rgb.png', '-colorspace', 'CMYK', '-quality', '95', 'cmyk_magick.jpg')
 
     make_hostile()
+    make_animations()
 
 
 def patched(name, out, at, data):
@@ -146,6 +147,19 @@ def make_hostile():
     main_jpeg = open('baseline.jpg', 'rb').read()
     camera = main_jpeg[:2] + b'\xff\xe1' + struct.pack('>H', len(app1) + 2) + app1 + main_jpeg[2:]
     open('thumbnail.jpg', 'wb').write(camera)
+
+
+def make_animations():
+    """Three frames of 32 x 24 shown for 50, 10 (shown as 100) and 200 ms: red; its left half
+    green (the encoders store only the part that changed); blue. And a file of each type with one
+    frame, which stays a still."""
+    red, blue = Image.new('RGB', (32, 24), RED), Image.new('RGB', (32, 24), BLUE)
+    half = red.copy()
+    half.paste(GREEN, (0, 0, 16, 24))
+    for name, kw in (('anim.gif', {}), ('anim.png', {}), ('anim.webp', {'lossless': True})):
+        red.save(name, save_all=True, append_images=[half, blue], duration=[50, 10, 200], loop=0, **kw)
+    for name, kw in (('one.gif', {}), ('one.png', {}), ('one.webp', {'lossless': True})):
+        red.save(name, save_all=True, append_images=[], duration=[50], loop=0, **kw)
 
 
 if __name__ == '__main__':

@@ -18,6 +18,7 @@
 #include "support/BuildPaths.h"
 #include "support/Ffmpeg.h"
 #include "support/HostilePictures.h"
+#include "support/PictureFixtures.h"
 #include "support/TempDir.h"
 #include "tests/platform/worker/WorkerProcess.h"
 
@@ -493,9 +494,11 @@ TEST(WorkerStillTest, StillPictureIsOneFrameBottomRowFirst) {
     int tolerance;
     bool pattern;  // else quadrants
   };
-  const Case cases[] = {{"quadrants.jpg", Layout::Bgr, 12, false},     {"quadrants.gif", Layout::Bgrx, 0, false},
-                        {"quadrants8.bmp", Layout::Bgr, 0, false},     {"pattern.bmp", Layout::Bgrx, 0, true},
-                        {"pattern_topdown.bmp", Layout::Bgr, 0, true}, {"animated.gif", Layout::Bgr, 0, false}};
+  const Case cases[] = {{"quadrants.jpg", Layout::Bgr, 12, false},
+                        {"quadrants.gif", Layout::Bgrx, 0, false},
+                        {"quadrants8.bmp", Layout::Bgr, 0, false},
+                        {"pattern.bmp", Layout::Bgrx, 0, true},
+                        {"pattern_topdown.bmp", Layout::Bgr, 0, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
     Session session;
@@ -529,7 +532,7 @@ TEST(WorkerStillTest, StillPictureIsOneFrameBottomRowFirst) {
 }
 
 // Every picture variant of the picture decoder's fixtures decodes in the worker with the colour
-// ImageMagick reads at its centre.
+// ImageMagick reads at its centre (of an animation's first frame).
 TEST(WorkerStillTest, PictureVariantsKeepTheirColours) {
   const std::filesystem::path dir = SourceDir() / "tests/platform/picture/fixtures";
   std::ifstream reference(dir / "reference.txt");
@@ -551,7 +554,7 @@ TEST(WorkerStillTest, PictureVariantsKeepTheirColours) {
     ASSERT_TRUE(session.Play(0, 1, [&](Stream, const Session::Delivered& d) {
       const std::uint8_t* centre = d.bytes + RowBytes(Layout::Bgr, width) * (height - 1 - height / 2) + 3 * (width / 2);
       EXPECT_TRUE(Near({b, g, r}, centre, 3)) << Show(centre);
-      return true;
+      return false;  // the first picture (an animation's first frame; it has no end)
     }));
     ++checked;
   }
@@ -578,6 +581,58 @@ TEST(WorkerStillTest, LargePictureIsScaledToTheTextureLimit) {
   EXPECT_EQ(kPrerolled | kHasVideo, session.opened.flags);
   EXPECT_EQ(kMaxSide, session.opened.width);
   EXPECT_EQ(16u, session.opened.height);
+}
+
+// An animated picture is a still that streams: every frame with its time and delay, in a loop
+// for ever, the times going on from loop to loop (red 50 ms, half green 100 ms as its 10 ms is
+// shown, blue 200 ms); its memory stays flat over a thousand loops. A seek goes on from the
+// frame that covers the target.
+TEST(WorkerAnimationTest, FramesLoopWithTheirTimesAndTheWorkersMemoryStaysFlat) {
+  TempDir dir("orbelle-worker-animations");
+  ASSERT_TRUE(picture_fixtures::MakePictures(dir.path()));
+  const std::int64_t starts[] = {0, 50, 150}, delays[] = {50, 100, 200};
+  const Bgr colours[][2] = {{{0, 0, 255}, {0, 0, 255}}, {{0, 255, 0}, {0, 0, 255}}, {{255, 0, 0}, {255, 0, 0}}};
+  const auto residentKb = [](pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+      if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    return -1L;
+  };
+  for (const char* name : {"anim.gif", "anim.png", "anim.webp"}) {
+    SCOPED_TRACE(name);
+    Session session;
+    ASSERT_TRUE(session.Open(dir.path() / name));
+    EXPECT_EQ(Kind::Still, session.opened.kind);
+    ASSERT_EQ(kPrerolled | kHasVideo, session.opened.flags);
+    EXPECT_EQ(-1, session.opened.duration);
+    ASSERT_EQ(32u, session.opened.width);
+    ASSERT_EQ(24u, session.opened.height);
+    ASSERT_TRUE(session.Start(Layout::Bgrx, true, false));
+    int k = 0;
+    long before = 0;
+    ASSERT_TRUE(session.Play(0, 1, [&](Stream, const Session::Delivered& d) {
+      const int i = k % 3;
+      EXPECT_EQ((k / 3 * 350 + starts[i]) * std::int64_t{kMs}, d.frame.time) << k;
+      EXPECT_EQ(delays[i] * std::int64_t{kMs}, d.frame.duration) << k;
+      if (k < 9) {
+        const std::uint64_t pitch = RowBytes(Layout::Bgrx, 32);
+        EXPECT_TRUE(Near(colours[i][0], d.bytes + pitch * 11 + 4 * 8, 0)) << k;
+        EXPECT_TRUE(Near(colours[i][1], d.bytes + pitch * 11 + 4 * 24, 0)) << k;
+      }
+      if (k == 300) before = residentKb(session.worker.Pid());
+      return ++k < 3300;
+    }));
+    EXPECT_LT(residentKb(session.worker.Pid()) - before, 1024) << "kB grown over 1000 loops";
+    // 1000 ms is 2 loops (700 ms) and 300 ms into the third: its blue frame, from 850 ms.
+    ASSERT_TRUE(session.Seek(1, 1000 * std::int64_t{kMs}));
+    std::vector<std::int64_t> times;
+    ASSERT_TRUE(session.Play(1, 1, [&](Stream, const Session::Delivered& d) {
+      times.push_back(d.frame.time / std::int64_t{kMs});
+      return times.size() < 2;
+    }));
+    EXPECT_EQ((std::vector<std::int64_t>{850, 1050}), times);
+  }
 }
 
 }  // namespace
