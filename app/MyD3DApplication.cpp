@@ -49,9 +49,9 @@ HRESULT CMyD3DApplication::RestoreDeviceResources() {
   g_appFont = m_appFont;
   if (!g_sceneManager) {
     g_sceneManager = new CSceneManager();
-    g_sceneManager->StartSceneManager(m_pd3dDevice, m_hWnd);
-    // Only the first start: a re-created device begins again with the welcome picture.
-    if (!m_startFile.empty()) g_sceneManager->OpenStartFile(std::exchange(m_startFile, {}));
+    // Only the first start opens the named file: a re-created device begins again with the
+    // welcome picture.
+    g_sceneManager->StartSceneManager(m_pd3dDevice, m_hWnd, std::exchange(m_startFile, {}));
   } else if (g_uiFont) {
     if (g_uiFont->m_font) g_uiFont->m_font->OnResetDevice();
     if (g_uiFont->m_sprite) g_uiFont->m_sprite->OnResetDevice();

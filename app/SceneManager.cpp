@@ -1,5 +1,7 @@
 #include "app/SceneManager.h"
 
+#include <utility>
+
 #include "background/MoireScreensaver.h"
 #include "input/InputDevices.h"
 #include "platform/win32/win32.h"
@@ -32,7 +34,8 @@ CQoScene* CreateScene(int id) {
 
 }  // namespace
 
-void CSceneManager::StartSceneManager(IDirect3DDevice9* device, HWND window) {
+void CSceneManager::StartSceneManager(IDirect3DDevice9* device, HWND window, std::u16string startFile) {
+  m_startFile = std::move(startFile);
   m_device = device;
   m_window = window;
 
@@ -75,6 +78,8 @@ void CSceneManager::AdvanceScene() {
   // Past the end of the queue there is no further scene.
   const int id = m_queueIndex < SCENE_QUEUE_LENGTH ? m_sceneQueue[m_queueIndex] : 0;
   m_currentScene = CreateScene(id);
+  if (auto* player = dynamic_cast<CQoSceneTitle*>(m_currentScene); player && !m_startFile.empty())
+    player->SetStartFile(std::exchange(m_startFile, {}));
   if (m_currentScene) m_currentScene->Init(0);
   if (m_queueIndex < SCENE_QUEUE_LENGTH) ++m_queueIndex;
 }
@@ -82,11 +87,6 @@ void CSceneManager::AdvanceScene() {
 bool CSceneManager::OpenFile(const std::u16string& path) {
   auto* player = dynamic_cast<CQoSceneTitle*>(m_currentScene);
   return player && player->OpenNamedFile(path);
-}
-
-void CSceneManager::OpenStartFile(const std::u16string& path) {
-  auto* player = dynamic_cast<CQoSceneTitle*>(m_currentScene);
-  if (player && !player->OpenNamedFile(path)) player->ShowWelcome();
 }
 
 bool CSceneManager::QueueCommand(WORD command) {

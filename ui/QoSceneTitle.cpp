@@ -75,7 +75,16 @@ int CQoSceneTitle::Init(int /*mode*/) {
   const std::size_t slash = m_programFolder.find_last_of(u'\\');
   m_programFolder.resize(slash == std::u16string::npos ? 0 : slash);
 
-  ShowWelcome();
+  // A file named at start takes the welcome picture's place in the first open, so that its
+  // picture is not kept waiting behind one that is replaced at once. Where it does not open, the
+  // welcome picture shows after its message.
+  const std::u16string start = std::exchange(m_startFile, {});
+  if (start.empty()) {
+    ShowWelcome();
+  } else {
+    ResetView();
+    if (!OpenNamedFile(start)) ShowWelcome();
+  }
   return 0;
 }
 

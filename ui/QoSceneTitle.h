@@ -65,6 +65,8 @@ class CQoSceneTitle : public CQoScene {
   // Builds the buttons, opens the welcome picture beside the program file and centres the view.
   // The argument is ignored; always 0.
   int Init(int mode) override;
+  // A file (Windows form) that Init opens in place of the welcome picture.
+  void SetStartFile(std::u16string path) { m_startFile = std::move(path); }
   // Drops the media and the buttons; safe to call twice.
   void Cleanup() override;
   // Camera and zoom (unless the pointer is over the bottom strip), the queued key commands, then
@@ -128,6 +130,7 @@ class CQoSceneTitle : public CQoScene {
   CMediaFileList m_files;
   int m_currentIndex = 0;
   std::u16string m_programFolder;  // without a trailing "\"
+  std::u16string m_startFile;      // taken by Init
   std::vector<WORD> m_commands;    // queued key commands, for the next Update
 
  private:

@@ -282,6 +282,26 @@ TEST_F(QoSceneTitleTest, TheSoundAndHelpKeysActAsTheirButtonsWhereverThePointerI
   EXPECT_TRUE(boxes.empty());
 }
 
+TEST_F(QoSceneTitleTest, AFileNamedAtStartOpensInPlaceOfTheWelcomePicture) {
+  scene = std::make_unique<CQoSceneTitle>();
+  scene->SetStartFile(MediaFixture("clip.avi"));
+  scene->Init(0);
+  ASSERT_NE(nullptr, scene->m_media);
+  EXPECT_EQ(160, scene->m_media->GetWidth());
+  EXPECT_EQ(u"clip.avi", scene->m_files.NameAt(scene->m_currentIndex));  // its folder is listed
+  EXPECT_EQ(SRD_NORMAL, State(BTN_PLAY));
+  EXPECT_EQ(100, scene->m_zoom);
+  EXPECT_EQ(320, scene->m_anchorX);
+  EXPECT_TRUE(boxes.empty());
+
+  // One that does not open says so, and the scene is as it starts without a file.
+  scene = std::make_unique<CQoSceneTitle>();
+  scene->SetStartFile(MediaFixture("missing.avi"));
+  scene->Init(0);
+  ASSERT_FALSE(boxes.empty());
+  EXPECT_EQ(0, scene->m_files.Count());
+}
+
 class FolderTest : public QoSceneTitleTest {
  protected:
   void SetUp() override {
