@@ -15,6 +15,12 @@ namespace {
 
 constexpr std::int64_t kMillisecond = 1000000;
 
+// Where a frame's extent from `at` ends on a canvas side of `side`: a file may place a frame
+// anywhere up to 2^31, so the sum is taken wide.
+int End(int at, int extent, int side) {
+  return static_cast<int>(std::min<std::int64_t>(side, std::int64_t{at} + extent));
+}
+
 // Decodes a whole one-frame file with the type's gdk-pixbuf module into RGBA rows of width x 4
 // bytes; false when the module refuses it or it is not of the size expected.
 bool DecodeFrame(const char* module, const std::vector<std::uint8_t>& file, int width, int height,
@@ -182,8 +188,10 @@ std::unique_ptr<AnimationFrames> AnimationFrames::Open(const std::uint8_t* data,
       if (!WalkGif(data, size, &layout) || layout.frames.size() < 2) return nullptr;
       width = layout.screenWidth;
       height = layout.screenHeight;
+      // An empty frame draws nothing; any other is held to the limits.
       for (const GifFrame& f : layout.frames)
-        if (!WithinLimits(width, height, limits) || !WithinLimits(f.width, f.height, limits)) width = height = 0;
+        if (!WithinLimits(width, height, limits) || (f.width && f.height && !WithinLimits(f.width, f.height, limits)))
+          width = height = 0;
       if (width > 0) animation = std::make_unique<GifAnimation>(data, size, std::move(layout), limits);
       break;
     }
@@ -193,7 +201,8 @@ std::unique_ptr<AnimationFrames> AnimationFrames::Open(const std::uint8_t* data,
       width = layout.width;
       height = layout.height;
       for (const ApngFrame& f : layout.frames)
-        if (!WithinLimits(width, height, limits) || !WithinLimits(f.width, f.height, limits)) width = height = 0;
+        if (!WithinLimits(width, height, limits) || (f.width && f.height && !WithinLimits(f.width, f.height, limits)))
+          width = height = 0;
       if (width > 0) animation = std::make_unique<ApngAnimation>(data, size, std::move(layout), limits);
       break;
     }
@@ -263,7 +272,7 @@ bool AnimationFrames::Next(PictureSink& sink, std::int64_t* delayNs) {
 void AnimationFrames::Draw(const std::uint8_t* rgba, int rowstride, int left, int top, int width, int height,
                            bool over) {
   const int x0 = std::max(0, left), y0 = std::max(0, top);
-  const int x1 = std::min(width_, left + width), y1 = std::min(height_, top + height);
+  const int x1 = End(left, width, width_), y1 = End(top, height, height_);
   for (int y = y0; y < y1; ++y) {
     const std::uint8_t* in = rgba + static_cast<std::size_t>(y - top) * rowstride + 4 * (x0 - left);
     std::uint8_t* out = canvas_.data() + (static_cast<std::size_t>(y) * width_ + x0) * 4;
@@ -283,8 +292,8 @@ void AnimationFrames::Draw(const std::uint8_t* rgba, int rowstride, int left, in
 void AnimationFrames::SaveRegion(int left, int top, int width, int height) {
   savedLeft_ = std::max(0, left);
   savedTop_ = std::max(0, top);
-  savedWidth_ = std::max(0, std::min(width_, left + width) - savedLeft_);
-  savedHeight_ = std::max(0, std::min(height_, top + height) - savedTop_);
+  savedWidth_ = std::max(0, End(left, width, width_) - savedLeft_);
+  savedHeight_ = std::max(0, End(top, height, height_) - savedTop_);
   saved_.resize(static_cast<std::size_t>(savedWidth_) * savedHeight_ * 4);
   for (int y = 0; y < savedHeight_; ++y)
     std::memcpy(saved_.data() + static_cast<std::size_t>(y) * savedWidth_ * 4,
@@ -303,7 +312,7 @@ void AnimationFrames::RestoreRegion() {
 
 void AnimationFrames::ClearRegion(int left, int top, int width, int height) {
   const int x0 = std::max(0, left), y0 = std::max(0, top);
-  const int x1 = std::min(width_, left + width), y1 = std::min(height_, top + height);
+  const int x1 = End(left, width, width_), y1 = End(top, height, height_);
   for (int y = y0; y < y1 && x0 < x1; ++y)
     std::memset(canvas_.data() + (static_cast<std::size_t>(y) * width_ + x0) * 4, 0,
                 static_cast<std::size_t>(x1 - x0) * 4);
