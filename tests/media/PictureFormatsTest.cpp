@@ -16,6 +16,15 @@
 
 namespace {
 
+// The sanitizers hold freed memory back (AddressSanitizer's quarantine) or keep shadow and
+// history that grow as the program runs: resident memory says nothing about leaks there, which
+// their own checks report instead.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kMeasuresMemory = false;
+#else
+constexpr bool kMeasuresMemory = true;
+#endif
+
 constexpr DWORD kRed = 0xFFFF0000u, kGreen = 0xFF00FF00u, kBlue = 0xFF0000FFu, kWhite = 0xFFFFFFFFu;
 
 class PictureFormatsTest : public ::testing::Test {
@@ -122,7 +131,7 @@ TEST_F(PictureFormatsTest, AnimationPlaysItsFramesByTheClockInALoop) {
       std::this_thread::sleep_for(std::chrono::milliseconds(37 + 53 * attempt % 211));
     }
     EXPECT_EQ(4, judged);
-    EXPECT_LT(residentKb() - before, 4096) << "kB grown while it played";
+    if (kMeasuresMemory) EXPECT_LT(residentKb() - before, 4096) << "kB grown while it played";
   }
   EXPECT_TRUE(boxes.boxes.empty());
 }

@@ -14,6 +14,15 @@
 
 namespace {
 
+// The sanitizers hold freed memory back (AddressSanitizer's quarantine) or keep shadow and
+// history that grow as the program runs: resident memory says nothing about leaks there, which
+// their own checks report instead.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kMeasuresMemory = false;
+#else
+constexpr bool kMeasuresMemory = true;
+#endif
+
 using Bytes = std::vector<std::uint8_t>;
 using Rgb = std::array<int, 3>;
 
@@ -131,7 +140,7 @@ TEST_F(AnimationFramesTest, MemoryStaysFlatOverManyLoops) {
     for (int i = 0; i < 300; ++i) ASSERT_TRUE(animation->Next(frame, &delay));
     const long before = ResidentKb();
     for (int i = 0; i < 3000; ++i) ASSERT_TRUE(animation->Next(frame, &delay));
-    EXPECT_LT(ResidentKb() - before, 1024) << "kB grown over 1000 loops";
+    if (kMeasuresMemory) EXPECT_LT(ResidentKb() - before, 1024) << "kB grown over 1000 loops";
   }
 }
 
