@@ -131,7 +131,9 @@ TEST_F(PictureFormatsTest, AnimationPlaysItsFramesByTheClockInALoop) {
       std::this_thread::sleep_for(std::chrono::milliseconds(37 + 53 * attempt % 211));
     }
     EXPECT_EQ(4, judged);
-    if (kMeasuresMemory) EXPECT_LT(residentKb() - before, 4096) << "kB grown while it played";
+    if (kMeasuresMemory) {
+      EXPECT_LT(residentKb() - before, 4096) << "kB grown while it played";
+    }
   }
   EXPECT_TRUE(boxes.boxes.empty());
 }

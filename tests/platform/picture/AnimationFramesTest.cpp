@@ -140,7 +140,9 @@ TEST_F(AnimationFramesTest, MemoryStaysFlatOverManyLoops) {
     for (int i = 0; i < 300; ++i) ASSERT_TRUE(animation->Next(frame, &delay));
     const long before = ResidentKb();
     for (int i = 0; i < 3000; ++i) ASSERT_TRUE(animation->Next(frame, &delay));
-    if (kMeasuresMemory) EXPECT_LT(ResidentKb() - before, 1024) << "kB grown over 1000 loops";
+    if (kMeasuresMemory) {
+      EXPECT_LT(ResidentKb() - before, 1024) << "kB grown over 1000 loops";
+    }
   }
 }
 
