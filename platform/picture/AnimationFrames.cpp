@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/picture/ApngFrames.h"
+#include "platform/picture/ColourProfile.h"
 #include "platform/picture/GifFrames.h"
 #include "platform/picture/PictureChunks.h"
 
@@ -119,8 +120,11 @@ class ApngAnimation final : public AnimationFrames {
 // libwebp composes its frames itself and keeps its own canvas; each is copied onto this one.
 class WebpAnimation final : public AnimationFrames {
  public:
-  WebpAnimation(WebPAnimDecoder* decoder, int width, int height, int frames, const PictureLimits& limits)
-      : AnimationFrames(width, height, frames, limits), decoder_(decoder) {}
+  WebpAnimation(WebPAnimDecoder* decoder, int width, int height, int frames, const PictureLimits& limits,
+                std::vector<std::uint8_t> icc)
+      : AnimationFrames(width, height, frames, limits), decoder_(decoder) {
+    SetProfile(std::move(icc));
+  }
   ~WebpAnimation() override { WebPAnimDecoderDelete(decoder_); }
 
  private:
@@ -168,7 +172,7 @@ std::unique_ptr<AnimationFrames> OpenWebp(const std::uint8_t* data, std::size_t 
     *error = "the webp animation does not decode";
     return nullptr;
   }
-  return std::make_unique<WebpAnimation>(decoder, width, height, frames, limits);
+  return std::make_unique<WebpAnimation>(decoder, width, height, frames, limits, WebpIccProfile(data, size));
 }
 
 }  // namespace
@@ -211,7 +215,11 @@ std::unique_ptr<AnimationFrames> AnimationFrames::Open(const std::uint8_t* data,
     default:
       return nullptr;
   }
-  if (!animation) *error = "an animation frame is beyond the size limit";
+  if (!animation) {
+    *error = "an animation frame is beyond the size limit";
+    return nullptr;
+  }
+  animation->SetProfile(PngIccProfile(data, size));
   return animation;
 }
 
@@ -239,13 +247,19 @@ bool AnimationFrames::Next(PictureSink& sink, std::int64_t* delayNs) {
   *delayNs = ShownDelayNs(stored);
   next_ = (next_ + 1) % frameCount_;
 
-  // Scaled to the size shown when the canvas is larger; the scaled copy lives for this frame only.
+  // In sRGB and scaled to the size shown; the copies made for that live for this frame only.
+  std::vector<std::uint8_t> converted;
+  std::uint8_t* source = canvas_.data();
+  if (!icc_.empty()) {
+    converted = canvas_;
+    if (ConvertRgbToSrgb(icc_, converted.data(), width_, height_, width_ * 4, 4)) source = converted.data();
+  }
   GdkPixbuf* scaled = nullptr;
-  const std::uint8_t* pixels = canvas_.data();
+  const std::uint8_t* pixels = source;
   int rowstride = width_ * 4;
   if (shownWidth_ != width_ || shownHeight_ != height_) {
-    GdkPixbuf* whole = gdk_pixbuf_new_from_data(canvas_.data(), GDK_COLORSPACE_RGB, TRUE, 8, width_, height_, rowstride,
-                                                nullptr, nullptr);
+    GdkPixbuf* whole =
+        gdk_pixbuf_new_from_data(source, GDK_COLORSPACE_RGB, TRUE, 8, width_, height_, rowstride, nullptr, nullptr);
     scaled = whole ? gdk_pixbuf_scale_simple(whole, shownWidth_, shownHeight_, GDK_INTERP_BILINEAR) : nullptr;
     if (whole) g_object_unref(whole);
     if (!scaled) return false;

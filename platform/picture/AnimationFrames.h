@@ -36,7 +36,8 @@ class AnimationFrames {
   int FrameCount() const { return frameCount_; }
 
   // Composes the next frame and hands it to the sink as the still decoder does (rows top first,
-  // packed BGR, transparent parts over black); *delayNs is how long it shows (ShownDelayNs).
+  // packed BGR, in sRGB from the file's embedded profile, transparent parts over black); *delayNs
+  // is how long it shows (ShownDelayNs).
   // A frame that does not decode shows as the canvas before it. False when the sink refuses.
   bool Next(PictureSink& sink, std::int64_t* delayNs);
   // Starts again before the first frame, with a clear canvas.
@@ -44,6 +45,8 @@ class AnimationFrames {
 
  protected:
   AnimationFrames(int width, int height, int frameCount, const PictureLimits& limits);
+  // The colour profile the canvas's values are in (none: sRGB).
+  void SetProfile(std::vector<std::uint8_t> icc) { icc_ = std::move(icc); }
   // The RGBA canvas, rows top first, width x 4 bytes each.
   std::uint8_t* Canvas() { return canvas_.data(); }
   int CanvasWidth() const { return width_; }
@@ -69,6 +72,7 @@ class AnimationFrames {
   bool composedAny_ = false;
   std::vector<std::uint8_t> canvas_;
   std::vector<std::uint8_t> saved_;
+  std::vector<std::uint8_t> icc_;  // the file's colour profile; empty: sRGB
   int savedLeft_ = 0, savedTop_ = 0, savedWidth_ = 0, savedHeight_ = 0;
 };
 

@@ -1,8 +1,13 @@
 #include "platform/picture/ColourProfile.h"
 
 #include <lcms2.h>
+#include <zlib.h>
+
+#include <cstring>
 
 #include "platform/picture/PictureChunks.h"
+
+#include <algorithm>
 
 namespace picture {
 namespace {
@@ -93,6 +98,34 @@ void CmykToRgb::Row(const std::uint8_t* cmyk, std::uint8_t* rgb, int width) cons
 
 void PrepareColourProfiles() {
   Profile srgb(cmsCreate_sRGBProfile());
+}
+
+std::vector<std::uint8_t> PngIccProfile(const std::uint8_t* data, std::size_t size) {
+  // A name of 1 to 79 bytes, its terminating zero, the compression method (0: zlib), the data.
+  const Chunk chunk = FindPngChunk(data, size, "iCCP");
+  const void* zero = chunk.data ? std::memchr(chunk.data, 0, std::min<std::size_t>(chunk.size, 80)) : nullptr;
+  if (!zero) return {};
+  const std::size_t at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - chunk.data) + 2;
+  if (at > chunk.size || chunk.data[at - 1] != 0) return {};
+  z_stream stream{};
+  if (inflateInit(&stream) != Z_OK) return {};
+  stream.next_in = const_cast<Bytef*>(chunk.data + at);
+  stream.avail_in = static_cast<uInt>(chunk.size - at);
+  std::vector<std::uint8_t> icc;
+  constexpr std::size_t kMost = 16u << 20, kStep = 64 * 1024;
+  int rc = Z_OK;
+  while (rc == Z_OK && icc.size() < kMost) {
+    const std::size_t had = icc.size();
+    icc.resize(had + kStep);
+    stream.next_out = icc.data() + had;
+    stream.avail_out = static_cast<uInt>(kStep);
+    rc = inflate(&stream, Z_NO_FLUSH);
+    icc.resize(had + (kStep - stream.avail_out));
+    if (rc == Z_BUF_ERROR && stream.avail_out != 0) break;
+  }
+  inflateEnd(&stream);
+  if (rc != Z_STREAM_END) return {};
+  return icc;
 }
 
 std::vector<std::uint8_t> WebpIccProfile(const std::uint8_t* data, std::size_t size) {

@@ -36,6 +36,10 @@ class CmykToRgb {
 // zone, read for a new profile's date) is loaded before a sandbox hides the files.
 void PrepareColourProfiles();
 
+// The ICC profile of a png file (its iCCP chunk, inflated; at most 16 MB); empty when there is
+// none or it does not inflate.
+std::vector<std::uint8_t> PngIccProfile(const std::uint8_t* data, std::size_t size);
+
 // The ICC profile of a webp file (its ICCP chunk); empty when there is none.
 std::vector<std::uint8_t> WebpIccProfile(const std::uint8_t* data, std::size_t size);
 

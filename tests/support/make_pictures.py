@@ -158,6 +158,11 @@ def make_animations():
     half.paste(GREEN, (0, 0, 16, 24))
     for name, kw in (('anim.gif', {}), ('anim.png', {}), ('anim.webp', {'lossless': True})):
         red.save(name, save_all=True, append_images=[half, blue], duration=[50, 10, 200], loop=0, **kw)
+    # Two frames of the values (160, 60, 60) and (60, 60, 160) in ProPhoto RGB.
+    icc = open('prophoto.icc', 'rb').read()
+    first, second = Image.new('RGB', (32, 24), (160, 60, 60)), Image.new('RGB', (32, 24), (60, 60, 160))
+    for name, kw in (('anim_prophoto.png', {}), ('anim_prophoto.webp', {'lossless': True})):
+        first.save(name, save_all=True, append_images=[second], duration=[100, 100], loop=0, icc_profile=icc, **kw)
     for name, kw in (('one.gif', {}), ('one.png', {}), ('one.webp', {'lossless': True})):
         red.save(name, save_all=True, append_images=[], duration=[50], loop=0, **kw)
 

@@ -116,6 +116,25 @@ TEST_F(AnimationFramesTest, FramesComeInOrderWithTheirDelaysAndLoop) {
   }
 }
 
+// The frames of an animation with a ProPhoto profile are shown as the sRGB colours they mean,
+// as a still's are.
+TEST_F(AnimationFramesTest, FramesAreConvertedFromTheEmbeddedProfile) {
+  for (const char* name : {"anim_prophoto.png", "anim_prophoto.webp"}) {
+    SCOPED_TRACE(name);
+    const Bytes bytes = Read(name);
+    std::string error;
+    auto animation = picture::AnimationFrames::Open(bytes.data(), bytes.size(), {}, &error);
+    ASSERT_TRUE(animation) << error;
+    LastFrame frame;
+    std::int64_t delay = 0;
+    for (const Rgb& meant : {Rgb{231, 0, 75}, Rgb{0, 76, 186}}) {
+      ASSERT_TRUE(animation->Next(frame, &delay));
+      const Rgb got = frame.At(16, 12);
+      for (int c = 0; c < 3; ++c) EXPECT_NEAR(meant[c], got[c], 2) << got[0] << "," << got[1] << "," << got[2];
+    }
+  }
+}
+
 TEST_F(AnimationFramesTest, OneFrameFileAndOtherTypesAreStills) {
   for (const char* name : {"one.gif", "one.png", "one.webp", "rgb.png", "lossless.webp", "plain.gif", "baseline.jpg"}) {
     SCOPED_TRACE(name);
