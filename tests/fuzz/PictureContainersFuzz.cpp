@@ -1,12 +1,14 @@
 // The picture decoder's own readers of file structure, on any bytes and without decoding a
-// pixel: the jpeg segment walk, the HEIF boxes, the png and webp chunks, the Exif orientation,
-// and the gif and APNG frame walks with the standalone frame files they make. They never read
-// outside the input, and what they report lies inside it: frames end within the file, frame
-// files are well-formed wrappers (their own signature, header and end), orientations are 1..8.
-// Fast where the decoding target is slow, so these readers get most of the fuzzing.
+// pixel: the jpeg segment walk, the HEIF boxes, the png and webp chunks (a png's compressed
+// colour profile inflated, up to its cap), the Exif orientation, and the gif and APNG frame
+// walks with the standalone frame files they make. They never read outside the input, and what
+// they report lies inside it: frames end within the file, frame files are well-formed wrappers
+// (their own signature, header and end), orientations are 1..8. Fast where the decoding target
+// is slow, so these readers get most of the fuzzing.
 #include <cstring>
 
 #include "platform/picture/ApngFrames.h"
+#include "platform/picture/ColourProfile.h"
 #include "platform/picture/ExifOrientation.h"
 #include "platform/picture/GifFrames.h"
 #include "platform/picture/HeifBoxes.h"
@@ -29,6 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::uint32_t width = 0, height = 0;
   picture::HeifLargestExtent(data, size, &width, &height);
   FUZZ_CHECK(picture::HeifIccProfile(data, size).size() <= size);
+  FUZZ_CHECK(picture::PngIccProfile(data, size).size() <= (16u << 20));
   for (const picture::Chunk& chunk :
        {picture::FindPngChunk(data, size, "IEND"), picture::FindWebpChunk(data, size, "ICCP")})
     FUZZ_CHECK(!chunk.data || (chunk.data >= data && chunk.data + chunk.size <= data + size));
