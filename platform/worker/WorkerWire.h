@@ -83,7 +83,8 @@ struct Hello {
 };
 
 // What the content is. Refused: a known type the worker has no allowed decoder for (an svg,
-// tracker music, a png named .jpg): never decoded. Unknown: no type found at all (random bytes).
+// tracker music, a png behind an id3 tag): never decoded. Unknown: no type found at all (random
+// bytes). A picture is known by its content whatever its name.
 enum class Kind : std::uint32_t { Unknown = 0, Refused = 1, Still = 2, Asf = 3, ByteStream = 4 };
 
 enum class StreamKind : std::uint8_t { Other = 0, Video = 1, Audio = 2 };
