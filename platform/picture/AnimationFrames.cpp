@@ -61,15 +61,16 @@ class GifAnimation final : public AnimationFrames {
         layout_(std::move(layout)) {}
 
  private:
-  void Compose(int index, std::int64_t* delayNs) override {
+  bool Compose(int index, std::int64_t* delayNs) override {
     const GifFrame& f = layout_.frames[static_cast<std::size_t>(index)];
     *delayNs = std::int64_t{f.delayCs} * 10 * kMillisecond;
     if (f.disposal == 3) SaveRegion(f.left, f.top, f.width, f.height);
     // Clear pixels leave what is below them: drawn over.
-    if (DecodeFrame("gif", GifFrameFile(data_, size_, f), f.width, f.height, &frame_))
-      Draw(frame_.data(), f.width * 4, f.left, f.top, f.width, f.height, true);
+    const bool decoded = DecodeFrame("gif", GifFrameFile(data_, size_, f), f.width, f.height, &frame_);
+    if (decoded) Draw(frame_.data(), f.width * 4, f.left, f.top, f.width, f.height, true);
     frame_.clear();
     frame_.shrink_to_fit();
+    return decoded;
   }
   void Dispose(int index) override {
     const GifFrame& f = layout_.frames[static_cast<std::size_t>(index)];
@@ -92,15 +93,16 @@ class ApngAnimation final : public AnimationFrames {
         layout_(std::move(layout)) {}
 
  private:
-  void Compose(int index, std::int64_t* delayNs) override {
+  bool Compose(int index, std::int64_t* delayNs) override {
     const ApngFrame& f = layout_.frames[static_cast<std::size_t>(index)];
     const std::int64_t den = f.delayDen ? f.delayDen : 100;
     *delayNs = std::int64_t{f.delayNum} * 1000 * kMillisecond / den;
     if (Dispose(f, index) == 2) SaveRegion(f.left, f.top, f.width, f.height);
-    if (DecodeFrame("png", ApngFrameFile(data_, size_, f), f.width, f.height, &frame_))
-      Draw(frame_.data(), f.width * 4, f.left, f.top, f.width, f.height, f.blend == 1);
+    const bool decoded = DecodeFrame("png", ApngFrameFile(data_, size_, f), f.width, f.height, &frame_);
+    if (decoded) Draw(frame_.data(), f.width * 4, f.left, f.top, f.width, f.height, f.blend == 1);
     frame_.clear();
     frame_.shrink_to_fit();
+    return decoded;
   }
   void Dispose(int index) override {
     const ApngFrame& f = layout_.frames[static_cast<std::size_t>(index)];
@@ -128,18 +130,20 @@ class WebpAnimation final : public AnimationFrames {
   ~WebpAnimation() override { WebPAnimDecoderDelete(decoder_); }
 
  private:
-  void Compose(int index, std::int64_t* delayNs) override {
+  bool Compose(int index, std::int64_t* delayNs) override {
     if (index == 0) {
       WebPAnimDecoderReset(decoder_);
       previous_ = 0;
     }
     std::uint8_t* pixels = nullptr;
     int timestamp = previous_;
-    if (WebPAnimDecoderHasMoreFrames(decoder_) && WebPAnimDecoderGetNext(decoder_, &pixels, &timestamp) && pixels)
-      std::memcpy(Canvas(), pixels, static_cast<std::size_t>(CanvasWidth()) * CanvasHeight() * 4);
+    const bool decoded =
+        WebPAnimDecoderHasMoreFrames(decoder_) && WebPAnimDecoderGetNext(decoder_, &pixels, &timestamp) && pixels;
+    if (decoded) std::memcpy(Canvas(), pixels, static_cast<std::size_t>(CanvasWidth()) * CanvasHeight() * 4);
     // The time stamp is where the frame ends.
     *delayNs = std::int64_t{std::max(0, timestamp - previous_)} * kMillisecond;
     previous_ = timestamp;
+    return decoded;
   }
   void Dispose(int) override {}
 
@@ -243,7 +247,7 @@ bool AnimationFrames::Next(PictureSink& sink, std::int64_t* delayNs) {
     Dispose(next_ - 1);
   }
   std::int64_t stored = 0;
-  Compose(next_, &stored);
+  lastDecoded_ = Compose(next_, &stored);
   *delayNs = ShownDelayNs(stored);
   next_ = (next_ + 1) % frameCount_;
 

@@ -40,6 +40,8 @@ class AnimationFrames {
   // is how long it shows (ShownDelayNs).
   // A frame that does not decode shows as the canvas before it. False when the sink refuses.
   bool Next(PictureSink& sink, std::int64_t* delayNs);
+  // Whether the frame Next handed over last decoded (the first frame of a file that opens must).
+  bool LastFrameDecoded() const { return lastDecoded_; }
   // Starts again before the first frame, with a clear canvas.
   void Rewind();
 
@@ -60,8 +62,9 @@ class AnimationFrames {
   void ClearRegion(int left, int top, int width, int height);
 
   // Composes frame `index` onto the canvas (after undoing the previous frame as it asked) and
-  // says its delay as stored, in ns.
-  virtual void Compose(int index, std::int64_t* delayNs) = 0;
+  // says its delay as stored, in ns. False when the frame did not decode (the canvas is left as
+  // it was).
+  virtual bool Compose(int index, std::int64_t* delayNs) = 0;
   // Undoes what frame `index` asked to be undone after it was shown.
   virtual void Dispose(int index) = 0;
 
@@ -70,6 +73,7 @@ class AnimationFrames {
   int shownWidth_ = 0, shownHeight_ = 0;
   int next_ = 0;
   bool composedAny_ = false;
+  bool lastDecoded_ = false;
   std::vector<std::uint8_t> canvas_;
   std::vector<std::uint8_t> saved_;
   std::vector<std::uint8_t> icc_;  // the file's colour profile; empty: sRGB

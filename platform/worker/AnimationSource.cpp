@@ -62,7 +62,8 @@ std::unique_ptr<AnimationSource> AnimationSource::Open(ControlChannel& channel, 
   source->frames_ = std::move(frames);
   Discard discard;
   std::int64_t delay = 0;
-  if (!source->frames_->Next(discard, &delay)) return nullptr;
+  // An animation whose first frame does not decode is refused, as a damaged still is.
+  if (!source->frames_->Next(discard, &delay) || !source->frames_->LastFrameDecoded()) return nullptr;
   source->frames_->Rewind();
   opened->flags = kPrerolled | kHasVideo;
   opened->width = static_cast<std::uint32_t>(source->frames_->Width());

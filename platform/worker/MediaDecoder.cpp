@@ -129,6 +129,9 @@ struct MediaDecoder::Branch {
   bool endedEarly = false;
   // Streaming thread only: where a buffer without a time stamp is placed.
   std::int64_t nextTime = 0;
+  // Streaming thread only (video): the format of the pictures reaching the filters.
+  GstVideoInfo rawInfo{};
+  bool hasRawInfo = false;
 };
 
 MediaDecoder::MediaDecoder(ControlChannel& channel) : channel_(channel) {
@@ -246,6 +249,13 @@ void MediaDecoder::LinkPad(GstPad* pad) {
     GstAppSinkCallbacks callbacks{};
     callbacks.new_sample = &MediaDecoder::OnNewSample;
     gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, branch, nullptr);
+    if (branch->stream == Stream::Video) {
+      GstPad* rawPad = gst_element_get_static_pad(chain[1], "sink");
+      gst_pad_add_probe(rawPad,
+                        static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+                        &MediaDecoder::OnRawPicture, branch, nullptr);
+      gst_object_unref(rawPad);
+    }
     GstPad* sinkPad = gst_element_get_static_pad(sink, "sink");
     gst_pad_add_probe(
         sinkPad, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM | GST_PAD_PROBE_TYPE_EVENT_FLUSH),
@@ -558,6 +568,32 @@ GstPadProbeReturn MediaDecoder::OnSinkEvent(GstPad*, GstPadProbeInfo* info, gpoi
     self->EndStream(*branch);
   }
   return GST_PAD_PROBE_OK;
+}
+
+GstPadProbeReturn MediaDecoder::OnRawPicture(GstPad*, GstPadProbeInfo* info, gpointer data) {
+  auto* branch = static_cast<Branch*>(data);
+  if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (GST_EVENT_TYPE(event) == GST_EVENT_CAPS) {
+      GstCaps* caps = nullptr;
+      gst_event_parse_caps(event, &caps);
+      branch->hasRawInfo = caps && gst_video_info_from_caps(&branch->rawInfo, caps);
+    }
+    return GST_PAD_PROBE_OK;
+  }
+  GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+  if (!buffer || !branch->hasRawInfo) return GST_PAD_PROBE_OK;
+  GstVideoFrame frame;
+  if (gst_video_frame_map(&frame, &branch->rawInfo, buffer, GST_MAP_READ)) {
+    gst_video_frame_unmap(&frame);
+    return GST_PAD_PROBE_OK;
+  }
+  MediaDecoder* self = branch->owner.load(std::memory_order_acquire);
+  if (branch->wanted.load(std::memory_order_acquire) && branch->carried.load() == self->generation_.load())
+    self->SendError(branch->carried.load(), "a picture could not be converted");
+  GST_PAD_PROBE_INFO_FLOW_RETURN(info) = GST_FLOW_ERROR;
+  gst_buffer_unref(buffer);
+  return GST_PAD_PROBE_HANDLED;
 }
 
 void MediaDecoder::EndStream(Branch& branch) {

@@ -50,6 +50,9 @@ class MediaDecoder final : public Source {
   static void OnDecoderElementAdded(GstBin* decodebin, GstElement* element, gpointer self);
   static GstBusSyncReply OnBusMessage(GstBus* bus, GstMessage* message, gpointer self);
   static GstPadProbeReturn OnSinkEvent(GstPad* pad, GstPadProbeInfo* info, gpointer branch);
+  // Before the picture filters: a picture whose buffer is too short for its format fails the
+  // stream with an Error (the filters would drop it without a word and play on).
+  static GstPadProbeReturn OnRawPicture(GstPad* pad, GstPadProbeInfo* info, gpointer branch);
   static GstFlowReturn OnNewSample(GstAppSink* sink, gpointer branch);
   void LinkPad(GstPad* pad);
   Branch* MakeBranch(Stream stream);
