@@ -499,9 +499,9 @@ struct IDirect3DDevice9 : IUnknown {
   virtual HRESULT Reset(D3DPRESENT_PARAMETERS* pPresentationParameters) = 0;
   // Draws the back buffer stretched over the window's drawable and swaps; a drawable the same
   // whole number of times as large in both directions (a scaled screen) shows each back-buffer
-  // pixel as a square, without blur. Rectangles, regions and override windows are ignored. D3DERR_INVALIDCALL inside a scene. As with
-  // D3DSWAPEFFECT_DISCARD, the back buffer's content is undefined afterwards: while the window
-  // matches an X8R8G8B8 back buffer in size, frames are drawn straight into the window.
+  // pixel as a square, without blur. Rectangles, regions and override windows are ignored. D3DERR_INVALIDCALL inside a
+  // scene. As with D3DSWAPEFFECT_DISCARD, the back buffer's content is undefined afterwards: while the window matches
+  // an X8R8G8B8 back buffer in size, frames are drawn straight into the window.
   virtual HRESULT Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDestWindowOverride,
                           const RGNDATA* pDirtyRegion) = 0;
   virtual HRESULT GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBACKBUFFER_TYPE Type,

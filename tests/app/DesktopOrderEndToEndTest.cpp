@@ -207,9 +207,9 @@ TEST_F(DesktopOrderEndToEndTest, NextAndPreviousFollowTheFileManagersOrder) {
   x.Run({"xdotool", "windowactivate", "--sync", window});
   Pause(600);
 
-  // zz.AVI is not in the folder's list (its extension is in capitals): next starts at its
-  // second entry, and the steps go in the file manager's order with wrap-around.
-  for (const char* name : {"clip2.avi", "Clip3.avi", "clip10.avi", "a1.bmp"}) {
+  // zz.AVI is the folder list's last entry (extensions count in any case): next wraps to its
+  // first, and the steps go in the file manager's order with wrap-around.
+  for (const char* name : {"a1.bmp", "clip2.avi", "Clip3.avi", "clip10.avi", "zz.AVI"}) {
     click(582, 459);
     EXPECT_TRUE(waitForTitle(name)) << "next did not open " << name;
   }
