@@ -20,7 +20,7 @@ packages=(
   xauth x11-xserver-utils
 )
 if [[ "${1:-}" == "--test" ]]; then
-  packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb x11-utils xdotool openbox libxfixes-dev libxrandr-dev imagemagick ffmpeg gstreamer1.0-tools libheif-examples libavif-bin desktop-file-utils clang-format
+  packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb x11-utils xdotool openbox libxfixes-dev libxrandr-dev imagemagick ffmpeg gstreamer1.0-tools libheif-examples libavif-bin desktop-file-utils shared-mime-info clang-format
              # the package test: dpkg-shlibdeps (dpkg-dev, file), lintian, appstreamcli, man
              dpkg-dev file lintian appstream man-db)
 fi
