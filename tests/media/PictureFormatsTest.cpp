@@ -11,19 +11,11 @@
 #include "MediaTestSupport.h"
 #include "media/MovieSource.h"
 #include "support/PictureFixtures.h"
+#include "support/Sanitizers.h"
 #include "support/TempDir.h"
 #include "support/TestDevice.h"
 
 namespace {
-
-// The sanitizers hold freed memory back (AddressSanitizer's quarantine) or keep shadow and
-// history that grow as the program runs: resident memory says nothing about leaks there, which
-// their own checks report instead.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kMeasuresMemory = false;
-#else
-constexpr bool kMeasuresMemory = true;
-#endif
 
 constexpr DWORD kRed = 0xFFFF0000u, kGreen = 0xFF00FF00u, kBlue = 0xFF0000FFu, kWhite = 0xFFFFFFFFu;
 

@@ -10,18 +10,10 @@
 
 #include "platform/picture/AnimationFrames.h"
 #include "support/PictureFixtures.h"
+#include "support/Sanitizers.h"
 #include "support/TempDir.h"
 
 namespace {
-
-// The sanitizers hold freed memory back (AddressSanitizer's quarantine) or keep shadow and
-// history that grow as the program runs: resident memory says nothing about leaks there, which
-// their own checks report instead.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kMeasuresMemory = false;
-#else
-constexpr bool kMeasuresMemory = true;
-#endif
 
 using Bytes = std::vector<std::uint8_t>;
 using Rgb = std::array<int, 3>;

@@ -19,19 +19,11 @@
 #include "support/Ffmpeg.h"
 #include "support/HostilePictures.h"
 #include "support/PictureFixtures.h"
+#include "support/Sanitizers.h"
 #include "support/TempDir.h"
 #include "tests/platform/worker/WorkerProcess.h"
 
 namespace {
-
-// The sanitizers hold freed memory back (AddressSanitizer's quarantine) or keep shadow and
-// history that grow as the program runs: resident memory says nothing about leaks there, which
-// their own checks report instead.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kMeasuresMemory = false;
-#else
-constexpr bool kMeasuresMemory = true;
-#endif
 
 using namespace worker;
 using workertest::Received;
