@@ -428,6 +428,7 @@ HRESULT FilterGraph::BuildChain(SourceFilter* source, CBaseRenderer* rendererFil
     stop_ = source->KnownLength();
     stopFixed_ = true;
   }
+  still_ = source->GetKind() == SourceFilter::Kind::Still;
   state_ = State_Paused;
   chains_.push_back(std::move(chain));
   std::lock_guard<std::mutex> lock(busMutex_);
@@ -573,6 +574,13 @@ double FilterGraph::StopTime() {
   }
   if (stopFixed_) return stop_;
   gint64 position = 0;
+  if (Ended() && still_) {
+    // A picture has no length. (Its sink's position after the end is the clock's, which says
+    // only how long ago it was shown.)
+    stop_ = 0.0;
+    stopFixed_ = true;
+    return stop_;
+  }
   if (Ended()) {
     // A stream's segment may end before its last frame (an MPEG program stream's length is an
     // estimate): the furthest of the sinks counts.

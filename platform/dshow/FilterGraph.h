@@ -78,6 +78,7 @@ class FilterGraph final
   std::vector<std::unique_ptr<Chain>> chains_;
   OAFilterState state_ = State_Stopped;
   bool hasBase_ = false;
+  bool still_ = false;      // the graph shows a picture file, whose stream ends after its one picture
   double base_ = 0.0;       // stream time of the first video sample
   double highWater_ = 0.0;  // the furthest position seen, for streams of unknown length
   bool stopFixed_ = false;

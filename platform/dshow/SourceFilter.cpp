@@ -1,5 +1,7 @@
 #include "platform/dshow/SourceFilter.h"
 
+#include "platform/dshow/GstSupport.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace dshow {
 namespace {
@@ -18,25 +21,40 @@ class Fd {
     if (fd_ >= 0) close(fd_);
   }
   int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
 
  private:
   int fd_;
 };
 
-}  // namespace
-
-HRESULT SourceFilter::Create(const std::string& nativePath, SourceFilter** out) {
-  *out = nullptr;
+// Opens a media file for reading into *fd: a regular file, as opened (not as first looked at).
+HRESULT OpenMediaFile(const std::string& nativePath, int* fd) {
+  *fd = -1;
   if (nativePath.empty()) return VFW_E_NOT_FOUND;
   struct stat info {};
   if (stat(nativePath.c_str(), &info) != 0) return errno == EACCES ? E_ACCESSDENIED : VFW_E_NOT_FOUND;
   // Folders, FIFOs and devices are not media files; opening a FIFO would block.
   if (!S_ISREG(info.st_mode)) return VFW_E_UNKNOWN_FILE_TYPE;
-  Fd fd(open(nativePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (fd.get() < 0) return errno == ENOENT ? VFW_E_NOT_FOUND : E_ACCESSDENIED;
+  Fd file(open(nativePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (file.get() < 0) return errno == ENOENT ? VFW_E_NOT_FOUND : E_ACCESSDENIED;
   // The file may have been swapped between the two looks: what was opened is what counts.
   struct stat opened {};
-  if (fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode)) return VFW_E_UNKNOWN_FILE_TYPE;
+  if (fstat(file.get(), &opened) != 0 || !S_ISREG(opened.st_mode)) return VFW_E_UNKNOWN_FILE_TYPE;
+  *fd = file.release();
+  return S_OK;
+}
+
+}  // namespace
+
+HRESULT SourceFilter::Create(const std::string& nativePath, SourceFilter** out) {
+  *out = nullptr;
+  int opened = -1;
+  if (HRESULT hr = OpenMediaFile(nativePath, &opened); FAILED(hr)) {
+    // A file read ahead is not needed now whatever it was.
+    WorkerClient::DropReadAhead();
+    return hr;
+  }
+  Fd fd(opened);
 
   std::unique_ptr<WorkerClient> worker;
   HRESULT hr = WorkerClient::Open(fd.get(), &worker);
@@ -127,4 +145,16 @@ HRESULT SourcePin::ConnectionMediaType(AM_MEDIA_TYPE* pmt) {
 
 void PrepareMediaWorker() {
   dshow::WorkerClient::PrepareSpare();
+}
+
+void ReadAheadMediaFile(LPCWSTR lpcwstrFileName) {
+  if (!lpcwstrFileName) return;
+  int fd = -1;
+  if (FAILED(dshow::OpenMediaFile(dshow::NativeFilePath(lpcwstrFileName), &fd))) return;
+  dshow::WorkerClient::ReadAhead(fd);
+  close(fd);
+}
+
+void DropMediaReadAhead() {
+  dshow::WorkerClient::DropReadAhead();
 }

@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/utsname.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "platform/dshow/GstSupport.h"
@@ -206,6 +208,8 @@ struct WorkerClient::State {
   bool errorPending = false;
   std::string errorText;
   Clock::time_point lastHeard = Clock::now();
+  // A worker reading ahead is ended when it has not opened its file by then (no one waits for it).
+  std::optional<Clock::time_point> openDeadline;
   std::string errorLine;
   std::size_t errorBytes = 0;
 };
@@ -400,15 +404,17 @@ void WorkerClient::State::Run(const std::shared_ptr<State>& self) {
     if (watch[2].revents && errRead >= 0) ReadErrors();
     if (listening && watch[1].revents) listening = ReadMessage(self);
     if (!listening) continue;
-    bool stalled;
+    bool stalled, late;
     {
       std::lock_guard lock(mutex);
       stalled = !dead && protocol.phase() == WorkerProtocol::Phase::Started && !protocol.AllEnded() &&
                 !protocol.WorkerBlocked() &&
                 Clock::now() - lastHeard > std::chrono::milliseconds(worker::kStallMilliseconds);
+      late = !dead && openDeadline && protocol.phase() != WorkerProtocol::Phase::Opened &&
+             protocol.phase() != WorkerProtocol::Phase::Started && Clock::now() > *openDeadline;
     }
-    if (stalled) {
-      Fail("stopped making progress");
+    if (stalled || late) {
+      Fail(stalled ? "stopped making progress" : "did not open the file in time");
       listening = false;
     }
   }
@@ -536,6 +542,58 @@ std::shared_ptr<WorkerClient::State> TakeSpare(const std::vector<std::string>& a
   return nullptr;
 }
 
+// What tells a file apart when a read-ahead is taken: the same file, not changed since.
+struct FileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  timespec modified{};
+  bool operator==(const FileIdentity& o) const {
+    return device == o.device && inode == o.inode && size == o.size && modified.tv_sec == o.modified.tv_sec &&
+           modified.tv_nsec == o.modified.tv_nsec;
+  }
+};
+
+bool IdentityOf(int fd, FileIdentity* out) {
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  *out = FileIdentity{info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+  return true;
+}
+
+// The worker that reads a file ahead, with the file it was given. Under g_spareMutex.
+struct Held {
+  FileIdentity identity;
+  std::shared_ptr<WorkerClient::State> state;
+};
+std::optional<Held> g_held;
+
+// Ends a worker handed a file that no client took: its reader stopped, the process killed and
+// reaped.
+void EndUnclaimed(const std::shared_ptr<WorkerClient::State>& state) {
+  if (state->reader.joinable()) {
+    const char stop = 1;
+    while (write(state->wake[1], &stop, 1) < 0 && errno == EINTR) {
+    }
+    state->reader.join();
+  }
+  Discard(state);
+}
+
+// The held worker when it holds this file (identity null: an unidentified file, never held);
+// any other held worker is ended.
+std::shared_ptr<WorkerClient::State> TakeHeld(const FileIdentity* identity) {
+  std::optional<Held> held;
+  {
+    std::lock_guard lock(g_spareMutex);
+    held.swap(g_held);
+  }
+  if (!held) return nullptr;
+  if (identity && held->identity == *identity) return held->state;
+  EndUnclaimed(held->state);
+  return nullptr;
+}
+
 }  // namespace
 
 void WorkerClient::PrepareSpare() {
@@ -554,6 +612,7 @@ void WorkerClient::DropSpare() {
     spare = std::move(g_spare);
   }
   if (spare) Discard(spare);
+  DropReadAhead();
 }
 
 HRESULT WorkerClient::Open(int fileFd, std::unique_ptr<WorkerClient>* out) {
@@ -563,6 +622,14 @@ HRESULT WorkerClient::Open(int fileFd, std::unique_ptr<WorkerClient>* out) {
     std::lock_guard lock(g_testMutex);
     openMilliseconds = g_test.openMilliseconds;
   }
+  // The file read ahead, when it is this one and unchanged since: its worker has opened it (or
+  // is opening it), and only its answer is waited for.
+  FileIdentity identity;
+  const bool identified = IdentityOf(fileFd, &identity);
+  if (std::shared_ptr<State> held = TakeHeld(identified ? &identity : nullptr)) {
+    StartSpare();
+    return Await(held, openMilliseconds, out);
+  }
   const std::vector<std::string> args = WorkerArguments();
   std::shared_ptr<State> state = TakeSpare(args);
   HRESULT hr = S_OK;
@@ -571,13 +638,63 @@ HRESULT WorkerClient::Open(int fileFd, std::unique_ptr<WorkerClient>* out) {
   // The next spare loads its decoders while this worker opens the file, so that an open that
   // follows at once (the welcome picture, then a file named on the command line) finds it ready.
   StartSpare();
-  return Hand(state, fileFd, openMilliseconds, out);
+  if (!Hand(state, fileFd)) {
+    EndUnclaimed(state);
+    return VFW_E_INVALID_FILE_FORMAT;
+  }
+  return Await(state, openMilliseconds, out);
 }
 
-HRESULT WorkerClient::Hand(const std::shared_ptr<State>& state, int fileFd, unsigned openMilliseconds,
-                           std::unique_ptr<WorkerClient>* out) {
-  std::unique_ptr<WorkerClient> client(new WorkerClient());
-  client->state_ = state;
+void WorkerClient::ReadAhead(int fileFd) {
+  FileIdentity identity;
+  if (!IdentityOf(fileFd, &identity)) return;
+  {
+    std::lock_guard lock(g_spareMutex);
+    if (g_held && g_held->identity == identity) return;
+  }
+  DropReadAhead();
+  const std::vector<std::string> args = WorkerArguments();
+  std::shared_ptr<State> state = TakeSpare(args);
+  HRESULT hr = S_OK;
+  if (!state) state = Spawn(args, &hr);
+  if (!state) return;
+  unsigned openMilliseconds;
+  {
+    std::lock_guard lock(g_testMutex);
+    openMilliseconds = g_test.openMilliseconds;
+  }
+  {
+    std::lock_guard lock(state->mutex);
+    state->openDeadline = Clock::now() + std::chrono::milliseconds(openMilliseconds);
+  }
+  if (!Hand(state, fileFd)) {
+    EndUnclaimed(state);
+    return;
+  }
+  {
+    std::lock_guard lock(g_spareMutex);
+    g_held = Held{identity, state};
+  }
+  StartSpare();
+}
+
+void WorkerClient::DropReadAhead() {
+  std::optional<Held> held;
+  {
+    std::lock_guard lock(g_spareMutex);
+    held.swap(g_held);
+  }
+  if (held) EndUnclaimed(held->state);
+}
+
+int WorkerClient::ReadAheadPid() {
+  std::lock_guard lock(g_spareMutex);
+  if (!g_held) return -1;
+  std::lock_guard stateLock(g_held->state->mutex);
+  return g_held->state->dead ? -1 : g_held->state->pid;
+}
+
+bool WorkerClient::Hand(const std::shared_ptr<State>& state, int fileFd) {
   // The worker reads the file's descriptor once its sandbox is in place; the socket keeps the
   // message until then.
   auto open = worker::MakeMessage<worker::Open>(worker::Type::Open);
@@ -585,9 +702,15 @@ HRESULT WorkerClient::Hand(const std::shared_ptr<State>& state, int fileFd, unsi
     std::lock_guard lock(state->mutex);
     state->protocol.OpenSent();
   }
-  if (!state->Send(&open, sizeof(open), fileFd)) return VFW_E_INVALID_FILE_FORMAT;  // the destructor kills it
+  if (!state->Send(&open, sizeof(open), fileFd)) return false;
   state->reader = std::thread([state] { state->Run(state); });
+  return true;
+}
 
+HRESULT WorkerClient::Await(const std::shared_ptr<State>& state, unsigned openMilliseconds,
+                            std::unique_ptr<WorkerClient>* out) {
+  std::unique_ptr<WorkerClient> client(new WorkerClient());
+  client->state_ = state;
   const Win32WaitResult waited = Win32WaitWhileBusy(
       [&](int waitMs) {
         std::unique_lock lock(state->mutex);
@@ -598,6 +721,7 @@ HRESULT WorkerClient::Hand(const std::shared_ptr<State>& state, int fileFd, unsi
       openMilliseconds);
   {
     std::lock_guard lock(state->mutex);
+    state->openDeadline.reset();
     if (waited == Win32WaitResult::Ready && !state->dead) {
       *out = std::move(client);
       return S_OK;
@@ -606,7 +730,7 @@ HRESULT WorkerClient::Hand(const std::shared_ptr<State>& state, int fileFd, unsi
       std::fprintf(stderr, "orbelle: the media worker did not open the file in time\n");
     state->KillLocked();
   }
-  return VFW_E_INVALID_FILE_FORMAT;
+  return VFW_E_INVALID_FILE_FORMAT;  // the client's destructor reaps the worker
 }
 
 WorkerClient::~WorkerClient() {

@@ -34,6 +34,18 @@ class WorkerClient {
   static void PrepareSpare();
   // Tests only: no spare from now on; one that waits is ended.
   static void DropSpare();
+  // Hands the file open for reading on fileFd to a spare worker now, without waiting: it opens
+  // and decodes the file (a video up to its first picture) and holds it. The next Open of the
+  // same file (same device, inode, size and modification time when Open looks) takes that
+  // worker over; an Open of any other file, or another ReadAhead, ends it. Nothing is reported:
+  // a file that cannot be read ahead fails or opens at its Open as it would have. A worker still
+  // opening after the open bound is ended (its Open then fails, as it would have). The client
+  // does not keep fileFd.
+  static void ReadAhead(int fileFd);
+  // Ends a worker held by ReadAhead, if any.
+  static void DropReadAhead();
+  // Tests only: the process id of the worker ReadAhead holds, or -1.
+  static int ReadAheadPid();
   ~WorkerClient();
   WorkerClient(const WorkerClient&) = delete;
   WorkerClient& operator=(const WorkerClient&) = delete;
@@ -75,9 +87,11 @@ class WorkerClient {
 
  private:
   WorkerClient() = default;
-  // Hands the file to a started worker and waits for its answer.
-  static HRESULT Hand(const std::shared_ptr<State>& state, int fileFd, unsigned openMilliseconds,
-                      std::unique_ptr<WorkerClient>* out);
+  // Hands the file to a started worker and starts its reader. False when it could not be sent.
+  static bool Hand(const std::shared_ptr<State>& state, int fileFd);
+  // Waits, pumping the windows, for a handed worker's answer.
+  static HRESULT Await(const std::shared_ptr<State>& state, unsigned openMilliseconds,
+                       std::unique_ptr<WorkerClient>* out);
   std::shared_ptr<State> state_;
 };
 

@@ -318,6 +318,16 @@ class CBaseVideoRenderer : public CBaseRenderer {
 // process. Without this call every open starts its own worker. Window's thread.
 void PrepareMediaWorker();
 
+// Reads the file at lpcwstrFileName (a Windows-form path) ahead: a spare media worker opens and
+// decodes it now (a video up to its first picture) and holds it, so that the next
+// AddSourceFilter or RenderFile of the same file, unchanged since (same device, inode, size and
+// modification time), finds it open. Opening any other file, or reading another one ahead, ends
+// the held worker; at most one is held. Nothing is shown or reported here: a file that cannot
+// be opened fails at its open exactly as it would have. Window's thread.
+void ReadAheadMediaFile(LPCWSTR lpcwstrFileName);
+// Ends the worker ReadAheadMediaFile holds, if any. Window's thread.
+void DropMediaReadAhead();
+
 // Creates the filter graph manager (IGraphBuilder, IMediaControl, IMediaPosition,
 // IBasicAudio, IMediaFilter through QueryInterface). Reached through CoCreateInstance(CLSID_FilterGraph).
 HRESULT CreateFilterGraph(REFIID riid, void** ppv);

@@ -3,12 +3,16 @@
 // garbage or tries what its sandbox forbids, all end as the ordinary open failure, with no worker
 // left behind; the worker runs with its limits, a fixed environment and only its descriptors.
 #include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -278,6 +282,100 @@ TEST(WorkerSourceTest, AnOpenWithASpareReadyStartsNoProcessAndLeavesTheNextSpare
   filter->Release();
   dshow::WorkerClient::DropSpare();
   EXPECT_TRUE(ChildProcesses().empty());
+}
+
+}  // namespace
+
+namespace {
+
+void ReadAhead(const std::filesystem::path& file) {
+  const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0) << file;
+  dshow::WorkerClient::ReadAhead(fd);
+  close(fd);
+}
+
+bool Running(int pid) {
+  const std::vector<int> children = ChildProcesses();
+  return std::find(children.begin(), children.end(), pid) != children.end();
+}
+
+// Reading a file ahead changes nothing in how it opens: the same result and facts, for files
+// that open and files that do not; one that opens is served by the worker that read it.
+TEST(WorkerSourceTest, AFileReadAheadOpensAsItWouldHaveFromTheWorkerThatReadIt) {
+  const char* files[] = {"clip.avi",      "clip.wmv",   "quadrants.jpg", "animated.gif",
+                         "truncated.jpg", "random.avi", "empty.avi"};
+  for (const char* name : files) {
+    SCOPED_TRACE(name);
+    const std::filesystem::path file = FixtureDir() / name;
+    dshow::SourceFilter* plain = nullptr;
+    const HRESULT plainHr = dshow::SourceFilter::Create(file.string(), &plain);
+
+    ReadAhead(file);
+    const int held = dshow::WorkerClient::ReadAheadPid();
+    dshow::SourceFilter* ahead = nullptr;
+    const HRESULT aheadHr = dshow::SourceFilter::Create(file.string(), &ahead);
+    EXPECT_EQ(plainHr, aheadHr);
+    EXPECT_EQ(-1, dshow::WorkerClient::ReadAheadPid()) << "the open took the worker over";
+    if (plain && ahead) {
+      EXPECT_EQ(held, ahead->Worker().WorkerPid());
+      EXPECT_EQ(plain->Worker().Facts().kind, ahead->Worker().Facts().kind);
+      EXPECT_EQ(plain->Worker().Facts().width, ahead->Worker().Facts().width);
+      EXPECT_EQ(plain->Worker().Facts().height, ahead->Worker().Facts().height);
+      EXPECT_EQ(plain->Worker().Facts().duration, ahead->Worker().Facts().duration);
+    }
+    if (plain) plain->Release();
+    if (ahead) ahead->Release();
+    EXPECT_TRUE(ChildProcesses().empty());
+  }
+}
+
+// The worker holding a file ahead is ended by whatever means it will not be asked for: the file
+// changed on disk (then the new content opens), another file opened, or another read ahead.
+TEST(WorkerSourceTest, AFileReadAheadIsDroppedWhenItChangesOrAnotherFileComesFirst) {
+  TempDir dir("orbelle-readahead");
+  // Two pictures of different sizes.
+  const std::filesystem::path a = dir.path() / "a.bmp", b = dir.path() / "b.gif";
+  std::filesystem::copy_file(FixtureDir() / "pattern.bmp", a);
+  std::filesystem::copy_file(PictureFixtures() / "transparent.gif", b);
+
+  struct Case {
+    const char* what;
+    std::function<void()> meanwhile;
+    std::filesystem::path opened;
+  };
+  const Case cases[] = {
+      {"replaced by another picture",
+       [&] { std::filesystem::copy_file(b, a, std::filesystem::copy_options::overwrite_existing); }, a},
+      {"only its time changed",
+       [&] {
+         const timespec times[2] = {{0, UTIME_OMIT}, {1, 0}};
+         utimensat(AT_FDCWD, a.c_str(), times, 0);
+       },
+       a},
+      {"another file opened", [] {}, b},
+      {"another file read ahead", [&] { ReadAhead(b); }, a},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::copy_file(FixtureDir() / "pattern.bmp", a, std::filesystem::copy_options::overwrite_existing);
+    ReadAhead(a);
+    const int held = dshow::WorkerClient::ReadAheadPid();
+    ASSERT_GT(held, 0);
+    c.meanwhile();
+    dshow::SourceFilter* filter = nullptr;
+    ASSERT_EQ(S_OK, dshow::SourceFilter::Create(c.opened.string(), &filter));
+    EXPECT_FALSE(Running(held));
+    EXPECT_NE(held, filter->Worker().WorkerPid());
+    // What the file holds now, as an open without reading ahead finds it.
+    dshow::SourceFilter* plain = nullptr;
+    ASSERT_EQ(S_OK, dshow::SourceFilter::Create(c.opened.string(), &plain));
+    EXPECT_EQ(plain->Worker().Facts().width, filter->Worker().Facts().width);
+    EXPECT_EQ(plain->Worker().Facts().height, filter->Worker().Facts().height);
+    filter->Release();
+    plain->Release();
+    EXPECT_TRUE(ChildProcesses().empty());
+  }
 }
 
 }  // namespace
