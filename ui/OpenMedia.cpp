@@ -86,6 +86,8 @@ void CQoSceneTitle::OpenDialogPath() {
 }
 
 void CQoSceneTitle::OpenMedia(std::u16string path) {
+  m_stillSince = 0;
+  m_readAheadDone = false;
   SetMediaButtons(IsVideoPath(path));
   if (g_hWnd) SetWindowTextW(g_hWnd, WindowTitleFor(path).c_str());
 
@@ -99,4 +101,20 @@ void CQoSceneTitle::OpenMedia(std::u16string path) {
   if (m_mediaTexture) m_mediaTexture->AddRef();
   m_pivotX = m_media->GetWidth() / 2;
   m_pivotY = m_media->GetHeight() / 2;
+}
+
+void CQoSceneTitle::ReadAheadNeighbour() {
+  if (!m_readAhead || m_readAheadDone || !m_media || m_files.Count() < 2) return;
+  if (Playing()) {
+    m_stillSince = 0;
+    return;
+  }
+  // timeGetTime may wrap to 0; 1 stands in for it.
+  const DWORD now = timeGetTime();
+  if (m_stillSince == 0) m_stillSince = now ? now : 1;
+  if (now - m_stillSince < m_readAheadDwell) return;
+  m_readAheadDone = true;
+  int index = m_currentIndex;
+  const std::u16string next = m_stepDirection < 0 ? m_files.StepPrevious(index) : m_files.StepNext(index);
+  ReadAheadMediaFile(next.c_str());
 }

@@ -108,6 +108,7 @@ void CQoSceneTitle::CloseMedia() {
 
 void CQoSceneTitle::Cleanup() {
   CloseMedia();
+  DropMediaReadAhead();
   for (auto& button : m_buttons) button.reset();
 }
 
@@ -128,6 +129,7 @@ int CQoSceneTitle::Update() {
   for (WORD command : commands) RunCommand(command, camera);
   if (camera) AdvanceZoomAnimation();
   UpdateButtons();
+  ReadAheadNeighbour();
   return 0;
 }
 
@@ -311,9 +313,11 @@ void CQoSceneTitle::RunAction(int button) {
       if (position) position->put_CurrentPosition(0.0);
       break;
     case BTN_PREV:
+      m_stepDirection = -1;
       if (m_files.Count() >= 1) OpenMedia(m_files.StepPrevious(m_currentIndex));
       break;
     case BTN_NEXT:
+      m_stepDirection = 1;
       if (m_files.Count() >= 1) OpenMedia(m_files.StepNext(m_currentIndex));
       break;
     case BTN_SOUND_ON:

@@ -67,7 +67,7 @@ class CQoSceneTitle : public CQoScene {
   int Init(int mode) override;
   // A file (Windows form) that Init opens in place of the welcome picture.
   void SetStartFile(std::u16string path) { m_startFile = std::move(path); }
-  // Drops the media and the buttons; safe to call twice.
+  // Drops the media, a file read ahead and the buttons; safe to call twice.
   void Cleanup() override;
   // Camera and zoom (unless the pointer is over the bottom strip), the queued key commands, then
   // the buttons and the actions of a clicked one. Always 0: the scene never finishes.
@@ -106,6 +106,12 @@ class CQoSceneTitle : public CQoScene {
   // replaces the current media; on failure no media is left.
   void OpenMedia(std::u16string path);
 
+  // Once the media has stood still (a picture, or a video that is not playing) for
+  // m_readAheadDwell ms, the file that the next step in the last direction moved would open is
+  // read ahead in a spare media worker, once per opened file, so that the step finds it open.
+  // Called by Update.
+  void ReadAheadNeighbour();
+
   // True while the sound is on: the sound-on button is hidden exactly then.
   bool SoundOn() const;
 
@@ -132,6 +138,11 @@ class CQoSceneTitle : public CQoScene {
   std::u16string m_programFolder;  // without a trailing "\"
   std::u16string m_startFile;      // taken by Init
   std::vector<WORD> m_commands;    // queued key commands, for the next Update
+  bool m_readAhead = true;         // reads the neighbouring file ahead (ReadAheadNeighbour)
+  DWORD m_readAheadDwell = 300;    // ms the media stands still before its neighbour is read ahead
+  int m_stepDirection = 1;         // the last step: 1 next, -1 previous
+  DWORD m_stillSince = 0;          // when the media was first seen standing still; 0: not yet
+  bool m_readAheadDone = false;    // the neighbour of the opened file has been read ahead
 
  private:
   void UpdateCamera();
