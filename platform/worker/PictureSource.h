@@ -27,8 +27,12 @@ class PictureSource final : public Source {
   bool Release(Stream stream, std::uint32_t slot) override;
 
  private:
-  // Writes the picture into the free slot and sends it, then End.
+  // Sends the picture in a free slot (the one laid out at Open first), then End.
   void Deliver();
+  // A new ring for pictures in this layout, none of its slots filled yet.
+  void MakeRing(Layout layout);
+  // Writes the picture into a slot unless it already holds it.
+  void Fill(std::uint32_t slot);
 
   ControlChannel& channel_;
   picture::DecodedPicture picture_;
@@ -37,6 +41,8 @@ class PictureSource final : public Source {
   bool wantVideo_ = false;
   std::uint32_t generation_ = 0;
   std::unique_ptr<SharedRing> ring_;
+  std::vector<bool> filled_;  // per slot of ring_: it holds the picture
+  int prepared_ = -1;         // the slot laid out at Open, not yet sent
 };
 
 // The limits of a picture the worker decodes: up to 32768 a side and 256 megapixels, scaled down
