@@ -23,7 +23,7 @@ HRESULT Texture::Create(Device* device, UINT width, UINT height, UINT levels, DW
     texture->levels_.reserve(levels);
     for (UINT i = 0, w = width, h = height; i < levels; ++i, w = std::max(1u, w / 2), h = std::max(1u, h / 2)) {
       const UINT pitch = RowPitch(format, w);
-      texture->levels_.push_back(Level{w, h, pitch, std::vector<BYTE>(std::size_t(pitch) * h)});
+      texture->levels_.push_back(Level{w, h, pitch, TexelStore(std::size_t(pitch) * h)});
     }
   } catch (const std::bad_alloc&) {
     texture->Release();
@@ -100,6 +100,13 @@ void Texture::DropGlCopy() {
 
 namespace {
 
+// 32-bit texels are stored as GL's unsized RGBA, which lets the driver keep the BGRA byte order
+// given to it (Mesa then copies each upload as it is; a sized GL_RGBA8 makes it swap red and
+// blue texel by texel, every frame of a video). Smaller texels widen to 8 bits a channel as before.
+GLint InternalFormat(const TextureFormat& format) {
+  return format.bytesPerPixel == 4 ? GL_RGBA : GL_RGBA8;
+}
+
 bool Empty(const RECT& r) {
   return r.left >= r.right || r.top >= r.bottom;
 }
@@ -149,13 +156,22 @@ void Texture::BindForDraw(const RECT* sampled) {
   }
   std::unique_lock lock(mutex_);
   if (!dirty_) return;
-  const bool part = sampled && allocated_ && levels_.size() == 1;
+  const bool part = sampled && levels_.size() == 1;
   const RECT need = part ? *sampled : Whole();
   if (lockedLevels_ > 0) {
     // The writer's bytes cannot be read. Within the last picture uploaded the draw shows that
     // picture, as it would have shown it whole; elsewhere GL may hold an older one.
     if (!allocated_ || Contains(previous_, need)) return;
     if (!unlocked_.wait_for(lock, std::chrono::milliseconds(100), [this] { return lockedLevels_ == 0; })) return;
+  }
+  if (part && !allocated_) {
+    // The first draw of a one-level texture: GL gets storage for the whole level but a copy of
+    // only what the draw samples (a large picture seen in part is not copied whole).
+    const Level& l = levels_[0];
+    glTexImage2D(GL_TEXTURE_2D, 0, InternalFormat(format_), l.width, l.height, 0, format_.glFormat, format_.glType,
+                 nullptr);
+    allocated_ = true;
+    current_ = RECT{};
   }
   if (!part) {
     Upload();
@@ -168,17 +184,6 @@ void Texture::BindForDraw(const RECT* sampled) {
     dirty_ = !Contains(upload, Whole());
   }
 }
-
-namespace {
-
-// 32-bit texels are stored as GL's unsized RGBA, which lets the driver keep the BGRA byte order
-// given to it (Mesa then copies each upload as it is; a sized GL_RGBA8 makes it swap red and
-// blue texel by texel, every frame of a video). Smaller texels widen to 8 bits a channel as before.
-GLint InternalFormat(const TextureFormat& format) {
-  return format.bytesPerPixel == 4 ? GL_RGBA : GL_RGBA8;
-}
-
-}  // namespace
 
 void Texture::Upload() {
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);

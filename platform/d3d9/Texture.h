@@ -15,6 +15,7 @@
 
 #include "platform/d3d9/DeviceChild.h"
 #include "platform/d3d9/Formats.h"
+#include "platform/d3d9/TexelStore.h"
 
 namespace d3d9 {
 
@@ -54,7 +55,7 @@ class Texture final : public IDirect3DTexture9, public DeviceChild {
  private:
   struct Level {
     UINT width, height, pitch;
-    std::vector<BYTE> bytes;
+    TexelStore bytes;
     bool locked = false;
   };
 

@@ -425,6 +425,19 @@ TEST_F(PartialUploadTest, UploadsCopyOnlyWhatIsShownAndEachPartOnce) {
   EXPECT_EQ(afterFirstTurn, D3D9TestTexelsUploaded(texture_));
 }
 
+// A texture's first draw copies what it shows, not the whole texture (a large picture seen
+// through a lens), and a later draw of the rest copies the rest.
+TEST_F(PartialUploadTest, TheFirstDrawCopiesOnlyWhatItShows) {
+  device_->SetRenderState(D3DRS_SCISSORTESTENABLE, TRUE);
+  const RECT lens{150, 0, 166, 480};
+  device_->SetScissorRect(&lens);
+  Draw(100, 0, 1);
+  EXPECT_EQ(0, Wrong(150, 166, 0xffff0000));
+  EXPECT_LE(D3D9TestTexelsUploaded(texture_), ULONGLONG(16 + 6) * kTexH);
+  device_->SetRenderState(D3DRS_SCISSORTESTENABLE, FALSE);
+  EXPECT_EQ(0, Show(0, 1, D3DTADDRESS_CLAMP, 0xffff0000));
+}
+
 // A draw that needs texels the GL copy lacks while another thread holds the lock waits for
 // the writer, then shows what it wrote.
 TEST_F(PartialUploadTest, ADrawWaitsForTheWriterWhenItNeedsTexelsNotYetUploaded) {
