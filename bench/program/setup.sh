@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Installs what the whole-program benchmark needs beside the project's own dependencies: the
 # peer players it is compared with (ffplay comes with ffmpeg, mpv, feh), the X tools that drive
-# the viewer, and gcc with the X11 headers for the screen reader the script builds. Debian
+# the viewer, and gcc with the X11 and XTest headers for the screen readers the scripts build. Debian
 # packages only; never run by the test command.
 set -euo pipefail
-packages=(ffmpeg mpv feh xvfb xdotool x11-utils procps openbox zenity gcc libx11-dev)
+packages=(ffmpeg mpv feh xvfb xdotool x11-utils procps openbox zenity gcc libx11-dev libxtst-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
