@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "platform/d3d9/Adapter.h"
 #include "platform/d3d9/Formats.h"
@@ -147,6 +148,7 @@ Device::~Device() {
   if (repaintHandler_) Win32RemoveRepaintHandler(repaintHandler_);
   if (context_) {
     MakeCurrent();  // children hold references, so none can be waiting here
+    DeleteKeptStorage();
     shader_.reset();
     target_.reset();
     if (vertexArray_) glDeleteVertexArrays(1, &vertexArray_);
@@ -273,6 +275,21 @@ void Device::DestroyNow(DeviceChild* child) {
   Release();  // the reference the child held
 }
 
+void Device::KeepTextureStorage(GLuint name, UINT width, UINT height, D3DFORMAT format) {
+  DeleteKeptStorage();
+  kept_ = KeptStorage{name, width, height, format, 0};
+}
+
+GLuint Device::TakeTextureStorage(UINT width, UINT height, D3DFORMAT format) {
+  if (!kept_.name || kept_.width != width || kept_.height != height || kept_.format != format) return 0;
+  return std::exchange(kept_, KeptStorage{}).name;
+}
+
+void Device::DeleteKeptStorage() {
+  if (kept_.name) glDeleteTextures(1, &kept_.name);
+  kept_ = KeptStorage{};
+}
+
 void Device::ReapChildren() {
   std::vector<DeviceChild*> children;
   {
@@ -332,6 +349,7 @@ HRESULT Device::Reset(D3DPRESENT_PARAMETERS* params) {
     if (FAILED(hr)) return hr;
     // Managed content lives in system memory: drop every GL copy and upload again at next use.
     for (Texture* texture : textures_) texture->DropGlCopy();
+    DeleteKeptStorage();
     lost_ = false;
     lostReportsLeft_ = 0;
     return D3D_OK;
@@ -349,6 +367,7 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND overr
   SDL_GL_GetDrawableSize(sdlWindow_, &w, &h);
   if (!target_->drawsToWindow()) target_->BlitToWindow(w, h);
   SDL_GL_SwapWindow(sdlWindow_);
+  if (kept_.name && ++kept_.presents >= 2) DeleteKeptStorage();
   // While the window's buffer is just like the back buffer (same size, no alpha to keep, a
   // depth-stencil as deep), the next frame is drawn straight into it and needs no copy. When the
   // window is resized the frame already drawn shows unstretched once; the next one is stretched.

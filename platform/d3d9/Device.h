@@ -83,6 +83,13 @@ class Device final : public kit::RefCounted<IDirect3DDevice9> {
   void IgnoreScissor(bool ignore);
   void ForceOffscreen(bool force);
   bool DrawsToWindow() const { return target_ && target_->drawsToWindow(); }
+  // The GL storage of a large one-level texture that is destroyed, kept for the next texture of
+  // the same size and format (stepping through a camera's photos makes the same texture again,
+  // and the driver clears new storage on this thread); a storage not taken by the second
+  // Present after it was kept is deleted. Device thread.
+  void KeepTextureStorage(GLuint name, UINT width, UINT height, D3DFORMAT format);
+  // The kept storage when it is of this size and format (then no longer kept), or 0.
+  GLuint TakeTextureStorage(UINT width, UINT height, D3DFORMAT format);
   std::vector<DWORD> ReadBackBuffer(UINT* width, UINT* height);
   int ReadStencil(int x, int y);
 
@@ -129,6 +136,14 @@ class Device final : public kit::RefCounted<IDirect3DDevice9> {
   bool ignoreScissor_ = false;   // test hook: draw and clear as if the scissor test were off
   bool forceOffscreen_ = false;  // test hook: never draw straight into the window
   bool windowHasDepthStencil_ = false;
+  struct KeptStorage {
+    GLuint name = 0;
+    UINT width = 0, height = 0;
+    D3DFORMAT format = D3DFMT_UNKNOWN;
+    int presents = 0;  // Presents since it was kept
+  };
+  KeptStorage kept_;
+  void DeleteKeptStorage();
   int lostReportsLeft_ = 0;  // TestCooperativeLevel answers DEVICELOST this often, then DEVICENOTRESET
   BOOL cursorShown_ = FALSE;
   int repaintHandler_ = 0;  // the window layer's id of the handler that presents again

@@ -86,13 +86,23 @@ HRESULT Texture::UnlockRect(UINT level) {
 }
 
 void Texture::ReleaseGl() {
+  // A large picture's storage may serve the next texture of its shape.
+  const Level& l = levels_[0];
+  if (name_ && allocated_ && levels_.size() == 1 && l.bytes.size() >= kKeptStorageBytes) {
+    device()->KeepTextureStorage(name_, l.width, l.height, format_.format);
+    name_ = 0;
+  }
+  DeleteGl();
+}
+
+void Texture::DeleteGl() {
   if (name_) glDeleteTextures(1, &name_);
   name_ = 0;
   allocated_ = false;
 }
 
 void Texture::DropGlCopy() {
-  ReleaseGl();
+  DeleteGl();
   std::lock_guard lock(mutex_);
   dirty_ = true;
   current_ = previous_ = RECT{};
@@ -145,6 +155,18 @@ RECT Texture::TexelsUnder(float u0, float u1, float v0, float v1, bool clampU, b
 }
 
 void Texture::BindForDraw(const RECT* sampled) {
+  if (!name_ && levels_.size() == 1) {
+    // Storage a texture of the same shape left: GL already has room for every texel, and
+    // nothing of what it holds is drawn before it is uploaded again (current_ is empty).
+    name_ = device()->TakeTextureStorage(levels_[0].width, levels_[0].height, format_.format);
+    if (name_) {
+      glBindTexture(GL_TEXTURE_2D, name_);
+      std::lock_guard lock(mutex_);
+      allocated_ = true;
+      current_ = RECT{};
+      dirty_ = true;
+    }
+  }
   if (!name_) {
     glGenTextures(1, &name_);
     glBindTexture(GL_TEXTURE_2D, name_);

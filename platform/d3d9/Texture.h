@@ -9,6 +9,7 @@
 #include <epoxy/gl.h>
 
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -21,6 +22,10 @@ namespace d3d9 {
 
 class Texture final : public IDirect3DTexture9, public DeviceChild {
  public:
+  // From this size of system copy on, a destroyed one-level texture leaves its GL storage to the
+  // next texture of its shape (Device::KeepTextureStorage).
+  static constexpr std::size_t kKeptStorageBytes = std::size_t{1} << 20;
+
   // Device thread. Levels 0 gives one level. D3DERR_INVALIDCALL for a size outside
   // 1..max texture size; E_OUTOFMEMORY when the copy cannot be allocated.
   static HRESULT Create(Device* device, UINT width, UINT height, UINT levels, DWORD usage, const TextureFormat& format,
@@ -61,6 +66,8 @@ class Texture final : public IDirect3DTexture9, public DeviceChild {
 
   Texture(Device* device, const TextureFormat& format, DWORD usage, D3DPOOL pool);
   ~Texture() override;
+  // Deletes the GL texture.
+  void DeleteGl();
   void Upload();                        // with mutex_ held
   void UploadPart(const RECT& texels);  // level 0 only, allocated, with mutex_ held
   RECT Whole() const { return RECT{0, 0, LONG(levels_[0].width), LONG(levels_[0].height)}; }

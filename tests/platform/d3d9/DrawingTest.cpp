@@ -309,6 +309,38 @@ TEST_F(DrawingTest, AClearKeepsTheStencilItIsNotAskedToClear) {
 
 // A one-level texture is uploaded only where a draw samples it. Every later draw, wherever it
 // looks (another part, the far edge reached by wrapping), must still see the newest texels.
+// A large texture made in the shape of one just destroyed may take over its GL storage: it
+// shows its own texels wherever it is drawn, never what that storage held.
+TEST_F(DrawingTest, ATextureMadeInTheShapeOfADestroyedOneShowsOnlyItsOwnTexels) {
+  constexpr UINT kW = 1024, kH = 256;  // 1 MB of texels
+  device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+  device_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+  device_->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+  device_->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+  const auto count = [&](DWORD colour, int w, int h) {
+    const auto pixels = Pixels();
+    int n = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) n += pixels[y * kWidth + x] == colour;
+    return n;
+  };
+  IDirect3DTexture9* first = MakeTexture(kW, kH, D3DFMT_X8R8G8B8, std::vector<DWORD>(kW * kH, 0xffff0000));
+  device_->SetTexture(0, first);
+  DrawTexturedQuad(0, 0, 640, 480, 0, 0, 1, 1);
+  ASSERT_EQ(640 * 480, count(0xffff0000, 640, 480));
+  device_->SetTexture(0, nullptr);
+  EXPECT_EQ(first->Release(), 0u);
+
+  IDirect3DTexture9* second = MakeTexture(kW, kH, D3DFMT_X8R8G8B8, std::vector<DWORD>(kW * kH, 0xff00ff00));
+  device_->SetTexture(0, second);
+  DrawTexturedQuad(0, 0, 64, 64, 0, 0, 64.0f / kW, 64.0f / kH);  // a corner, as through a lens
+  EXPECT_EQ(64 * 64, count(0xff00ff00, 64, 64));
+  DrawTexturedQuad(0, 0, 640, 480, 0, 0, 1, 1);
+  EXPECT_EQ(640 * 480, count(0xff00ff00, 640, 480));
+  device_->SetTexture(0, nullptr);
+  EXPECT_EQ(second->Release(), 0u);
+}
+
 class PartialUploadTest : public DeviceFixture {
  protected:
   static constexpr UINT kTexW = 256, kTexH = 16;
