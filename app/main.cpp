@@ -81,8 +81,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "orbelle-player: cannot enter the program's folder; images, fonts and sounds may be missing.\n");
   // The worker that will open the first file loads its decoders while the window and the device
-  // start.
+  // start, and a file named here is opened and decoded in it meanwhile: the player scene's first
+  // open finds it ready.
   PrepareMediaWorker();
+  if (!request.file.empty()) ReadAheadMediaFile(request.file.c_str(), false);
   RegisterProgramResources();
   PreferDrawingThreadRasteriser();
   std::u16string file = request.file;

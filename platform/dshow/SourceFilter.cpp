@@ -147,11 +147,11 @@ void PrepareMediaWorker() {
   dshow::WorkerClient::PrepareSpare();
 }
 
-void ReadAheadMediaFile(LPCWSTR lpcwstrFileName) {
+void ReadAheadMediaFile(LPCWSTR lpcwstrFileName, bool keepSpareReady) {
   if (!lpcwstrFileName) return;
   int fd = -1;
   if (FAILED(dshow::OpenMediaFile(dshow::NativeFilePath(lpcwstrFileName), &fd))) return;
-  dshow::WorkerClient::ReadAhead(fd);
+  dshow::WorkerClient::ReadAhead(fd, keepSpareReady);
   close(fd);
 }
 

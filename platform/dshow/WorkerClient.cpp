@@ -645,7 +645,7 @@ HRESULT WorkerClient::Open(int fileFd, std::unique_ptr<WorkerClient>* out) {
   return Await(state, openMilliseconds, out);
 }
 
-void WorkerClient::ReadAhead(int fileFd) {
+void WorkerClient::ReadAhead(int fileFd, bool thenSpare) {
   FileIdentity identity;
   if (!IdentityOf(fileFd, &identity)) return;
   {
@@ -675,7 +675,7 @@ void WorkerClient::ReadAhead(int fileFd) {
     std::lock_guard lock(g_spareMutex);
     g_held = Held{identity, state};
   }
-  StartSpare();
+  if (thenSpare) StartSpare();
 }
 
 void WorkerClient::DropReadAhead() {

@@ -39,9 +39,9 @@ class WorkerClient {
   // same file (same device, inode, size and modification time when Open looks) takes that
   // worker over; an Open of any other file, or another ReadAhead, ends it. Nothing is reported:
   // a file that cannot be read ahead fails or opens at its Open as it would have. A worker still
-  // opening after the open bound is ended (its Open then fails, as it would have). The client
-  // does not keep fileFd.
-  static void ReadAhead(int fileFd);
+  // opening after the open bound is ended (its Open then fails, as it would have). thenSpare:
+  // another spare is started for other files. The client does not keep fileFd.
+  static void ReadAhead(int fileFd, bool thenSpare);
   // Ends a worker held by ReadAhead, if any.
   static void DropReadAhead();
   // Tests only: the process id of the worker ReadAhead holds, or -1.

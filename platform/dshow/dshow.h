@@ -323,8 +323,10 @@ void PrepareMediaWorker();
 // AddSourceFilter or RenderFile of the same file, unchanged since (same device, inode, size and
 // modification time), finds it open. Opening any other file, or reading another one ahead, ends
 // the held worker; at most one is held. Nothing is shown or reported here: a file that cannot
-// be opened fails at its open exactly as it would have. Window's thread.
-void ReadAheadMediaFile(LPCWSTR lpcwstrFileName);
+// be opened fails at its open exactly as it would have. keepSpareReady: another spare is started
+// for an open of some other file (at start-up, where the next open is this file's, the processor
+// is better spent on starting). Window's thread.
+void ReadAheadMediaFile(LPCWSTR lpcwstrFileName, bool keepSpareReady = true);
 // Ends the worker ReadAheadMediaFile holds, if any. Window's thread.
 void DropMediaReadAhead();
 

@@ -291,7 +291,7 @@ namespace {
 void ReadAhead(const std::filesystem::path& file) {
   const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
   ASSERT_GE(fd, 0) << file;
-  dshow::WorkerClient::ReadAhead(fd);
+  dshow::WorkerClient::ReadAhead(fd, true);
   close(fd);
 }
 
