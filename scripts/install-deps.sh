@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config git
   libsdl2-dev libsdl2-image-dev libsdl2-mixer-dev
-  libgdk-pixbuf-2.0-dev libseccomp-dev
+  libgdk-pixbuf-2.0-dev libseccomp-dev libyuv-dev
   heif-gdk-pixbuf webp-pixbuf-loader libavif-gdk-pixbuf libheif-dev liblcms2-dev libjpeg-dev libwebp-dev zlib1g-dev
   libepoxy-dev libgl-dev libgl1-mesa-dri
   libfreetype-dev libfontconfig-dev
