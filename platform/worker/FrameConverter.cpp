@@ -1,10 +1,11 @@
 #include "platform/worker/FrameConverter.h"
 
-#include <immintrin.h>
+#include <libyuv/convert_from_argb.h>
+#include <libyuv/cpu_id.h>
+#include <libyuv/planar_functions.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "platform/worker/YuvToBgr.h"
 
@@ -32,26 +33,11 @@ double DisplayAspect(const GstVideoInfo& info, int parN, int parD) {
          (static_cast<double>(GST_VIDEO_INFO_HEIGHT(&info)) * parD);
 }
 
-// Packs a row of 4-byte BGRx pixels into 3-byte BGR ones, sixteen at a time. Each store writes
-// 4 bytes beyond the 12 it fills, so the loop stops 2 pixels early to stay inside the row.
-__attribute__((target("ssse3"))) int PackRowSsse3(const guint8* s, guint8* d, int width) {
-  const __m128i drop = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-  int x = 0;
-  for (; x + 18 <= width; x += 16) {
-    for (int k = 0; k < 4; ++k) {
-      const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 4 * x + 16 * k));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 3 * x + 12 * k), _mm_shuffle_epi8(in, drop));
-    }
-  }
-  return x;
-}
-
-void PackRow(const guint8* s, guint8* d, int width) {
-  static const bool ssse3 = __builtin_cpu_supports("ssse3");
-  for (int x = ssse3 ? PackRowSsse3(s, d, width) : 0; x < width; ++x) std::memcpy(d + 3 * x, s + 4 * x, 3);
-}
-
 }  // namespace
+
+void PrepareFrameConversion() {
+  libyuv::InitCpuFlags();
+}
 
 FrameConverter::~FrameConverter() {
   Reset();
@@ -135,18 +121,11 @@ bool FrameConverter::ConvertDirectly(const GstVideoInfo& in, const YuvMatrix& ma
   // I420 and YV12 differ only in the order of their chroma planes; the frame's components say
   // where U and V are.
   const int width = GST_VIDEO_INFO_WIDTH(&out_), height = GST_VIDEO_INFO_HEIGHT(&out_);
-  const gsize outStride = static_cast<gsize>(GST_VIDEO_INFO_PLANE_STRIDE(&out_, 0));
   const auto* ys = static_cast<const guint8*>(GST_VIDEO_FRAME_COMP_DATA(&source, 0));
   const auto* us = static_cast<const guint8*>(GST_VIDEO_FRAME_COMP_DATA(&source, 1));
   const auto* vs = static_cast<const guint8*>(GST_VIDEO_FRAME_COMP_DATA(&source, 2));
-  const gsize yStride = static_cast<gsize>(GST_VIDEO_FRAME_COMP_STRIDE(&source, 0));
-  const gsize uStride = static_cast<gsize>(GST_VIDEO_FRAME_COMP_STRIDE(&source, 1));
-  const gsize vStride = static_cast<gsize>(GST_VIDEO_FRAME_COMP_STRIDE(&source, 2));
-  for (int y = 0; y < height; ++y) {
-    const gsize c = static_cast<gsize>(y / 2);
-    YuvRowToBgr(ys + yStride * static_cast<gsize>(y), us + uStride * c, vs + vStride * c,
-                dest + outStride * static_cast<gsize>(height - 1 - y), width, matrix);
-  }
+  YuvToBgr(ys, GST_VIDEO_FRAME_COMP_STRIDE(&source, 0), us, GST_VIDEO_FRAME_COMP_STRIDE(&source, 1), vs,
+           GST_VIDEO_FRAME_COMP_STRIDE(&source, 2), dest, GST_VIDEO_INFO_PLANE_STRIDE(&out_, 0), width, height, matrix);
   gst_video_frame_unmap(&source);
   return true;
 }
@@ -170,20 +149,18 @@ bool FrameConverter::ConvertInto(GstSample* sample, guint8* dest, gsize size) {
   }
   gst_video_converter_frame(converter_, &source, &target);
   gst_video_frame_unmap(&source);
-  // Rows bottom first: picture row y goes to the output's row height - 1 - y.
+  // Rows bottom first: the output is written from its last row upwards (a negative stride), so
+  // that the source is read in its own order, which the processor prefetches best.
   const int width = GST_VIDEO_FRAME_WIDTH(&target), height = GST_VIDEO_FRAME_HEIGHT(&target);
   const auto* rows = static_cast<const guint8*>(GST_VIDEO_FRAME_PLANE_DATA(&target, 0));
-  const gsize inStride = static_cast<gsize>(GST_VIDEO_FRAME_PLANE_STRIDE(&target, 0));
-  const gsize outStride = static_cast<gsize>(GST_VIDEO_INFO_PLANE_STRIDE(&out_, 0));
-  const bool narrow = GST_VIDEO_INFO_FORMAT(&out_) == GST_VIDEO_FORMAT_BGR;
-  for (int y = 0; y < height; ++y) {
-    const guint8* from = rows + inStride * static_cast<gsize>(y);
-    guint8* to = dest + outStride * static_cast<gsize>(height - 1 - y);
-    if (narrow)
-      PackRow(from, to, width);
-    else
-      std::memcpy(to, from, 4 * static_cast<gsize>(width));
-  }
+  const int inStride = GST_VIDEO_FRAME_PLANE_STRIDE(&target, 0);
+  const int outStride = GST_VIDEO_INFO_PLANE_STRIDE(&out_, 0);
+  guint8* lastRow = dest + static_cast<gsize>(outStride) * static_cast<gsize>(height - 1);
+  // libyuv's ARGB is B, G, R, x in memory and its RGB24 B, G, R.
+  if (GST_VIDEO_INFO_FORMAT(&out_) == GST_VIDEO_FORMAT_BGR)
+    libyuv::ARGBToRGB24(rows, inStride, lastRow, -outStride, width, height);
+  else
+    libyuv::ARGBCopy(rows, inStride, lastRow, -outStride, width, height);
   gst_video_frame_unmap(&target);
   return true;
 }

@@ -1,12 +1,11 @@
 // Turns a decoded picture of any raw format and size into the renderer's settled RGB layout
 // (DirectShow's: rows bottom first, each padded to 4 bytes). A 4:2:0 picture of the settled
-// size (what the decoders give for almost every file) is converted row by row straight into the
+// size (what the decoders give for almost every file) is converted by libyuv straight into the
 // 24-bit output. Anything else goes through the video library, which converts to 32-bit pixels;
-// one pass then turns the rows over while it narrows them to 24 bits, so the vertical flip
-// costs no copy of its own. A picture whose size
-// differs from the settled one (a stream that changes size mid-way) is scaled into it, keeping
-// its display aspect ratio with black borders. Internal to platform/worker; used on one
-// streaming thread at a time.
+// libyuv then turns the rows over while it narrows them to 24 bits, so the vertical flip costs no
+// copy of its own. A picture whose size differs from the settled one (a stream that changes size
+// mid-way) is scaled into it, keeping its display aspect ratio with black borders. Internal to
+// platform/worker; used on one streaming thread at a time.
 #pragma once
 
 #include <gst/gst.h>
@@ -15,6 +14,10 @@
 #include "platform/worker/YuvToBgr.h"
 
 namespace worker {
+
+// libyuv picks its processor paths at its first call, and may read the environment and files to
+// do so; a process that shuts itself in calls this first.
+void PrepareFrameConversion();
 
 class FrameConverter {
  public:

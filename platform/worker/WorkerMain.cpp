@@ -23,6 +23,7 @@
 #include "platform/worker/AsfHeader.h"
 #include "platform/worker/ControlChannel.h"
 #include "platform/worker/DescriptorSource.h"
+#include "platform/worker/FrameConverter.h"
 #include "platform/worker/MediaDecoder.h"
 #include "platform/worker/Misbehave.h"
 #include "platform/worker/PictureSource.h"
@@ -177,6 +178,7 @@ int main(int argc, char** argv) {
   CountProcessors();
   SettleAllocator();
   LoadCharsetConversions();
+  PrepareFrameConversion();
   std::string error;
   if (!PrepareGstreamer(&error)) ControlChannel::Quit(error.c_str());
   if (!RegisterDescriptorSource()) ControlChannel::Quit("the descriptor source cannot be registered");

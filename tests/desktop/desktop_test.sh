@@ -112,7 +112,7 @@ package)
   # The dependencies: the shared libraries dpkg-shlibdeps found, and what is loaded at run time
   # without being linked.
   depends=$(dpkg-deb -f "$deb" Depends | tr ',|' '\n\n' | sed -e 's/(.*)//' -e 's/ //g' | sed '/^$/d' | sort -u)
-  for package in libc6 libstdc++6 libsdl2-2.0-0 libsdl2-mixer-2.0-0 libepoxy0 libgstreamer1.0-0 libseccomp2 \
+  for package in libc6 libstdc++6 libsdl2-2.0-0 libsdl2-mixer-2.0-0 libepoxy0 libgstreamer1.0-0 libseccomp2 libyuv0 \
     libgdk-pixbuf-2.0-0 gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad \
     gstreamer1.0-plugins-ugly gstreamer1.0-libav libgl1-mesa-dri zenity; do
     grep -qxF "$package" <<<"$depends" || fail "the package does not depend on $package"
