@@ -1,6 +1,6 @@
 #include "media/MovieTexture.h"
 
-#include <immintrin.h>
+#include <libyuv/convert_argb.h>
 
 #include <cstdarg>
 #include <cstdint>
@@ -99,65 +99,13 @@ HRESULT CMovieTexture::DoRenderSample(IMediaSample* pMediaSample) {
   return S_OK;
 }
 
-namespace {
-
-inline std::uint32_t Texel(const BYTE* p) {
-  return 0xFF000000u | (p[2] << 16) | (p[1] << 8) | p[0];
+void CMovieTexture::ConvertToX8R8G8B8(const BYTE* src, LONG srcPitch, BYTE* dst, LONG dstPitch, LONG width,
+                                      LONG height) {
+  // libyuv's RGB24 is B, G, R in memory and its ARGB B, G, R, A (X8R8G8B8 read as words).
+  libyuv::RGB24ToARGB(src, srcPitch, dst, dstPitch, width, height);
 }
 
-// Four pixels from three little-endian words: B0 G0 R0 B1 | G1 R1 B2 G2 | R2 B3 G3 R3.
-inline void ConvertGroup(const BYTE* s, std::uint32_t* d) {
-  std::uint32_t w0, w1, w2;
-  std::memcpy(&w0, s, 4);
-  std::memcpy(&w1, s + 4, 4);
-  std::memcpy(&w2, s + 8, 4);
-  d[0] = 0xFF000000u | (w0 & 0xFFFFFFu);
-  d[1] = 0xFF000000u | (w0 >> 24) | ((w1 & 0xFFFFu) << 8);
-  d[2] = 0xFF000000u | (w1 >> 16) | ((w2 & 0xFFu) << 16);
-  d[3] = 0xFF000000u | (w2 >> 8);
-}
-
-void ConvertRowWords(const BYTE* s, std::uint32_t* d, LONG from, LONG width) {
-  LONG x = from;
-  for (; x + 4 <= width; x += 4) ConvertGroup(s + 3 * x, d + x);
-  for (; x < width; ++x) d[x] = Texel(s + 3 * x);
-}
-
-// Sixteen pixels per step: four 16-byte loads 12 bytes apart, each shuffled into four texels.
-// The last load reads 4 bytes past the 48 it uses, so the row must hold them.
-__attribute__((target("ssse3"))) LONG ConvertRowSsse3(const BYTE* s, std::uint32_t* d, LONG width) {
-  const __m128i shuffle = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
-  const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-  LONG x = 0;
-  for (; x + 18 <= width; x += 16) {
-    const BYTE* p = s + 3 * x;
-    for (int k = 0; k < 4; ++k) {
-      __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 12 * k));
-      __m128i out = _mm_or_si128(_mm_shuffle_epi8(in, shuffle), alpha);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x + 4 * k), out);
-    }
-  }
-  return x;
-}
-
-bool HasSsse3() {
-  static const bool has = __builtin_cpu_supports("ssse3");
-  return has;
-}
-
-}  // namespace
-
-void CMovieTexture::ConvertToX8R8G8B8(const BYTE* src, LONG srcPitch, BYTE* dst, LONG dstPitch, LONG width, LONG height,
-                                      bool simd) {
-  const bool useSimd = simd && HasSsse3();
-  for (LONG r = 0; r < height; ++r) {
-    const BYTE* s = src + static_cast<std::ptrdiff_t>(r) * srcPitch;
-    auto* d = reinterpret_cast<std::uint32_t*>(dst + static_cast<std::ptrdiff_t>(r) * dstPitch);
-    const LONG done = useSimd ? ConvertRowSsse3(s, d, width) : 0;
-    ConvertRowWords(s, d, done, width);
-  }
-}
-
+// libyuv goes from 24-bit pixels to these only through a whole 32-bit picture of its own.
 void CMovieTexture::ConvertToA1R5G5B5(const BYTE* src, LONG srcPitch, BYTE* dst, LONG dstPitch, LONG width,
                                       LONG height) {
   for (LONG r = 0; r < height; ++r) {

@@ -35,12 +35,11 @@ class CMovieTexture : public CBaseVideoRenderer {
   LONG GetVideoWidth() const { return m_videoWidth; }
   LONG GetVideoHeight() const { return m_videoHeight; }
 
-  // The pixel conversions of DoRenderSample, for rows of 3-byte blue-green-red pixels.
-  // X8R8G8B8: groups of four pixels read as three 32-bit words, then the remaining pixels one
-  // at a time; where the processor has SSSE3 (and simd is true), sixteen pixels at a time with
-  // byte shuffles first. Source rows are srcPitch bytes apart, destination rows dstPitch.
-  static void ConvertToX8R8G8B8(const BYTE* src, LONG srcPitch, BYTE* dst, LONG dstPitch, LONG width, LONG height,
-                                bool simd = true);
+  // The pixel conversions of DoRenderSample, for rows of 3-byte blue-green-red pixels (row by
+  // row, in the same order). X8R8G8B8 by libyuv, with the unused byte at 0xFF; A1R5G5B5 keeps
+  // the top five bits of each component, alpha set. Source rows are srcPitch bytes apart,
+  // destination rows dstPitch.
+  static void ConvertToX8R8G8B8(const BYTE* src, LONG srcPitch, BYTE* dst, LONG dstPitch, LONG width, LONG height);
   static void ConvertToA1R5G5B5(const BYTE* src, LONG srcPitch, BYTE* dst, LONG dstPitch, LONG width, LONG height);
 
  protected:
