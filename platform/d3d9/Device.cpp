@@ -367,6 +367,7 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND overr
   SDL_GL_GetDrawableSize(sdlWindow_, &w, &h);
   if (!target_->drawsToWindow()) target_->BlitToWindow(w, h);
   SDL_GL_SwapWindow(sdlWindow_);
+  ++presents_;
   if (kept_.name && ++kept_.presents >= 2) DeleteKeptStorage();
   // While the window's buffer is just like the back buffer (same size, no alpha to keep, a
   // depth-stencil as deep), the next frame is drawn straight into it and needs no copy. When the

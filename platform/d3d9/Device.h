@@ -90,6 +90,7 @@ class Device final : public kit::RefCounted<IDirect3DDevice9> {
   void KeepTextureStorage(GLuint name, UINT width, UINT height, D3DFORMAT format);
   // The kept storage when it is of this size and format (then no longer kept), or 0.
   GLuint TakeTextureStorage(UINT width, UINT height, D3DFORMAT format);
+  ULONGLONG PresentCount() const { return presents_; }
   std::vector<DWORD> ReadBackBuffer(UINT* width, UINT* height);
   int ReadStencil(int x, int y);
 
@@ -135,6 +136,7 @@ class Device final : public kit::RefCounted<IDirect3DDevice9> {
   bool lost_ = false;
   bool ignoreScissor_ = false;   // test hook: draw and clear as if the scissor test were off
   bool forceOffscreen_ = false;  // test hook: never draw straight into the window
+  ULONGLONG presents_ = 0;       // frames shown by Present (test hook)
   bool windowHasDepthStencil_ = false;
   struct KeptStorage {
     GLuint name = 0;

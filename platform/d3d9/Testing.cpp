@@ -26,6 +26,10 @@ bool D3D9TestDrawsToWindow(IDirect3DDevice9* device) {
   return static_cast<d3d9::Device*>(device)->DrawsToWindow();
 }
 
+ULONGLONG D3D9TestPresentCount(IDirect3DDevice9* device) {
+  return static_cast<d3d9::Device*>(device)->PresentCount();
+}
+
 ULONGLONG D3D9TestTexelsUploaded(IDirect3DTexture9* texture) {
   return static_cast<d3d9::Texture*>(texture)->TexelsUploaded();
 }

@@ -30,5 +30,9 @@ void D3D9TestForceOffscreen(IDirect3DDevice9* device, bool force);
 // True while frames are drawn straight into the window rather than the offscreen back buffer.
 bool D3D9TestDrawsToWindow(IDirect3DDevice9* device);
 
+// Frames shown by Present on the device so far (the repaints of a window under a modal dialog
+// included).
+ULONGLONG D3D9TestPresentCount(IDirect3DDevice9* device);
+
 // Texels of the texture (every level) copied from system memory to the GL copy so far.
 ULONGLONG D3D9TestTexelsUploaded(IDirect3DTexture9* texture);
