@@ -156,7 +156,7 @@ bool CBaseRenderer::Impl::Deliver(GstAppSink* sink) {
   dshow::MediaSample media(picture, gst_sample_get_segment(sample.get()));
   if (!media.Valid()) return false;
   owner->DoRenderSample(&media);
-  rendered.fetch_add(1, std::memory_order_relaxed);
+  rendered.fetch_add(1, std::memory_order_release);  // after the picture is in the texture
   REFERENCE_TIME start = 0, end = 0;
   if (media.GetTime(&start, &end) == S_OK) lastEnd = static_cast<gint64>(end) * 100;
   return true;
@@ -253,7 +253,7 @@ HRESULT CBaseRenderer::SetMediaType(const CMediaType*) {
 }
 
 LONG CBaseRenderer::RenderedSampleCount() const {
-  return impl_->rendered.load(std::memory_order_relaxed);
+  return impl_->rendered.load(std::memory_order_acquire);
 }
 
 CBaseVideoRenderer::CBaseVideoRenderer(REFCLSID RenderClass, LPCWSTR pName, LPUNKNOWN pUnk, HRESULT* phr)

@@ -285,7 +285,8 @@ class CBaseRenderer : public kit::RefCounted<IBaseFilter> {
   // Called on the streaming thread for each sample when it is due.
   virtual HRESULT DoRenderSample(IMediaSample* pMediaSample) = 0;
 
-  // Samples delivered to DoRenderSample so far (for tests and statistics).
+  // Samples delivered to DoRenderSample so far. Any thread: a count read includes a sample only
+  // once its DoRenderSample has returned, so what it wrote is visible to the reader.
   LONG RenderedSampleCount() const;
 
   struct Impl;
