@@ -3,6 +3,8 @@
 
 #include "platform/kit/wintypes.h"
 
+class CFrameSignature;
+
 class CQoScene {
  public:
   virtual ~CQoScene() = default;
@@ -22,6 +24,10 @@ class CQoScene {
   // True when the scene's first layer paints every pixel of the open area `area` opaquely, so
   // that nothing drawn before the scene shows at all.
   virtual bool CoversOpenArea(const RECT& /*area*/) const { return false; }
+  // Adds everything Draw reads to the signature, so that a frame whose signature equals the
+  // last drawn one need not be drawn again. False when the scene cannot tell (then every frame
+  // is drawn); a scene that overrides Draw's inputs must keep this list in step with them.
+  virtual bool DescribeDraw(CFrameSignature* /*signature*/) const { return false; }
   // Diagnostic text drawn with g_appFont.
   virtual void DrawDebugInfo() = 0;
 

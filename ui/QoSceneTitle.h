@@ -78,6 +78,9 @@ class CQoSceneTitle : public CQoScene {
   // nothing masks.
   bool OpenArea(RECT* area) const override;
   bool CoversOpenArea(const RECT& area) const override;
+  // The lens, zoom and media placement, the media's texture and pictures delivered into it,
+  // the seek bar's and the time text's values, the lock text, the buttons and their tooltips.
+  bool DescribeDraw(CFrameSignature* signature) const override;
   // The media position and duration in g_appFont at the top left.
   void DrawDebugInfo() override;
 

@@ -8,6 +8,7 @@
 #include "platform/d3dx9/d3dx9.h"
 #include "scene/DrawLimit.h"
 #include "scene/FontSet.h"
+#include "scene/FrameSignature.h"
 #include "scene/SceneGlobals.h"
 #include "scene/TextureTable.h"
 #include "ui/QoSceneTitle.h"
@@ -93,6 +94,46 @@ bool CQoSceneTitle::CoversOpenArea(const RECT& area) const {
   if (!m_media || !m_mediaTexture || m_media->GetWidth() <= 0 || m_media->GetHeight() <= 0) return false;
   const RECT r = MediaRect();
   return r.left < area.left && r.top < area.top && r.right > area.right && r.bottom > area.bottom;
+}
+
+bool CQoSceneTitle::DescribeDraw(CFrameSignature* signature) const {
+  // Everything Draw and the functions it calls read, in their order.
+  signature->Add(g_screenWidth);
+  signature->Add(g_screenHeight);
+  signature->AddObject(g_device);
+  signature->AddObject(g_quadBatch);
+  signature->Add(m_outsideCleared);
+  for (int slot : {TEXID_LENSBACK, TEXID_ORBELLE, TEXID_MENU}) signature->AddObject(Slot(slot));
+  signature->AddObject(m_media);
+  signature->AddObject(m_mediaTexture);
+  if (m_media) {
+    signature->Add(m_media->GetWidth());
+    signature->Add(m_media->GetHeight());
+    // A new picture in the texture (a video's next frame, an animation's, a still arriving).
+    signature->Add(m_media->GetFramesRendered());
+    signature->AddRect(MediaRect());
+  }
+  for (int v : {m_cursorX, m_cursorY, m_anchorX, m_anchorY, m_zoomFramesLeft}) signature->Add(v);
+  // The seek bar's knob and the time text change in steps of a pixel and of a second.
+  REFTIME position = 0, duration = 0;
+  const bool times = MediaTimes(m_media, &position, &duration);
+  signature->Add(times);
+  if (times) {
+    signature->Add(static_cast<int>(position / duration * 600));
+    signature->AddText(PlayTimeText(position));
+  }
+  signature->Add(m_cameraLocked);
+  for (const auto& button : m_buttons) {
+    signature->AddObject(button.get());
+    if (button) button->DescribeDraw(signature);
+  }
+  const FontSet* font = g_uiFont;
+  signature->AddObject(font);
+  if (font) {
+    signature->AddObject(font->m_font);
+    signature->AddObject(font->m_sprite);
+  }
+  return true;
 }
 
 void CQoSceneTitle::DrawControlStrip() {

@@ -2,6 +2,7 @@
 
 #include "input/InputDevices.h"
 #include "scene/FontSet.h"
+#include "scene/FrameSignature.h"
 #include "scene/SceneGlobals.h"
 #include "ui/QuadBatch.h"
 
@@ -120,4 +121,16 @@ void CSrdButton::DrawTooltip() {
     g_uiFont->m_font->DrawTextW(g_uiFont->m_sprite, m_caption.c_str(), -1, &rect, DT_NOCLIP, 0xFFFFFFFF);
     g_uiFont->m_sprite->End();
   }
+}
+
+void CSrdButton::DescribeDraw(CFrameSignature* signature) const {
+  signature->AddObject(m_texture);
+  signature->Add(m_state);
+  for (int v : {m_left, m_top, m_normalCell.x, m_normalCell.y, m_normalCell.width, m_normalCell.height, m_pressedCell.x,
+                m_pressedCell.y, m_pressedCell.width, m_pressedCell.height})
+    signature->Add(v);
+  // The counter past the delay shows the tooltip; its exact value is not drawn.
+  const bool tooltip = m_counter > SRD_TOOLTIP_DELAY;
+  signature->Add(tooltip);
+  if (tooltip) signature->AddText(m_caption);
 }

@@ -8,6 +8,8 @@
 
 #include "platform/d3d9/d3d9.h"
 
+class CFrameSignature;
+
 // States. The owner sets SRD_NORMAL, SRD_HIDDEN and SRD_DISABLED directly (with counter 0);
 // Track moves between SRD_NORMAL, SRD_HOVER and SRD_PRESSED only.
 constexpr int SRD_NORMAL = 3;
@@ -55,6 +57,8 @@ class CSrdButton {
   // After SRD_TOOLTIP_DELAY hovered frames: the caption in a translucent box 18 pixels per UTF-16
   // code unit wide and 20 high, at the button's top left, kept inside the 640 x 480 screen.
   void DrawTooltip();
+  // Adds what DrawByState and DrawTooltip read to the signature.
+  void DescribeDraw(CFrameSignature* signature) const;
   // Where the tooltip's text goes (the box starts 2 pixels up and left of it) and the box width.
   struct TooltipBox {
     int x, y, width;
