@@ -32,11 +32,14 @@ class CD3DApplication {
   virtual HRESULT CreateDeviceResources() { return S_OK; }
   virtual HRESULT RestoreDeviceResources() { return S_OK; }
   virtual HRESULT Advance() { return S_OK; }
+  // S_FALSE: nothing was drawn because the frame on screen is still right; it is not presented.
   virtual HRESULT DrawFrame() { return S_OK; }
   virtual HRESULT LoseDeviceResources() { return S_OK; }
   virtual HRESULT DestroyDeviceResources() { return S_OK; }
   virtual HRESULT FinalShutdown() { return S_OK; }
   virtual HRESULT BeforeClose() { return S_OK; }
+  // The window's picture has been lost (exposed, resized): the next DrawFrame must draw.
+  virtual void InvalidateFrame() {}
 
   virtual HRESULT CreateApp(HINSTANCE instance);
   virtual INT RunLoop();
@@ -68,6 +71,9 @@ class CD3DApplication {
   HRESULT SwitchDisplayMode();
   void OnWindowSizeChanged();
   HRESULT RenderFrame();
+  // The drawing half of RenderFrame: DrawFrame, then Present unless DrawFrame drew nothing
+  // (S_FALSE then).
+  HRESULT ShowFrame();
   void BuildDeviceStats();
   void ApplyCursorSettings();
   void RestoreWindowedGeometry();

@@ -65,9 +65,18 @@ HRESULT CD3DApplication::RenderFrame() {
     m_bSingleStep = false;
   }
 
-  HRESULT hr = DrawFrame();
+  return ShowFrame();
+}
+
+HRESULT CD3DApplication::ShowFrame() {
+  const HRESULT hr = DrawFrame();
   if (FAILED(hr)) return hr;
   UpdateFrameStats();
+  if (hr == S_FALSE) {
+    // Nothing presented: a lost device is noticed here instead of at Present.
+    if (FAILED(m_pd3dDevice->TestCooperativeLevel())) m_bDeviceLost = true;
+    return S_FALSE;
+  }
   if (m_pd3dDevice->Present(nullptr, nullptr, nullptr, nullptr) == D3DERR_DEVICELOST) m_bDeviceLost = true;
   return S_OK;
 }
@@ -115,8 +124,8 @@ LRESULT CD3DApplication::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARA
   switch (msg) {
     case WM_PAINT:
       if (m_pd3dDevice && m_bDeviceObjectsInited && m_bDeviceObjectsRestored) {
-        DrawFrame();
-        m_pd3dDevice->Present(nullptr, nullptr, nullptr, nullptr);
+        InvalidateFrame();
+        if (DrawFrame() != S_FALSE) m_pd3dDevice->Present(nullptr, nullptr, nullptr, nullptr);
       }
       break;
 
