@@ -44,6 +44,7 @@ HRESULT CMyD3DApplication::CreateDeviceResources() {
 }
 
 HRESULT CMyD3DApplication::RestoreDeviceResources() {
+  m_drawnValid = false;  // a reset device starts with an empty back buffer and window
   ApplyFixedDeviceState();
   if (m_appFont) m_appFont->OnResetDevice();
   g_appFont = m_appFont;
@@ -82,32 +83,77 @@ HRESULT CMyD3DApplication::Advance() {
 
 HRESULT CMyD3DApplication::DrawFrame() {
   m_pacer.WaitForFrameSlot();
-  DrawFrameUnpaced();
+  const FramePlan plan = PlanFrame();
+  if (m_skipUnchangedFrames) {
+    m_next.Clear();
+    const bool known = DescribeFrame(plan, &m_next);
+    if (known && m_drawnValid && m_next == m_drawn) {
+      // The background's animation still advances with every slot, as when it is drawn.
+      if (g_background) g_background->Update();
+      ++m_framesSkipped;
+      return S_FALSE;
+    }
+    std::swap(m_drawn, m_next);
+    m_drawnValid = known;
+  }
+  DrawPlannedFrame(plan);
+  ++m_framesDrawn;
   return S_OK;
 }
 
 void CMyD3DApplication::DrawFrameUnpaced() {
+  DrawPlannedFrame(PlanFrame());
+}
+
+CMyD3DApplication::FramePlan CMyD3DApplication::PlanFrame() const {
+  CQoScene* scene = g_sceneManager ? g_sceneManager->m_currentScene : nullptr;
+  FramePlan plan;
+  plan.limited = m_limitDrawing && scene && scene->OpenArea(&plan.open);
+  // Nothing under the scene shows when the open area is empty or the scene paints all of it.
+  plan.hidden = plan.limited && (plan.open.right <= plan.open.left || plan.open.bottom <= plan.open.top ||
+                                 scene->CoversOpenArea(plan.open));
+  return plan;
+}
+
+bool CMyD3DApplication::DescribeFrame(const FramePlan& plan, CFrameSignature* signature) const {
+  // The background moves with time wherever it shows.
+  if (g_background && !plan.hidden) return false;
+  CQoScene* scene = g_sceneManager ? g_sceneManager->m_currentScene : nullptr;
+  signature->AddObject(m_pd3dDevice);
+  signature->Add(m_d3dsdBackBuffer.Width);
+  signature->Add(m_d3dsdBackBuffer.Height);
+  signature->Add(m_d3dsdBackBuffer.Format);
+  // The window the frame is presented into: a size the device has not been reset to yet shows
+  // the back buffer stretched.
+  RECT client{};
+  if (m_hWnd) GetClientRect(m_hWnd, &client);
+  signature->AddRect(client);
+  signature->Add(plan.limited);
+  signature->Add(plan.hidden);
+  signature->AddRect(plan.open);
+  signature->AddObject(g_background);
+  signature->AddObject(scene);
+  return !scene || scene->DescribeDraw(signature);
+}
+
+void CMyD3DApplication::DrawPlannedFrame(const FramePlan& plan) {
   CQoScene* scene = g_sceneManager ? g_sceneManager->m_currentScene : nullptr;
   // What the scene covers opaquely need not be cleared or drawn underneath. Where it shows black,
   // one clear of the whole target (the driver's fast path, no shading) paints it, and the scene
   // skips its black mask.
-  RECT open;
-  const bool limited = m_limitDrawing && scene && scene->OpenArea(&open);
-  if (limited) {
+  if (plan.limited) {
     LimitDrawing(m_pd3dDevice, nullptr);
     m_pd3dDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
   }
-  if (scene) scene->m_outsideCleared = limited;
-  // Nothing under the scene shows when the open area is empty or the scene paints all of it: the
-  // background then only advances its animation.
-  const bool hidden = limited && (open.right <= open.left || open.bottom <= open.top || scene->CoversOpenArea(open));
-  LimitDrawing(m_pd3dDevice, limited ? &open : nullptr);
-  if (!hidden) m_pd3dDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00FFFFFF, 1.0f, 0);
+  if (scene) scene->m_outsideCleared = plan.limited;
+  // Hidden, the background only advances its animation.
+  LimitDrawing(m_pd3dDevice, plan.limited ? &plan.open : nullptr);
+  if (!plan.hidden) m_pd3dDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00FFFFFF, 1.0f, 0);
   m_pd3dDevice->SetRenderState(D3DRS_ZENABLE, TRUE);
   // The background renders its own frame first; it leaves transforms and states changed.
   if (g_background) {
     g_background->Update();
-    if (!hidden) g_background->Draw();
+    if (!plan.hidden) g_background->Draw();
   }
   ApplyFixedDeviceState();
   if (SUCCEEDED(m_pd3dDevice->BeginScene())) {
@@ -119,6 +165,7 @@ void CMyD3DApplication::DrawFrameUnpaced() {
 }
 
 HRESULT CMyD3DApplication::LoseDeviceResources() {
+  m_drawnValid = false;
   if (m_appFont) m_appFont->OnLostDevice();
   if (g_sceneManager && g_uiFont) {
     if (g_uiFont->m_font) g_uiFont->m_font->OnLostDevice();
@@ -156,6 +203,8 @@ LRESULT CMyD3DApplication::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPA
     DragFinish(drop);
     return 0;
   }
+  // A new window size shows the last frame stretched or cut until the next one is drawn.
+  if (msg == WM_SIZE || msg == WM_EXITSIZEMOVE) InvalidateFrame();
   if (msg == WM_PAINT && m_loading) {
     HDC dc = GetDC(hwnd);
     WCHAR text[64];
