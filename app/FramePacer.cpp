@@ -34,10 +34,11 @@ void FramePacer::WaitForFrameSlot() {
   const DWORD nextDeadline = SlotTime(m_frameNumber + 1, m_interval, m_baseTime);
   if (!(now > nextDeadline)) {
     const DWORD due = SlotTime(m_frameNumber, m_interval, m_baseTime);
-    // One sleep up to the slot's millisecond, then single milliseconds until it has passed: the
-    // same release time as polling every millisecond (a clock read in whole milliseconds may be
-    // most of one behind), with two or three wake-ups per frame rather than a dozen.
-    for (DWORD t = m_clock->now(); t <= due; t = m_clock->now()) m_clock->sleep(t < due ? due - t : 1);
+    // Sleeps until the clock has passed the slot's millisecond: a sleep of n wakes on the n-th
+    // millisecond boundary, so one sleep lands on the first boundary after `due`, the release
+    // time of polling every millisecond, with one wake-up per frame. Another sleep follows only
+    // when the clock has not got there (a millisecond that ended between reading and sleeping).
+    for (DWORD t = m_clock->now(); t <= due; t = m_clock->now()) m_clock->sleep(due - t + 1);
   }
   if (m_clock->now() - m_baseTime >= 1000) {
     m_baseTime = m_clock->now();

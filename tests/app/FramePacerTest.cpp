@@ -57,8 +57,8 @@ TEST_F(FramePacerTest, FramesFollowTheSixtyHertzGridFromTheBase) {
     EXPECT_GE(gap, 16u);
     EXPECT_LE(gap, 17u);
   }
-  // Each wait sleeps to its slot in one or two steps rather than waking every millisecond.
-  EXPECT_LE(g_sleeps, 2 * 11);
+  // Each wait sleeps to its slot in one step rather than waking every millisecond.
+  EXPECT_EQ(11, g_sleeps);
 }
 
 TEST_F(FramePacerTest, AFrameMoreThanOnePeriodLateRunsWithoutSleeping) {
