@@ -9,10 +9,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 #include "platform/kit/LogOnce.h"
 #include "platform/win32/Win32State.h"
+#include "platform/win32/WorkingSet.h"
 
 namespace {
 
@@ -319,6 +321,9 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
+  // The first OpenGL window loaded the GL driver, and with it far more of its code than it runs.
+  static std::once_flag driverLoaded;
+  std::call_once(driverLoaded, Win32DropCodePagesSoon);
 
   auto record = std::make_unique<HWND__>();
   record->sdl = sdl;
