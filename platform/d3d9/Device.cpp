@@ -14,6 +14,7 @@
 #include "platform/kit/Guarded.h"
 #include "platform/kit/LogOnce.h"
 #include "platform/win32/SdlWindow.h"
+#include "platform/win32/WorkingSet.h"
 #include "platform/win32/win32.h"
 
 namespace d3d9 {
@@ -368,6 +369,9 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND overr
   if (!target_->drawsToWindow()) target_->BlitToWindow(w, h);
   SDL_GL_SwapWindow(sdlWindow_);
   ++presents_;
+  // Compiling the shaders of a frame's new draws runs through much of the driver's compiler,
+  // whose code pages stay mapped (platform/win32/WorkingSet.h): they go back once it is shown.
+  Win32DropCodePagesIfGrown();
   if (kept_.name && ++kept_.presents >= 2) DeleteKeptStorage();
   // While the window's buffer is just like the back buffer (same size, no alpha to keep, a
   // depth-stencil as deep), the next frame is drawn straight into it and needs no copy. When the
