@@ -95,8 +95,8 @@ int main(int argc, char** argv) {
   XTestFakeKeyEvent(display, keycode, False, CurrentTime);
   XFlush(display);
   while (Now() - start < timeout) {
-    XImage* image = XGetImage(display, root, cx - half, cy - half, (unsigned)(2 * half), (unsigned)(2 * half),
-                              AllPlanes, ZPixmap);
+    XImage* image =
+        XGetImage(display, root, cx - half, cy - half, (unsigned)(2 * half), (unsigned)(2 * half), AllPlanes, ZPixmap);
     if (image) {
       const int count = CountMarker(image, blue);
       XDestroyImage(image);
