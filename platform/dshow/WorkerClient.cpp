@@ -23,6 +23,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "platform/dshow/GstSupport.h"
 #include "platform/dshow/WorkerProtocol.h"
@@ -147,6 +148,25 @@ struct WorkerClient::State {
     }
     killed = true;
     dead = true;
+  }
+
+  // Ends the worker for good: its reader (if started) stopped, the process killed and reaped.
+  void End() {
+    if (reader.joinable()) {
+      const char stop = 1;
+      while (write(wake[1], &stop, 1) < 0 && errno == EINTR) {
+      }
+      reader.join();
+    }
+    pid_t ended;
+    {
+      std::lock_guard lock(mutex);
+      KillLocked();
+      ended = std::exchange(pid, -1);
+    }
+    int status;
+    while (ended > 0 && waitpid(ended, &status, 0) < 0 && errno == EINTR) {
+    }
   }
 
   // The worker broke its word (or died): it is killed, an open waiting for it fails, and a
@@ -481,20 +501,6 @@ std::shared_ptr<WorkerClient::State> Spawn(const std::vector<std::string>& args,
   return state;
 }
 
-// Ends a worker that never got a client: killed and reaped.
-void Discard(const std::shared_ptr<WorkerClient::State>& state) {
-  pid_t pid;
-  {
-    std::lock_guard lock(state->mutex);
-    state->KillLocked();
-    pid = state->pid;
-    state->pid = -1;
-  }
-  int status;
-  while (pid > 0 && waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-}
-
 // The spare: a worker started ahead of the next open, which then starts no process and loads no
 // library. Only once the program asks for spares (PrepareMediaWorker).
 std::mutex g_spareMutex;
@@ -538,8 +544,22 @@ std::shared_ptr<WorkerClient::State> TakeSpare(const std::vector<std::string>& a
   }
   if (!spare) return nullptr;
   if (spare->args == args && Alive(*spare)) return spare;
-  Discard(spare);
+  spare->End();
   return nullptr;
+}
+
+// The spare when there is one, else a worker started now (null with *hr set when it cannot be).
+std::shared_ptr<WorkerClient::State> SpareOrNew(HRESULT* hr) {
+  const std::vector<std::string> args = WorkerArguments();
+  *hr = S_OK;
+  if (std::shared_ptr<WorkerClient::State> spare = TakeSpare(args)) return spare;
+  return Spawn(args, hr);
+}
+
+// How long an open may take.
+unsigned OpenBound() {
+  std::lock_guard lock(g_testMutex);
+  return g_test.openMilliseconds;
 }
 
 // What tells a file apart when a read-ahead is taken: the same file, not changed since.
@@ -568,18 +588,6 @@ struct Held {
 };
 std::optional<Held> g_held;
 
-// Ends a worker handed a file that no client took: its reader stopped, the process killed and
-// reaped.
-void EndUnclaimed(const std::shared_ptr<WorkerClient::State>& state) {
-  if (state->reader.joinable()) {
-    const char stop = 1;
-    while (write(state->wake[1], &stop, 1) < 0 && errno == EINTR) {
-    }
-    state->reader.join();
-  }
-  Discard(state);
-}
-
 // The held worker when it holds this file (identity null: an unidentified file, never held);
 // any other held worker is ended.
 std::shared_ptr<WorkerClient::State> TakeHeld(const FileIdentity* identity) {
@@ -590,7 +598,7 @@ std::shared_ptr<WorkerClient::State> TakeHeld(const FileIdentity* identity) {
   }
   if (!held) return nullptr;
   if (identity && held->identity == *identity) return held->state;
-  EndUnclaimed(held->state);
+  held->state->End();
   return nullptr;
 }
 
@@ -611,17 +619,13 @@ void WorkerClient::DropSpare() {
     g_sparesWanted = false;
     spare = std::move(g_spare);
   }
-  if (spare) Discard(spare);
+  if (spare) spare->End();
   DropReadAhead();
 }
 
 HRESULT WorkerClient::Open(int fileFd, std::unique_ptr<WorkerClient>* out) {
   out->reset();
-  unsigned openMilliseconds;
-  {
-    std::lock_guard lock(g_testMutex);
-    openMilliseconds = g_test.openMilliseconds;
-  }
+  const unsigned openMilliseconds = OpenBound();
   // The file read ahead, when it is this one and unchanged since: its worker has opened it (or
   // is opening it), and only its answer is waited for.
   FileIdentity identity;
@@ -630,16 +634,13 @@ HRESULT WorkerClient::Open(int fileFd, std::unique_ptr<WorkerClient>* out) {
     StartSpare();
     return Await(held, openMilliseconds, out);
   }
-  const std::vector<std::string> args = WorkerArguments();
-  std::shared_ptr<State> state = TakeSpare(args);
   HRESULT hr = S_OK;
-  if (!state) state = Spawn(args, &hr);
+  std::shared_ptr<State> state = SpareOrNew(&hr);
   if (!state) return hr;
-  // The next spare loads its decoders while this worker opens the file, so that an open that
-  // follows at once (the welcome picture, then a file named on the command line) finds it ready.
+  // The next spare loads its decoders while this worker opens the file.
   StartSpare();
   if (!Hand(state, fileFd)) {
-    EndUnclaimed(state);
+    state->End();
     return VFW_E_INVALID_FILE_FORMAT;
   }
   return Await(state, openMilliseconds, out);
@@ -653,22 +654,15 @@ void WorkerClient::ReadAhead(int fileFd, bool thenSpare) {
     if (g_held && g_held->identity == identity) return;
   }
   DropReadAhead();
-  const std::vector<std::string> args = WorkerArguments();
-  std::shared_ptr<State> state = TakeSpare(args);
   HRESULT hr = S_OK;
-  if (!state) state = Spawn(args, &hr);
+  std::shared_ptr<State> state = SpareOrNew(&hr);
   if (!state) return;
-  unsigned openMilliseconds;
-  {
-    std::lock_guard lock(g_testMutex);
-    openMilliseconds = g_test.openMilliseconds;
-  }
   {
     std::lock_guard lock(state->mutex);
-    state->openDeadline = Clock::now() + std::chrono::milliseconds(openMilliseconds);
+    state->openDeadline = Clock::now() + std::chrono::milliseconds(OpenBound());
   }
   if (!Hand(state, fileFd)) {
-    EndUnclaimed(state);
+    state->End();
     return;
   }
   {
@@ -679,12 +673,7 @@ void WorkerClient::ReadAhead(int fileFd, bool thenSpare) {
 }
 
 void WorkerClient::DropReadAhead() {
-  std::optional<Held> held;
-  {
-    std::lock_guard lock(g_spareMutex);
-    held.swap(g_held);
-  }
-  if (held) EndUnclaimed(held->state);
+  TakeHeld(nullptr);
 }
 
 int WorkerClient::ReadAheadPid() {
@@ -735,24 +724,7 @@ HRESULT WorkerClient::Await(const std::shared_ptr<State>& state, unsigned openMi
 
 WorkerClient::~WorkerClient() {
   Detach();
-  if (state_->reader.joinable()) {
-    const char stop = 1;
-    while (write(state_->wake[1], &stop, 1) < 0 && errno == EINTR) {
-    }
-    state_->reader.join();
-  }
-  pid_t pid;
-  {
-    std::lock_guard lock(state_->mutex);
-    state_->KillLocked();
-    pid = state_->pid;
-    state_->pid = -1;
-  }
-  if (pid > 0) {
-    int status;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-  }
+  state_->End();
 }
 
 const worker::Opened& WorkerClient::Facts() const {
