@@ -155,24 +155,19 @@ RECT Texture::TexelsUnder(float u0, float u1, float v0, float v1, bool clampU, b
 }
 
 void Texture::BindForDraw(const RECT* sampled) {
-  if (!name_ && levels_.size() == 1) {
-    // Storage a texture of the same shape left: GL already has room for every texel, and
-    // nothing of what it holds is drawn before it is uploaded again (current_ is empty).
-    name_ = device()->TakeTextureStorage(levels_[0].width, levels_[0].height, format_.format);
-    if (name_) {
-      glBindTexture(GL_TEXTURE_2D, name_);
-      std::lock_guard lock(mutex_);
-      allocated_ = true;
-      current_ = RECT{};
-      dirty_ = true;
-    }
-  }
   if (!name_) {
-    glGenTextures(1, &name_);
+    // A texture of this shape may have left its storage: GL then has room for every texel
+    // already, and none of what it holds is drawn before it is uploaded (a texture without a GL
+    // name has nothing up to date there yet).
+    name_ = levels_.size() == 1 ? device()->TakeTextureStorage(levels_[0].width, levels_[0].height, format_.format) : 0;
+    allocated_ = name_ != 0;
+    if (!name_) glGenTextures(1, &name_);
     glBindTexture(GL_TEXTURE_2D, name_);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(levels_.size()) - 1);
-    if (format_.opaque) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
+    if (!allocated_) {
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(levels_.size()) - 1);
+      if (format_.opaque) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
+    }
   } else {
     glBindTexture(GL_TEXTURE_2D, name_);
   }
