@@ -37,6 +37,11 @@ bool MediaTimes(CMovieSource* media, REFTIME* position, REFTIME* duration) {
   return SUCCEEDED(mp->get_Duration(duration)) && *duration > 0;
 }
 
+// The seek bar knob's offset in pixels along the 600-pixel bar.
+int KnobOffset(REFTIME position, REFTIME duration) {
+  return static_cast<int>(position / duration * 600);
+}
+
 // Starts black rectangles. Opaque black needs neither blending nor the alpha test: the pixels
 // are the same, and the rasteriser writes them without reading what lies underneath.
 void BeginOpaqueBlack(CQuadBatch& batch) {
@@ -119,7 +124,7 @@ bool CQoSceneTitle::DescribeDraw(CFrameSignature* signature) const {
   const bool times = MediaTimes(m_media, &position, &duration);
   signature->Add(times);
   if (times) {
-    signature->Add(static_cast<int>(position / duration * 600));
+    signature->Add(KnobOffset(position, duration));
     signature->AddText(PlayTimeText(position));
   }
   signature->Add(m_cameraLocked);
@@ -153,7 +158,7 @@ void CQoSceneTitle::DrawControlStrip() {
 
   REFTIME position = 0, duration = 0;
   if (MediaTimes(m_media, &position, &duration)) {
-    const int d = static_cast<int>(position / duration * 600);
+    const int d = KnobOffset(position, duration);
     batch.m_color = kWhite;
     batch.AddTexturedQuad(15 + d, h - 48, 12, 9, 0, 224, 12, 9, false, 0.0f);
   }
