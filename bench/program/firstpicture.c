@@ -16,45 +16,7 @@
 #include <stdlib.h>
 #include <time.h>
 
-static double Now(void) {
-  struct timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return (double)t.tv_sec + (double)t.tv_nsec / 1e9;
-}
-
-static int IsMarker(unsigned long r, unsigned long g, unsigned long b) {
-  // 0xFF8000 in the file; about (250, 139, 18) through the viewer's lens.
-  return r >= 150 && g >= 60 && g <= 190 && b <= 90 && r >= g + 50 && g >= b + 40;
-}
-
-static unsigned Shift(unsigned long mask) {
-  unsigned s = 0;
-  while (mask && !(mask & 1)) {
-    mask >>= 1;
-    ++s;
-  }
-  return s;
-}
-
-// Counts the marker pixels of an image; optionally writes it as a binary PPM.
-static int CountMarker(XImage* image, FILE* dump) {
-  const unsigned rs = Shift(image->red_mask), gs = Shift(image->green_mask), bs = Shift(image->blue_mask);
-  int count = 0;
-  if (dump) fprintf(dump, "P6\n%d %d\n255\n", image->width, image->height);
-  for (int y = 0; y < image->height; ++y) {
-    for (int x = 0; x < image->width; ++x) {
-      const unsigned long p = XGetPixel(image, x, y);
-      const unsigned long r = (p & image->red_mask) >> rs, g = (p & image->green_mask) >> gs,
-                          b = (p & image->blue_mask) >> bs;
-      count += IsMarker(r, g, b);
-      if (dump) {
-        const unsigned char rgb[3] = {(unsigned char)r, (unsigned char)g, (unsigned char)b};
-        fwrite(rgb, 1, 3, dump);
-      }
-    }
-  }
-  return count;
-}
+#include "screen_marker.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) {
@@ -111,7 +73,7 @@ int main(int argc, char** argv) {
         XImage* image = XGetImage(display, root, x0, y0, (unsigned)(x1 - x0), (unsigned)(y1 - y0), AllPlanes, ZPixmap);
         const double at = Now();
         if (image) {
-          if (CountMarker(image, NULL) >= minPixels) {
+          if (CountMarker(image, IsOrange, NULL) >= minPixels) {
             printf("shown %.6f\n", at);
             XDestroyImage(image);
             if (last) XDestroyImage(last);
@@ -130,7 +92,7 @@ int main(int argc, char** argv) {
   if (dumpPath && last) {
     FILE* f = fopen(dumpPath, "wb");
     if (f) {
-      CountMarker(last, f);
+      CountMarker(last, IsOrange, f);
       fclose(f);
     }
   }

@@ -17,42 +17,7 @@
 #include <string.h>
 #include <time.h>
 
-static double Now(void) {
-  struct timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return (double)t.tv_sec + (double)t.tv_nsec / 1e9;
-}
-
-static int IsOrange(unsigned long r, unsigned long g, unsigned long b) {
-  return r >= 150 && g >= 60 && g <= 190 && b <= 90 && r >= g + 50 && g >= b + 40;
-}
-
-static int IsBlue(unsigned long r, unsigned long g, unsigned long b) {
-  return b >= 150 && r <= 100 && g <= 140 && b >= g + 80;
-}
-
-static unsigned Shift(unsigned long mask) {
-  unsigned s = 0;
-  while (mask && !(mask & 1)) {
-    mask >>= 1;
-    ++s;
-  }
-  return s;
-}
-
-static int CountMarker(XImage* image, int blue) {
-  const unsigned rs = Shift(image->red_mask), gs = Shift(image->green_mask), bs = Shift(image->blue_mask);
-  int count = 0;
-  for (int y = 0; y < image->height; ++y) {
-    for (int x = 0; x < image->width; ++x) {
-      const unsigned long p = XGetPixel(image, x, y);
-      const unsigned long r = (p & image->red_mask) >> rs, g = (p & image->green_mask) >> gs,
-                          b = (p & image->blue_mask) >> bs;
-      count += blue ? IsBlue(r, g, b) : IsOrange(r, g, b);
-    }
-  }
-  return count;
-}
+#include "screen_marker.h"
 
 int main(int argc, char** argv) {
   if (argc < 5) {
@@ -98,7 +63,7 @@ int main(int argc, char** argv) {
     XImage* image =
         XGetImage(display, root, cx - half, cy - half, (unsigned)(2 * half), (unsigned)(2 * half), AllPlanes, ZPixmap);
     if (image) {
-      const int count = CountMarker(image, blue);
+      const int count = CountMarker(image, blue ? IsBlue : IsOrange, NULL);
       XDestroyImage(image);
       if (count >= minPixels) {
         printf("shown %.6f\n", Now() - start);
