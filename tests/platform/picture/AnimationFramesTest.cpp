@@ -5,6 +5,7 @@
 
 #include <array>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,17 @@ class AnimationFramesTest : public ::testing::Test {
     return Bytes(std::istreambuf_iterator<char>(in), {});
   }
 
+  // The animation in the named file, its bytes kept in bytes_ while it plays; null (and a
+  // failure) when it does not open.
+  std::unique_ptr<picture::AnimationFrames> OpenAnimation(const std::string& name) {
+    bytes_ = Read(name);
+    std::string error;
+    auto animation = picture::AnimationFrames::Open(bytes_.data(), bytes_.size(), {}, &error);
+    EXPECT_TRUE(animation) << error;
+    return animation;
+  }
+
+  Bytes bytes_;
   static TempDir* dir_;
   static bool made_;
 };
@@ -82,10 +94,8 @@ TEST_F(AnimationFramesTest, FramesComeInOrderWithTheirDelaysAndLoop) {
   const Shown expected[] = {{kRed, kRed, 50}, {kGreen, kRed, 100}, {kBlue, kBlue, 200}};
   for (const char* name : {"anim.gif", "anim.png", "anim.webp"}) {
     SCOPED_TRACE(name);
-    const Bytes bytes = Read(name);
-    std::string error;
-    auto animation = picture::AnimationFrames::Open(bytes.data(), bytes.size(), {}, &error);
-    ASSERT_TRUE(animation) << error;
+    auto animation = OpenAnimation(name);
+    ASSERT_TRUE(animation);
     EXPECT_EQ(32, animation->Width());
     EXPECT_EQ(24, animation->Height());
     EXPECT_EQ(3, animation->FrameCount());
@@ -113,10 +123,8 @@ TEST_F(AnimationFramesTest, FramesComeInOrderWithTheirDelaysAndLoop) {
 TEST_F(AnimationFramesTest, FramesAreConvertedFromTheEmbeddedProfile) {
   for (const char* name : {"anim_prophoto.png", "anim_prophoto.webp"}) {
     SCOPED_TRACE(name);
-    const Bytes bytes = Read(name);
-    std::string error;
-    auto animation = picture::AnimationFrames::Open(bytes.data(), bytes.size(), {}, &error);
-    ASSERT_TRUE(animation) << error;
+    auto animation = OpenAnimation(name);
+    ASSERT_TRUE(animation);
     LastFrame frame;
     std::int64_t delay = 0;
     for (const Rgb& meant : {Rgb{231, 0, 75}, Rgb{0, 76, 186}}) {
@@ -142,10 +150,8 @@ TEST_F(AnimationFramesTest, OneFrameFileAndOtherTypesAreStills) {
 TEST_F(AnimationFramesTest, MemoryStaysFlatOverManyLoops) {
   for (const char* name : {"anim.gif", "anim.png", "anim.webp"}) {
     SCOPED_TRACE(name);
-    const Bytes bytes = Read(name);
-    std::string error;
-    auto animation = picture::AnimationFrames::Open(bytes.data(), bytes.size(), {}, &error);
-    ASSERT_TRUE(animation) << error;
+    auto animation = OpenAnimation(name);
+    ASSERT_TRUE(animation);
     LastFrame frame;
     std::int64_t delay = 0;
     for (int i = 0; i < 300; ++i) ASSERT_TRUE(animation->Next(frame, &delay));
